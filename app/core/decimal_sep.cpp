@@ -1,0 +1,35 @@
+#include "decimal_sep.h"
+
+#include <QDir>
+#include <QLocale>
+
+#include <algorithm>
+
+std::optional<QByteArray> systemDecimalSepQuery()
+{
+    // QLocale::system() follows LC_ALL / LC_NUMERIC / LANG with its own locale data, so it
+    // works whether or not the C library has that locale generated.
+    const QLocale system = QLocale::system();
+    if (system.language() == QLocale::AnyLanguage)
+        return std::nullopt;
+    return system.decimalPoint().toLocal8Bit();
+}
+
+QString GetDecimalSep(const DecimalSepQuery& query)
+{
+    char buf[10] = {};
+    const std::optional<QByteArray> answer = query ? query() : std::nullopt;
+    if (!answer)
+        return QString();
+    std::copy_n(answer->constData(), std::min<qsizetype>(answer->size(), sizeof buf - 1), buf);
+    return QString::fromLocal8Bit(buf);
+}
+
+QString ExeDirOf(const QString& programPath)
+{
+    const QString path = QDir::fromNativeSeparators(programPath);
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return QString();
+    return QDir::toNativeSeparators(path.left(slash + 1));
+}

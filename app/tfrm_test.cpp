@@ -1,0 +1,239 @@
+#include "tfrm_test.h"
+
+#include "decimal_sep.h"
+#include "panel_button.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QTableView>
+#include <QTimer>
+#include <QToolButton>
+
+static void initAppResources() { Q_INIT_RESOURCE(app); }
+
+namespace {
+
+QFont arialPx(int px, bool bold)
+{
+    QFont f(QStringLiteral("Arial"));
+    f.setPixelSize(px);
+    f.setBold(bold);
+    return f;
+}
+
+QToolButton* toolButton(QWidget* parent, const QRect& place, const QString& hint,
+                        const QString& icon)
+{
+    auto* b = new QToolButton(parent);
+    b->setGeometry(place);
+    b->setToolTip(hint);
+    b->setAutoRaise(true);
+    b->setIcon(QIcon(icon));
+    b->setIconSize(QSize(16, 16));
+    return b;
+}
+
+} // namespace
+
+TFrmTest::TFrmTest(QWidget* parent) : QMainWindow(parent), assembler_(s_)
+{
+    initAppResources();
+    setObjectName(QStringLiteral("FrmTest"));
+    // Fixed single border: system menu and minimise box, no maximise box.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setAttribute(Qt::WA_QuitOnClose);
+
+    buildMenu();
+    buildClient();
+
+    ConTimer = new QTimer(this);
+    ConTimer->setObjectName(QStringLiteral("ConTimer"));
+    ConTimer->setInterval(100);
+    connect(ConTimer, &QTimer::timeout, this, &TFrmTest::ConTimerTimer);
+    SampInterTime = new QTimer(this);
+    SampInterTime->setObjectName(QStringLiteral("SampInterTime"));
+    SampInterTime->setInterval(1000);
+    connect(SampInterTime, &QTimer::timeout, this, &TFrmTest::SampInterTimeTimer);
+
+    FormCreate();
+
+    ConTimer->start();
+    SampInterTime->start();
+
+    // Client area 619 x 526 below the menu bar; the size is fixed.
+    const int menuHeight = menuBar()->sizeHint().height();
+    setFixedSize(kClientWidth, kClientHeight + menuHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(), size());
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+TFrmTest::~TFrmTest() = default;
+
+void TFrmTest::buildMenu()
+{
+    QMenuBar* bar = menuBar();
+    bar->setNativeMenuBar(false);
+    QMenu* record = bar->addMenu(QStringLiteral("Record"));
+    RecSet = record->addMenu(QStringLiteral(" RecordSet"));
+    RecSet->setObjectName(QStringLiteral("RecSet"));
+    auto* group = new QActionGroup(this);
+    group->setExclusive(true);
+    auto item = [&](const char* name, const char* caption) {
+        QAction* a = RecSet->addAction(QString::fromLatin1(caption));
+        a->setObjectName(QString::fromLatin1(name));
+        a->setCheckable(true);
+        group->addAction(a);
+        return a;
+    };
+    set1k = item("set1k", "1000");
+    set5k = item("set5k", "5000");
+    set10k = item("set10k", "10000");
+    set50k = item("set50k", "50000");
+    set100k = item("set100k", "100000");
+    setlimit = item("setlimit", "Limitless");
+
+    // Help has no menu entry of its own: only its shortcut reaches it.
+    HELP1 = new QAction(QStringLiteral("  Help     "), this);
+    HELP1->setObjectName(QStringLiteral("HELP1"));
+    HELP1->setShortcut(QKeySequence(Qt::Key_F1));
+    HELP1->setShortcutContext(Qt::ApplicationShortcut);
+    addAction(HELP1);
+}
+
+void TFrmTest::buildClient()
+{
+    clientArea = new QScrollArea(this);
+    clientArea->setFrameShape(QFrame::NoFrame);
+    clientArea->setWidgetResizable(false);
+    client = new QWidget;
+    client->setObjectName(QStringLiteral("client"));
+    client->setAutoFillBackground(true);
+
+    Panel2 = new PanelButton(QStringLiteral("CONNECT"), client);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2->setGeometry(414, 2, 119, 27);
+    Panel2->setCaptionFont(arialPx(16, true));
+
+    Panel3 = new PanelButton(QStringLiteral("EXIT"), client);
+    Panel3->setObjectName(QStringLiteral("Panel3"));
+    Panel3->setGeometry(536, 2, 81, 27);
+    Panel3->setCaptionFont(arialPx(19, true));
+    connect(Panel3, &PanelButton::clicked, this, &TFrmTest::Panel3Click);
+
+    Panel4 = new QFrame(client);
+    Panel4->setObjectName(QStringLiteral("Panel4"));
+    Panel4->setGeometry(2, 30, 615, 289);
+    Panel4->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel4->setAutoFillBackground(true);
+    Panel4->setPalette(QPalette(Qt::white));
+
+    buildRecordToolbar();
+
+    DBGrid1 = new QTableView(client);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setGeometry(0, 348, 617, 177);
+    DBGrid1->stackUnder(Panel7);
+
+    Chtshow = new QWidget(client);
+    Chtshow->setObjectName(QStringLiteral("Chtshow"));
+    Chtshow->setGeometry(18, 612, 361, 209);
+
+    SetFeature = new QPushButton(QStringLiteral("SetFeature"), client);
+    SetFeature->setObjectName(QStringLiteral("SetFeature"));
+    SetFeature->setGeometry(698, 694, 75, 25);
+
+    fitClientToChildren();
+    clientArea->setWidget(client);
+    setCentralWidget(clientArea);
+}
+
+void TFrmTest::buildRecordToolbar()
+{
+    Panel7 = new QFrame(client);
+    Panel7->setObjectName(QStringLiteral("Panel7"));
+    Panel7->setGeometry(2, 320, 615, 33);
+    Panel7->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel7->setAutoFillBackground(true);
+    QPalette silver = Panel7->palette();
+    silver.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
+    Panel7->setPalette(silver);
+
+    const QFont small = arialPx(11, false);
+    RepeatSet = new QCheckBox(QStringLiteral("Repeat"), Panel7);
+    RepeatSet->setObjectName(QStringLiteral("RepeatSet"));
+    RepeatSet->setGeometry(5, 5, 54, 20);
+    RepeatSet->setToolTip(QStringLiteral("Repeage Record"));
+    RepeatSet->setFont(small);
+
+    RecordSI = new QCheckBox(QStringLiteral("Sampling Interval              'S"), Panel7);
+    RecordSI->setObjectName(QStringLiteral("RecordSI"));
+    RecordSI->setGeometry(60, 4, 167, 19);
+    RecordSI->setFont(small);
+
+    RecordSITime = new QLineEdit(QStringLiteral("10"), Panel7);
+    RecordSITime->setObjectName(QStringLiteral("RecordSITime"));
+    RecordSITime->setGeometry(166, 0, 29, 22);
+    RecordSITime->setFont(small);
+    QPalette white = RecordSITime->palette();
+    white.setColor(QPalette::Base, Qt::white);
+    white.setColor(QPalette::Text, Qt::black);
+    RecordSITime->setPalette(white);
+
+    SpeedButton1 = toolButton(Panel7, QRect(240, 2, 25, 21), QStringLiteral("Save Data"),
+                              QStringLiteral(":/icons/save.svg"));
+    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
+    SpeedButton2 = toolButton(Panel7, QRect(266, 2, 25, 21), QStringLiteral("Delete Data"),
+                              QStringLiteral(":/icons/delete.svg"));
+    SpeedButton2->setObjectName(QStringLiteral("SpeedButton2"));
+    SpeedButton3 = toolButton(Panel7, QRect(290, 2, 25, 21), QStringLiteral("Open Data"),
+                              QStringLiteral(":/icons/open.svg"));
+    SpeedButton3->setObjectName(QStringLiteral("SpeedButton3"));
+    MajPrint = toolButton(Panel7, QRect(318, 2, 29, 21), QStringLiteral("Print Data"),
+                          QStringLiteral(":/icons/print.svg"));
+    MajPrint->setObjectName(QStringLiteral("MajPrint"));
+}
+
+void TFrmTest::fitClientToChildren()
+{
+    QRect all(0, 0, kClientWidth, kClientHeight);
+    for (QWidget* w : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        all |= w->geometry();
+    client->setFixedSize(all.right() + 1, all.bottom() + 1);
+}
+
+void TFrmTest::FormCreate()
+{
+    s_.ExeDir = ExeDirOf(QCoreApplication::applicationFilePath());
+    decimalSep_ = GetDecimalSep();
+    set10k->setChecked(true);
+    RepeatSet->setChecked(true);
+    setWindowTitle(QStringLiteral("Z4072 V2.00"));
+}
+
+void TFrmTest::Panel3Click()
+{
+    QCoreApplication::quit();
+}
+
+void TFrmTest::Read380(quint8 reportId, const quint8* data, quint16 size)
+{
+    assembler_.Read380(reportId, data, size);
+}
+
+void TFrmTest::ConTimerTimer() {}
+
+void TFrmTest::SampInterTimeTimer() {}

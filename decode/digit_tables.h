@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+// Two characters: the glyph ("0"-"9", "@" for the L pattern, "H" blank, "G" unknown) and the
+// point flag ("N" off, "P" on).
+using DigitCode = QString;
+
+// One hexadecimal character ("0"-"9", "A"-"F") as a number 0-15.
+int HexDigitValue(QStringView text);
+
+// The digit code of the first two characters of `text` for the main, time and memory digits.
+DigitCode DigitCodeMain(QStringView text);
+
+// The digit code of the first two characters of `text` for the test-voltage digits.
+DigitCode DigitCodeUpper(QStringView text);
+
+// True when bit `bit` (0-3) of the nibble value is set.
+inline bool nibbleBit(int value, int bit) { return ((value >> bit) & 1) != 0; }

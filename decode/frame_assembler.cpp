@@ -1,0 +1,50 @@
+#include "frame_assembler.h"
+
+#include <algorithm>
+
+namespace {
+constexpr char16_t kHex[] = u"0123456789ABCDEF";
+}
+
+FrameAssembler::FrameAssembler(UnitState& state) : s_(state)
+{
+    s_.FrameHex.reserve(kMaxFrameHexChars);
+}
+
+void FrameAssembler::Read380(quint8 /*reportId*/, const quint8* data, quint16 size)
+{
+    if (observer_)
+        observer_();
+
+    // The count digit is the low hex digit of the first data byte; absent without data bytes.
+    const bool hasCount = size > 0 && data != nullptr;
+    const int count = hasCount ? (data[0] & 0x0F) : -1;
+
+    // Every hex digit sorts at or above "0", so each report with a count is counted as idle
+    // here and reset below when it carries serial bytes.
+    if (hasCount)
+        ++s_.IdleReportCount;
+
+    if (count >= 1 && count <= 9) {
+        s_.IdleReportCount = 0;
+        s_.FrameOpen = true;
+        const int present = std::min<int>(count, int(size) - 1);
+        for (int k = 1; k <= present && s_.FrameHex.size() + 2 <= kMaxFrameHexChars; ++k) {
+            const quint8 b = data[k];
+            s_.FrameHex.append(QChar(kHex[b >> 4]));
+            s_.FrameHex.append(QChar(kHex[b & 0x0F]));
+        }
+        return;
+    }
+
+    // Count 0, 10-15 or no data byte at all: the frame ends here.
+    if (s_.FrameOpen) {
+        if (s_.FrameHex.size() >= 44 && QStringView(s_.FrameHex).mid(40, 4) == u"0D0A" &&
+            consumer_)
+            consumer_(s_.FrameHex);
+        s_.FrameHex.truncate(0);
+        if (s_.FrameHex.capacity() < kMaxFrameHexChars)
+            s_.FrameHex.reserve(kMaxFrameHexChars);
+    }
+    s_.FrameOpen = false;
+}

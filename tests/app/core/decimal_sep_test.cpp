@@ -1,0 +1,42 @@
+#include "decimal_sep.h"
+#include "unit_state.h"
+
+#include <gtest/gtest.h>
+
+TEST(DecimalSep, TakesTheLocaleAnswerUpToItsFirstZeroWithinTenBytes)
+{
+    EXPECT_EQ(GetDecimalSep([] { return std::optional<QByteArray>(","); }), u",");
+    EXPECT_EQ(GetDecimalSep([] { return std::optional<QByteArray>("."); }), u".");
+    EXPECT_EQ(GetDecimalSep([] { return std::optional<QByteArray>(QByteArray("a\0b", 3)); }),
+              u"a");
+    EXPECT_EQ(GetDecimalSep([] { return std::optional<QByteArray>("0123456789AB"); }),
+              u"012345678");
+    EXPECT_EQ(GetDecimalSep([] { return std::optional<QByteArray>(); }), QString());
+}
+
+// Run by CTest once per locale, with the expected separator in Z4072_EXPECT_SEP.
+TEST(DecimalSep, FollowsTheUsersLocaleSettings)
+{
+    if (!qEnvironmentVariableIsSet("Z4072_EXPECT_SEP"))
+        GTEST_SKIP() << "run with a locale in LC_ALL and Z4072_EXPECT_SEP";
+    EXPECT_EQ(GetDecimalSep(), qEnvironmentVariable("Z4072_EXPECT_SEP"));
+}
+
+TEST(ExeDir, IsTheProgramDirectoryWithItsSeparator)
+{
+    EXPECT_EQ(ExeDirOf(QStringLiteral("/opt/z4072/bin/z4072")), u"/opt/z4072/bin/");
+    EXPECT_EQ(ExeDirOf(QStringLiteral("z4072")), QString());
+}
+
+TEST(UnitState, StartsWithTheDocumentedValues)
+{
+    const UnitState s;
+    EXPECT_EQ(s.ValueText, u"0000");
+    EXPECT_EQ(s.VRangeText.toUtf8(), QByteArray("IR:500V 20G\xCE\xA9"));
+    EXPECT_EQ(s.IRangeText, u"40.0A");
+    EXPECT_EQ(s.RecordNo, 1);
+    EXPECT_EQ(s.MaxRecords, 10000);
+    EXPECT_EQ(s.DataReportPages, 1);
+    EXPECT_FALSE(s.FrameOpen);
+    EXPECT_TRUE(s.FrameHex.isEmpty() && s.UnitText.isEmpty() && s.ExeDir.isEmpty());
+}
