@@ -2,8 +2,7 @@
 
 #include <QApplication>
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Z4072"));
     QApplication::setApplicationDisplayName(QStringLiteral("Z4072"));

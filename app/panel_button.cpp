@@ -5,8 +5,7 @@
 #include <QVBoxLayout>
 
 PanelButton::PanelButton(const QString& caption, QWidget* parent)
-    : QFrame(parent), label_(new QLabel(caption, this)), color_(Qt::black)
-{
+    : QFrame(parent), label_(new QLabel(caption, this)), color_(Qt::black) {
     setFrameStyle(QFrame::Panel | QFrame::Raised);
     setLineWidth(1);
     setAutoFillBackground(true);
@@ -18,31 +17,36 @@ PanelButton::PanelButton(const QString& caption, QWidget* parent)
     setFontColor(color_);
 }
 
-QString PanelButton::caption() const { return label_->text(); }
+QString PanelButton::caption() const {
+    return label_->text();
+}
 
-void PanelButton::setCaption(const QString& caption) { label_->setText(caption); }
+void PanelButton::setCaption(const QString& caption) {
+    label_->setText(caption);
+}
 
-QColor PanelButton::fontColor() const { return color_; }
+QColor PanelButton::fontColor() const {
+    return color_;
+}
 
-void PanelButton::setFontColor(const QColor& color)
-{
+void PanelButton::setFontColor(const QColor& color) {
     color_ = color;
     QPalette pal = label_->palette();
     pal.setColor(QPalette::WindowText, color);
     label_->setPalette(pal);
 }
 
-void PanelButton::setCaptionFont(const QFont& font) { label_->setFont(font); }
+void PanelButton::setCaptionFont(const QFont& font) {
+    label_->setFont(font);
+}
 
-void PanelButton::mousePressEvent(QMouseEvent* event)
-{
+void PanelButton::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton)
         setFrameShadow(QFrame::Sunken);
     QFrame::mousePressEvent(event);
 }
 
-void PanelButton::mouseReleaseEvent(QMouseEvent* event)
-{
+void PanelButton::mouseReleaseEvent(QMouseEvent* event) {
     setFrameShadow(QFrame::Raised);
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         Q_EMIT clicked();

@@ -18,12 +18,13 @@
 #include <QTimer>
 #include <QToolButton>
 
-static void initAppResources() { Q_INIT_RESOURCE(app); }
+static void initAppResources() {
+    Q_INIT_RESOURCE(app);
+}
 
 namespace {
 
-QFont arialPx(int px, bool bold)
-{
+QFont arialPx(int px, bool bold) {
     QFont f(QStringLiteral("Arial"));
     f.setPixelSize(px);
     f.setBold(bold);
@@ -31,8 +32,7 @@ QFont arialPx(int px, bool bold)
 }
 
 QToolButton* toolButton(QWidget* parent, const QRect& place, const QString& hint,
-                        const QString& icon)
-{
+                        const QString& icon) {
     auto* b = new QToolButton(parent);
     b->setGeometry(place);
     b->setToolTip(hint);
@@ -44,8 +44,7 @@ QToolButton* toolButton(QWidget* parent, const QRect& place, const QString& hint
 
 } // namespace
 
-TFrmTest::TFrmTest(QWidget* parent) : QMainWindow(parent), assembler_(s_)
-{
+TFrmTest::TFrmTest(QWidget* parent) : QMainWindow(parent), assembler_(s_) {
     initAppResources();
     setObjectName(QStringLiteral("FrmTest"));
     // Fixed single border: system menu and minimise box, no maximise box.
@@ -83,8 +82,7 @@ TFrmTest::TFrmTest(QWidget* parent) : QMainWindow(parent), assembler_(s_)
 
 TFrmTest::~TFrmTest() = default;
 
-void TFrmTest::buildMenu()
-{
+void TFrmTest::buildMenu() {
     QMenuBar* bar = menuBar();
     bar->setNativeMenuBar(false);
     QMenu* record = bar->addMenu(QStringLiteral("Record"));
@@ -114,8 +112,7 @@ void TFrmTest::buildMenu()
     addAction(HELP1);
 }
 
-void TFrmTest::buildClient()
-{
+void TFrmTest::buildClient() {
     clientArea = new QScrollArea(this);
     clientArea->setFrameShape(QFrame::NoFrame);
     clientArea->setWidgetResizable(false);
@@ -161,8 +158,7 @@ void TFrmTest::buildClient()
     setCentralWidget(clientArea);
 }
 
-void TFrmTest::buildRecordToolbar()
-{
+void TFrmTest::buildRecordToolbar() {
     Panel7 = new QFrame(client);
     Panel7->setObjectName(QStringLiteral("Panel7"));
     Panel7->setGeometry(2, 320, 615, 33);
@@ -207,16 +203,14 @@ void TFrmTest::buildRecordToolbar()
     MajPrint->setObjectName(QStringLiteral("MajPrint"));
 }
 
-void TFrmTest::fitClientToChildren()
-{
+void TFrmTest::fitClientToChildren() {
     QRect all(0, 0, kClientWidth, kClientHeight);
     for (QWidget* w : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         all |= w->geometry();
     client->setFixedSize(all.right() + 1, all.bottom() + 1);
 }
 
-void TFrmTest::FormCreate()
-{
+void TFrmTest::FormCreate() {
     s_.ExeDir = ExeDirOf(QCoreApplication::applicationFilePath());
     decimalSep_ = GetDecimalSep();
     set10k->setChecked(true);
@@ -224,13 +218,11 @@ void TFrmTest::FormCreate()
     setWindowTitle(QStringLiteral("Z4072 V2.00"));
 }
 
-void TFrmTest::Panel3Click()
-{
+void TFrmTest::Panel3Click() {
     QCoreApplication::quit();
 }
 
-void TFrmTest::Read380(quint8 reportId, const quint8* data, quint16 size)
-{
+void TFrmTest::Read380(quint8 reportId, const quint8* data, quint16 size) {
     assembler_.Read380(reportId, data, size);
 }
 

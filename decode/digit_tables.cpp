@@ -12,8 +12,7 @@ constexpr std::array<int, 11> kMainPatterns = {0x7D, 0x60, 0x3E, 0x7A, 0x63, 0x5
 constexpr std::array<int, 11> kUpperPatterns = {0xD7, 0x50, 0xE3, 0xF1, 0xF0, 0xB5,
                                                 0xB7, 0xD0, 0xF7, 0xF5, 0x07};
 
-int upperHexValue(QChar c)
-{
+int upperHexValue(QChar c) {
     const char16_t u = c.unicode();
     if (u >= '0' && u <= '9')
         return u - '0';
@@ -24,8 +23,7 @@ int upperHexValue(QChar c)
 
 using CodeTable = std::array<DigitCode, 256>;
 
-CodeTable buildTable(const std::array<int, 11>& patterns, int pointBit)
-{
+CodeTable buildTable(const std::array<int, 11>& patterns, int pointBit) {
     CodeTable table;
     table.fill(QStringLiteral("GP"));
     table[0] = QStringLiteral("HN");
@@ -38,8 +36,7 @@ CodeTable buildTable(const std::array<int, 11>& patterns, int pointBit)
     return table;
 }
 
-DigitCode lookup(QStringView text, const CodeTable& table)
-{
+DigitCode lookup(QStringView text, const CodeTable& table) {
     if (text.size() < 2)
         return QStringLiteral("GP");
     const int hi = upperHexValue(text[0]);
@@ -51,8 +48,7 @@ DigitCode lookup(QStringView text, const CodeTable& table)
 
 } // namespace
 
-int HexDigitValue(QStringView text)
-{
+int HexDigitValue(QStringView text) {
     if (text.size() == 1) {
         const char16_t u = text[0].unicode();
         if (u >= 'A' && u <= 'F')
@@ -62,14 +58,12 @@ int HexDigitValue(QStringView text)
     return text.toString().toInt();
 }
 
-DigitCode DigitCodeMain(QStringView text)
-{
+DigitCode DigitCodeMain(QStringView text) {
     static const CodeTable table = buildTable(kMainPatterns, 0x80);
     return lookup(text, table);
 }
 
-DigitCode DigitCodeUpper(QStringView text)
-{
+DigitCode DigitCodeUpper(QStringView text) {
     static const CodeTable table = buildTable(kUpperPatterns, 0x08);
     return lookup(text, table);
 }

@@ -17,4 +17,6 @@ DigitCode DigitCodeMain(QStringView text);
 DigitCode DigitCodeUpper(QStringView text);
 
 // True when bit `bit` (0-3) of the nibble value is set.
-inline bool nibbleBit(int value, int bit) { return ((value >> bit) & 1) != 0; }
+inline bool nibbleBit(int value, int bit) {
+    return ((value >> bit) & 1) != 0;
+}

@@ -6,13 +6,11 @@ namespace {
 constexpr char16_t kHex[] = u"0123456789ABCDEF";
 }
 
-FrameAssembler::FrameAssembler(UnitState& state) : s_(state)
-{
+FrameAssembler::FrameAssembler(UnitState& state) : s_(state) {
     s_.FrameHex.reserve(kMaxFrameHexChars);
 }
 
-void FrameAssembler::Read380(quint8 /*reportId*/, const quint8* data, quint16 size)
-{
+void FrameAssembler::Read380(quint8 /*reportId*/, const quint8* data, quint16 size) {
     if (observer_)
         observer_();
 
@@ -39,8 +37,7 @@ void FrameAssembler::Read380(quint8 /*reportId*/, const quint8* data, quint16 si
 
     // Count 0, 10-15 or no data byte at all: the frame ends here.
     if (s_.FrameOpen) {
-        if (s_.FrameHex.size() >= 44 && QStringView(s_.FrameHex).mid(40, 4) == u"0D0A" &&
-            consumer_)
+        if (s_.FrameHex.size() >= 44 && QStringView(s_.FrameHex).mid(40, 4) == u"0D0A" && consumer_)
             consumer_(s_.FrameHex);
         s_.FrameHex.truncate(0);
         if (s_.FrameHex.capacity() < kMaxFrameHexChars)

@@ -5,8 +5,7 @@
 
 #include <algorithm>
 
-std::optional<QByteArray> systemDecimalSepQuery()
-{
+std::optional<QByteArray> systemDecimalSepQuery() {
     // QLocale::system() follows LC_ALL / LC_NUMERIC / LANG with its own locale data, so it
     // works whether or not the C library has that locale generated.
     const QLocale system = QLocale::system();
@@ -15,8 +14,7 @@ std::optional<QByteArray> systemDecimalSepQuery()
     return system.decimalPoint().toLocal8Bit();
 }
 
-QString GetDecimalSep(const DecimalSepQuery& query)
-{
+QString GetDecimalSep(const DecimalSepQuery& query) {
     char buf[10] = {};
     const std::optional<QByteArray> answer = query ? query() : std::nullopt;
     if (!answer)
@@ -25,8 +23,7 @@ QString GetDecimalSep(const DecimalSepQuery& query)
     return QString::fromLocal8Bit(buf);
 }
 
-QString ExeDirOf(const QString& programPath)
-{
+QString ExeDirOf(const QString& programPath) {
     const QString path = QDir::fromNativeSeparators(programPath);
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     if (slash < 0)

@@ -6,10 +6,10 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTableView>
-#include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
 
@@ -21,8 +21,7 @@ int argc = 1;
 char arg0[] = "app_tests";
 char* argv[] = {arg0, nullptr};
 
-QApplication& app()
-{
+QApplication& app() {
     static QApplication* a = [] {
         auto* created = new QApplication(argc, argv);
         QApplication::setApplicationName(QStringLiteral("Z4072"));
@@ -31,8 +30,7 @@ QApplication& app()
     return *a;
 }
 
-TEST(MainWindow, StartsInItsDocumentedState)
-{
+TEST(MainWindow, StartsInItsDocumentedState) {
     app();
     TFrmTest w;
     w.show();
@@ -54,8 +52,7 @@ TEST(MainWindow, StartsInItsDocumentedState)
     EXPECT_TRUE(w.state().ExeDir.endsWith(QLatin1Char('/')));
 }
 
-TEST(MainWindow, ControlsSitAtTheirPlacesAndTheClientAreaScrollsToTheRest)
-{
+TEST(MainWindow, ControlsSitAtTheirPlacesAndTheClientAreaScrollsToTheRest) {
     app();
     TFrmTest w;
     w.show();
@@ -80,8 +77,7 @@ TEST(MainWindow, ControlsSitAtTheirPlacesAndTheClientAreaScrollsToTheRest)
     EXPECT_EQ(w.minimumSize(), w.maximumSize());
 }
 
-TEST(MainWindow, MenuShowsOnlyTheRecordSetAndHelpIsAShortcut)
-{
+TEST(MainWindow, MenuShowsOnlyTheRecordSetAndHelpIsAShortcut) {
     app();
     TFrmTest w;
     const QList<QAction*> top = w.menuBar()->actions();
@@ -101,8 +97,7 @@ TEST(MainWindow, MenuShowsOnlyTheRecordSetAndHelpIsAShortcut)
     EXPECT_FALSE(w.set10k->isChecked());
 }
 
-TEST(MainWindow, ReportsReachTheFrameReassembly)
-{
+TEST(MainWindow, ReportsReachTheFrameReassembly) {
     app();
     TFrmTest w;
     std::vector<QString> frames;

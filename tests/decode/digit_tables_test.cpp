@@ -22,13 +22,11 @@ const Row kTable[] = {
     {"8P", "FF", "FF"}, {"9P", "FB", "FD"}, {"@P", "8D", "0F"},
 };
 
-QString hex2(int b)
-{
+QString hex2(int b) {
     return QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
 }
 
-TEST(DigitTables, EveryByteDecodesAsTheTablesSayAndNothingElseIsRecognised)
-{
+TEST(DigitTables, EveryByteDecodesAsTheTablesSayAndNothingElseIsRecognised) {
     std::map<QString, QString> mainExpected, upperExpected;
     for (const Row& r : kTable) {
         mainExpected[QString::fromLatin1(r.main)] = QString::fromLatin1(r.code);
@@ -45,8 +43,7 @@ TEST(DigitTables, EveryByteDecodesAsTheTablesSayAndNothingElseIsRecognised)
     }
 }
 
-TEST(DigitTables, TheTwoTablesDisagreeWhereTheWiringDiffers)
-{
+TEST(DigitTables, TheTwoTablesDisagreeWhereTheWiringDiffers) {
     EXPECT_EQ(DigitCodeMain(u"F0"), u"7P");
     EXPECT_EQ(DigitCodeUpper(u"F0"), u"4N");
     EXPECT_EQ(DigitCodeMain(u"E3"), u"4P");
@@ -58,8 +55,7 @@ TEST(DigitTables, TheTwoTablesDisagreeWhereTheWiringDiffers)
     EXPECT_EQ(DigitCodeUpper(u"08"), u"GP");
 }
 
-TEST(DigitTables, OnlyTheFirstTwoUpperCaseCharactersCount)
-{
+TEST(DigitTables, OnlyTheFirstTwoUpperCaseCharactersCount) {
     EXPECT_EQ(DigitCodeMain(u"7D00"), u"0N");
     EXPECT_EQ(DigitCodeUpper(u"D7FF"), u"0N");
     EXPECT_EQ(DigitCodeMain(u"7d"), u"GP");
@@ -68,8 +64,7 @@ TEST(DigitTables, OnlyTheFirstTwoUpperCaseCharactersCount)
     EXPECT_EQ(DigitCodeUpper(u"ZZ"), u"GP");
 }
 
-TEST(DigitTables, HexDigitValueAndItsBits)
-{
+TEST(DigitTables, HexDigitValueAndItsBits) {
     const char* digits = "0123456789ABCDEF";
     for (int i = 0; i < 16; ++i)
         EXPECT_EQ(HexDigitValue(QString(QLatin1Char(digits[i]))), i);

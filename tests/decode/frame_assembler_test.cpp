@@ -9,15 +9,13 @@ namespace {
 // Drives the assembler with reports in the cable's layout: count byte, serial bytes, filler.
 class Reassembly : public ::testing::Test {
 protected:
-    Reassembly() : asm_(s_)
-    {
+    Reassembly() : asm_(s_) {
         asm_.setFrameConsumer([this](const QString& f) { frames_.push_back(f); });
         asm_.setReportObserver([this] { ++reports_; });
     }
 
     // A report of the cable's usual 8 data bytes whose count byte is `countByte`.
-    void report(quint8 countByte, std::vector<quint8> serial = {}, int size = 8)
-    {
+    void report(quint8 countByte, std::vector<quint8> serial = {}, int size = 8) {
         std::vector<quint8> data(size_t(std::max(size, 1)), 0);
         data[0] = countByte;
         for (size_t i = 0; i < serial.size() && i + 1 < data.size(); ++i)
@@ -27,8 +25,7 @@ protected:
     void idle() { report(0x00); }
 
     // Sends the bytes in reports of up to seven serial bytes each.
-    void send(const std::vector<quint8>& bytes)
-    {
+    void send(const std::vector<quint8>& bytes) {
         for (size_t i = 0; i < bytes.size(); i += 7) {
             std::vector<quint8> chunk(bytes.begin() + long(i),
                                       bytes.begin() + long(std::min(bytes.size(), i + 7)));
@@ -36,8 +33,7 @@ protected:
         }
     }
 
-    static std::vector<quint8> frame(quint8 fill = 0x11, bool crlf = true, size_t length = 22)
-    {
+    static std::vector<quint8> frame(quint8 fill = 0x11, bool crlf = true, size_t length = 22) {
         std::vector<quint8> f(length, fill);
         if (crlf && length >= 22) {
             f[20] = 0x0D;
@@ -52,8 +48,7 @@ protected:
     int reports_ = 0;
 };
 
-TEST_F(Reassembly, FrameInReportsOfSevenThenIdleIsDecodedOnce)
-{
+TEST_F(Reassembly, FrameInReportsOfSevenThenIdleIsDecodedOnce) {
     auto f = frame();
     f[0] = 0xAB;
     send(f); // 7 + 7 + 7 + 1
@@ -70,8 +65,7 @@ TEST_F(Reassembly, FrameInReportsOfSevenThenIdleIsDecodedOnce)
     EXPECT_EQ(reports_, 5);
 }
 
-TEST_F(Reassembly, FrameStaysOpenUntilAnIdleReportAndGluesTheNextBytesOn)
-{
+TEST_F(Reassembly, FrameStaysOpenUntilAnIdleReportAndGluesTheNextBytesOn) {
     send(frame());
     send(frame(0x22));
     EXPECT_TRUE(frames_.empty());
@@ -81,8 +75,7 @@ TEST_F(Reassembly, FrameStaysOpenUntilAnIdleReportAndGluesTheNextBytesOn)
     EXPECT_EQ(frames_[0].size(), 88);
 }
 
-TEST_F(Reassembly, MalformedFramesAreDroppedSilently)
-{
+TEST_F(Reassembly, MalformedFramesAreDroppedSilently) {
     send(frame(0x11, true, 21));
     idle();
     send(frame(0x11, false));
@@ -96,8 +89,7 @@ TEST_F(Reassembly, MalformedFramesAreDroppedSilently)
     EXPECT_FALSE(s_.FrameOpen);
 }
 
-TEST_F(Reassembly, CountsAToFAndZeroEndFramesAndCountAsIdle)
-{
+TEST_F(Reassembly, CountsAToFAndZeroEndFramesAndCountAsIdle) {
     for (quint8 count : {0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F, 0x00, 0xF0, 0x3A}) {
         send(frame());
         report(count, {0x55, 0x55});
@@ -108,8 +100,7 @@ TEST_F(Reassembly, CountsAToFAndZeroEndFramesAndCountAsIdle)
     }
 }
 
-TEST_F(Reassembly, HighNibbleOfTheCountByteIsIgnored)
-{
+TEST_F(Reassembly, HighNibbleOfTheCountByteIsIgnored) {
     auto f = frame();
     for (size_t i = 0; i < f.size(); i += 2)
         report(quint8(0x52), {f[i], f[i + 1]});
@@ -117,8 +108,7 @@ TEST_F(Reassembly, HighNibbleOfTheCountByteIsIgnored)
     EXPECT_EQ(frames_.size(), 1u);
 }
 
-TEST_F(Reassembly, ReportWithoutDataBytesEndsTheFrameButIsNotCounted)
-{
+TEST_F(Reassembly, ReportWithoutDataBytesEndsTheFrameButIsNotCounted) {
     idle();
     idle();
     send(frame());
@@ -130,8 +120,7 @@ TEST_F(Reassembly, ReportWithoutDataBytesEndsTheFrameButIsNotCounted)
     EXPECT_EQ(reports_, 7); // the observer still sees it
 }
 
-TEST_F(Reassembly, IdleWithoutOpenFrameOnlyCounts)
-{
+TEST_F(Reassembly, IdleWithoutOpenFrameOnlyCounts) {
     s_.FrameHex.clear();
     for (int i = 0; i < 1900; ++i)
         idle();
@@ -142,8 +131,7 @@ TEST_F(Reassembly, IdleWithoutOpenFrameOnlyCounts)
     EXPECT_EQ(s_.FrameHex, u"7D");
 }
 
-TEST_F(Reassembly, CountBeyondTheReportAppendsOnlyThePresentBytes)
-{
+TEST_F(Reassembly, CountBeyondTheReportAppendsOnlyThePresentBytes) {
     report(0x09, {0x01, 0x02, 0x03}, 4); // says 9, holds 3
     EXPECT_EQ(s_.FrameHex, u"010203");
     report(0x05, {}, 1); // count byte alone
@@ -156,8 +144,7 @@ TEST_F(Reassembly, CountBeyondTheReportAppendsOnlyThePresentBytes)
     EXPECT_EQ(s_.FrameHex, u"0102039999");
 }
 
-TEST_F(Reassembly, StateSurvivesBetweenReportStreams)
-{
+TEST_F(Reassembly, StateSurvivesBetweenReportStreams) {
     // A disconnect in the middle of a frame keeps the collected bytes; the next connection's
     // bytes are appended and tested together.
     auto f = frame();
@@ -170,8 +157,7 @@ TEST_F(Reassembly, StateSurvivesBetweenReportStreams)
     EXPECT_TRUE(frames_[0].startsWith(kept));
 }
 
-TEST_F(Reassembly, EndlessStreamWithoutIdleReportsIsBounded)
-{
+TEST_F(Reassembly, EndlessStreamWithoutIdleReportsIsBounded) {
     for (int i = 0; i < 10000; ++i)
         send(frame());
     EXPECT_LE(s_.FrameHex.size(), FrameAssembler::kMaxFrameHexChars);

@@ -3,33 +3,28 @@
 
 #include <gtest/gtest.h>
 
-TEST(DecimalSep, TakesTheLocaleAnswerUpToItsFirstZeroWithinTenBytes)
-{
+TEST(DecimalSep, TakesTheLocaleAnswerUpToItsFirstZeroWithinTenBytes) {
     EXPECT_EQ(GetDecimalSep([] { return std::optional<QByteArray>(","); }), u",");
     EXPECT_EQ(GetDecimalSep([] { return std::optional<QByteArray>("."); }), u".");
-    EXPECT_EQ(GetDecimalSep([] { return std::optional<QByteArray>(QByteArray("a\0b", 3)); }),
-              u"a");
+    EXPECT_EQ(GetDecimalSep([] { return std::optional<QByteArray>(QByteArray("a\0b", 3)); }), u"a");
     EXPECT_EQ(GetDecimalSep([] { return std::optional<QByteArray>("0123456789AB"); }),
               u"012345678");
     EXPECT_EQ(GetDecimalSep([] { return std::optional<QByteArray>(); }), QString());
 }
 
 // Run by CTest once per locale, with the expected separator in Z4072_EXPECT_SEP.
-TEST(DecimalSep, FollowsTheUsersLocaleSettings)
-{
+TEST(DecimalSep, FollowsTheUsersLocaleSettings) {
     if (!qEnvironmentVariableIsSet("Z4072_EXPECT_SEP"))
         GTEST_SKIP() << "run with a locale in LC_ALL and Z4072_EXPECT_SEP";
     EXPECT_EQ(GetDecimalSep(), qEnvironmentVariable("Z4072_EXPECT_SEP"));
 }
 
-TEST(ExeDir, IsTheProgramDirectoryWithItsSeparator)
-{
+TEST(ExeDir, IsTheProgramDirectoryWithItsSeparator) {
     EXPECT_EQ(ExeDirOf(QStringLiteral("/opt/z4072/bin/z4072")), u"/opt/z4072/bin/");
     EXPECT_EQ(ExeDirOf(QStringLiteral("z4072")), QString());
 }
 
-TEST(UnitState, StartsWithTheDocumentedValues)
-{
+TEST(UnitState, StartsWithTheDocumentedValues) {
     const UnitState s;
     EXPECT_EQ(s.ValueText, u"0000");
     EXPECT_EQ(s.VRangeText.toUtf8(), QByteArray("IR:500V 20G\xCE\xA9"));

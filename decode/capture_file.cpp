@@ -1,0 +1,142 @@
+#include "capture_file.h"
+
+#include <cmath>
+
+namespace {
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+} // namespace
+
+bool CaptureReader::open(const QString& path, QString* error) {
+    file_.setFileName(path);
+    if (!file_.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("Cannot open capture %1: %2").arg(path, file_.errorString());
+        return false;
+    }
+    lineNo_ = 0;
+    lastSeconds_ = 0;
+    end_ = false;
+    return true;
+}
+
+bool CaptureReader::parseLine(QByteArrayView line, CaptureReport& report, QString* error) {
+    const QByteArray text = line.toByteArray().simplified();
+    const QList<QByteArray> fields = text.split(' ');
+    if (fields.size() < 2) {
+        if (error)
+            *error = QStringLiteral("a report needs a time and at least the report ID");
+        return false;
+    }
+    bool ok = false;
+    const double seconds = fields[0].toDouble(&ok);
+    if (!ok || !std::isfinite(seconds) || seconds < 0) {
+        if (error)
+            *error = QStringLiteral("bad time \"%1\"").arg(QString::fromLatin1(fields[0]));
+        return false;
+    }
+    if (fields.size() - 1 > 65536) {
+        if (error)
+            *error = QStringLiteral("report longer than 65536 bytes");
+        return false;
+    }
+    QByteArray bytes;
+    bytes.reserve(fields.size() - 1);
+    for (qsizetype i = 1; i < fields.size(); ++i) {
+        const QByteArray& f = fields[i];
+        const int hi = f.size() == 2 ? hexValue(f[0]) : -1;
+        const int lo = f.size() == 2 ? hexValue(f[1]) : -1;
+        if (hi < 0 || lo < 0) {
+            if (error)
+                *error = QStringLiteral("bad byte \"%1\"").arg(QString::fromLatin1(f));
+            return false;
+        }
+        bytes.append(char(hi * 16 + lo));
+    }
+    report.seconds = seconds;
+    report.reportId = quint8(bytes[0]);
+    report.data = bytes.mid(1);
+    return true;
+}
+
+bool CaptureReader::next(CaptureReport& report, QString* error) {
+    while (!file_.atEnd()) {
+        const QByteArray raw = file_.readLine(1 << 20);
+        ++lineNo_;
+        const QByteArray line = raw.trimmed();
+        if (line.isEmpty())
+            continue;
+        if (line.startsWith('#')) {
+            const QByteArray rest = line.mid(1).trimmed();
+            if (rest.startsWith("start ")) {
+                const QString when = QString::fromLatin1(rest.mid(6).trimmed());
+                QDateTime t = QDateTime::fromString(when, Qt::ISODateWithMs);
+                if (!t.isValid())
+                    t = QDateTime::fromString(when, Qt::ISODate);
+                if (t.isValid())
+                    start_ = t;
+            }
+            continue;
+        }
+        QString why;
+        if (!parseLine(line, report, &why)) {
+            if (error)
+                *error = QStringLiteral("line %1: %2").arg(lineNo_).arg(why);
+            end_ = true;
+            return false;
+        }
+        if (report.seconds < lastSeconds_) {
+            if (error)
+                *error = QStringLiteral("line %1: time goes backwards").arg(lineNo_);
+            end_ = true;
+            return false;
+        }
+        lastSeconds_ = report.seconds;
+        return true;
+    }
+    end_ = true;
+    return false;
+}
+
+bool CaptureWriter::open(const QString& path, const QDateTime& start, QString* error) {
+    file_.setFileName(path);
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
+        if (error)
+            *error = QStringLiteral("Cannot open capture %1: %2").arg(path, file_.errorString());
+        return false;
+    }
+    const QByteArray head =
+        "# Z4072 capture: seconds, then report ID and data bytes in hex\n# start " +
+        start.toString(Qt::ISODateWithMs).toLatin1() + '\n';
+    file_.write(head);
+    file_.flush();
+    return true;
+}
+
+void CaptureWriter::write(double seconds, quint8 reportId, const quint8* data, quint16 size) {
+    if (!file_.isOpen())
+        return;
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    QByteArray line = QByteArray::number(seconds, 'f', 3);
+    line.reserve(line.size() + 3 * (size + 1) + 1);
+    auto put = [&](quint8 b) {
+        line.append(' ');
+        line.append(kHex[b >> 4]);
+        line.append(kHex[b & 15]);
+    };
+    put(reportId);
+    for (quint16 i = 0; i < size; ++i)
+        put(data[i]);
+    line.append('\n');
+    file_.write(line);
+    file_.flush();
+}
