@@ -1,0 +1,146 @@
+#include "reading_table.h"
+
+ReadingTable::ReadingTable(QObject* parent) : QObject(parent) {
+    texts_.append(QString());
+    ids_.insert(QString(), 0);
+}
+
+ReadingTable::~ReadingTable() = default;
+
+QString ReadingTable::fieldName(int field) {
+    static const char* const names[kFieldCount] = {"No",   "Time",    "Value",
+                                                   "Unit", "V_Range", "I_Range"};
+    return field >= 0 && field < kFieldCount ? QString::fromLatin1(names[field]) : QString();
+}
+
+QTime ReadingTable::time(int row) const {
+    if (isTimeNull(row))
+        return QTime();
+    return QTime::fromMSecsSinceStartOfDay(timeMs(row));
+}
+
+const QString& ReadingTable::text(int row, Field field) const {
+    Q_ASSERT(field >= Value && field <= I_Range);
+    return texts_[at(row).text[size_t(field - Value)]];
+}
+
+bool ReadingTable::isNull(int row, Field field) const {
+    switch (field) {
+    case No:
+        return isNoNull(row);
+    case Time:
+        return isTimeNull(row);
+    default:
+        return at(row).text[size_t(field - Value)] == 0;
+    }
+}
+
+ReadingRow ReadingTable::row(int i) const {
+    const Row& r = at(i);
+    ReadingRow out;
+    out.No = r.no;
+    out.NoNull = r.time & kNoNullBit;
+    out.TimeMs = int(r.time & kTimeMask);
+    out.TimeNull = r.time & kTimeNullBit;
+    out.Value = texts_[r.text[0]];
+    out.Unit = texts_[r.text[1]];
+    out.V_Range = texts_[r.text[2]];
+    out.I_Range = texts_[r.text[3]];
+    return out;
+}
+
+QString ReadingTable::cutToBytes(const QString& text, int bytes) {
+    // Up to bytes/2 UTF-16 units always fit: no character takes more than two bytes per unit.
+    if (text.size() <= bytes / 2)
+        return text;
+    int used = 0;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const QChar c = text.at(i);
+        int units = 1;
+        int cost = c.unicode() < 0x80 ? 1 : 2;
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            units = 2;
+            cost = 4;
+        }
+        if (used + cost > bytes)
+            return text.left(i);
+        used += cost;
+        i += units;
+    }
+    return text;
+}
+
+quint32 ReadingTable::intern(const QString& text) {
+    if (text.isEmpty())
+        return 0;
+    const QString cut = cutToBytes(text);
+    auto it = ids_.constFind(cut);
+    if (it != ids_.constEnd())
+        return it.value();
+    const quint32 id = quint32(texts_.size());
+    texts_.append(cut);
+    ids_.insert(cut, id);
+    textBytes_ += qint64(sizeof(QString)) * 2 + 32 + cut.size() * 2 * 2;
+    return id;
+}
+
+int ReadingTable::append(const ReadingRow& in) {
+    Row r;
+    r.no = in.NoNull ? 0 : in.No;
+    const int ms = in.TimeMs < 0 ? 0 : in.TimeMs % 86'400'000;
+    r.time = in.TimeNull ? kTimeNullBit : quint32(ms);
+    if (in.NoNull)
+        r.time |= kNoNullBit;
+    r.text = {intern(in.Value), intern(in.Unit), intern(in.V_Range), intern(in.I_Range)};
+
+    const int index = count_;
+    if ((size_t(index) >> kBlockShift) == blocks_.size())
+        blocks_.push_back(std::make_unique_for_overwrite<Row[]>(kBlockRows));
+    at(index) = r;
+    ++count_;
+
+    if (suspend_ == 0)
+        Q_EMIT rowsAppended(index, index);
+    return index;
+}
+
+void ReadingTable::removeRow(int row) {
+    if (row < 0 || row >= count_)
+        return;
+    if (suspend_ == 0)
+        Q_EMIT rowsAboutToBeRemoved(row, row);
+    for (int i = row; i + 1 < count_; ++i)
+        at(i) = at(i + 1);
+    --count_;
+    if ((size_t(count_) + kBlockRows - 1) >> kBlockShift < blocks_.size())
+        blocks_.pop_back();
+    if (suspend_ == 0)
+        Q_EMIT rowsRemoved(row, row);
+}
+
+void ReadingTable::clear() {
+    if (suspend_ == 0)
+        Q_EMIT aboutToReset();
+    blocks_.clear();
+    count_ = 0;
+    if (suspend_ == 0)
+        Q_EMIT tableReset();
+}
+
+void ReadingTable::suspendUpdates() {
+    // Announced up front: whatever happens in between, views must not read the old rows.
+    if (suspend_++ == 0)
+        Q_EMIT aboutToReset();
+}
+
+void ReadingTable::resumeUpdates() {
+    if (suspend_ == 0 || --suspend_ > 0)
+        return;
+    Q_EMIT tableReset();
+}
+
+qint64 ReadingTable::memoryBytes() const {
+    return qint64(blocks_.size()) * kBlockRows * qint64(sizeof(Row)) + textBytes_ +
+           qint64(ids_.capacity()) * 16;
+}

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QTime>
+#include <QVector>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+// The values of one row of the reading table. An empty text is a null text; `No` and `Time` carry
+// their own null flags (rows loaded from files may lack them).
+struct ReadingRow {
+    qint32 No = 0;
+    bool NoNull = true;
+    qint32 TimeMs = 0; // milliseconds since midnight, 0..86'399'999
+    bool TimeNull = true;
+    QString Value;
+    QString Unit;
+    QString V_Range;
+    QString I_Range;
+};
+
+// The in-memory reading table: six fields (No, Time, Value, Unit, V_Range, I_Range), no key, rows
+// kept in append order. Sized for ten million rows: a row takes 24 bytes (texts interned, time as
+// milliseconds of the day, null flags folded into the time word), rows live in fixed blocks so an
+// append never moves the rows already stored.
+class ReadingTable : public QObject {
+    Q_OBJECT
+public:
+    enum Field { No = 0, Time, Value, Unit, V_Range, I_Range };
+    static constexpr int kFieldCount = 6;
+    // Texts are cut to this many bytes of the 8-bit code page when stored.
+    static constexpr int kTextBytes = 20;
+
+    explicit ReadingTable(QObject* parent = nullptr);
+    ~ReadingTable() override;
+
+    // Field names as the table and its files know them.
+    static QString fieldName(int field);
+
+    int rowCount() const { return count_; }
+    bool isEmpty() const { return count_ == 0; }
+
+    qint32 no(int row) const { return at(row).no; }
+    bool isNoNull(int row) const { return at(row).time & kNoNullBit; }
+    int timeMs(int row) const { return int(at(row).time & kTimeMask); }
+    bool isTimeNull(int row) const { return at(row).time & kTimeNullBit; }
+    // The time of day, or a null QTime when the field is null.
+    QTime time(int row) const;
+    const QString& value(int row) const { return texts_[at(row).text[0]]; }
+    const QString& unit(int row) const { return texts_[at(row).text[1]]; }
+    const QString& vRange(int row) const { return texts_[at(row).text[2]]; }
+    const QString& iRange(int row) const { return texts_[at(row).text[3]]; }
+    // A text field's stored text (Value..I_Range); empty when null.
+    const QString& text(int row, Field field) const;
+    bool isNull(int row, Field field) const;
+    ReadingRow row(int row) const;
+
+    // Appends a row; texts are cut to kTextBytes at a character boundary. O(1).
+    int append(const ReadingRow& row);
+    void removeRow(int row);
+    // Removes every row (interned texts are kept for the rows to come).
+    void clear();
+
+    // Bracket bulk changes (loading a file): the outermost suspend emits aboutToReset, the
+    // outermost resume tableReset, and nothing is emitted in between.
+    void suspendUpdates();
+    void resumeUpdates();
+    bool updatesSuspended() const { return suspend_ > 0; }
+
+    // Bytes of memory that the rows and their interned texts take (approximate for the texts).
+    qint64 memoryBytes() const;
+
+    // Cuts a text to at most `bytes` bytes of the 8-bit code page (GBK: one byte for ASCII, two
+    // for other characters), never splitting a character.
+    static QString cutToBytes(const QString& text, int bytes = kTextBytes);
+
+Q_SIGNALS:
+    // Rows first..last (inclusive) have been appended.
+    void rowsAppended(int first, int last);
+    void rowsAboutToBeRemoved(int first, int last);
+    void rowsRemoved(int first, int last);
+    // The whole table is about to change / has changed (cleared, or a bulk change while
+    // suspended). Follow up by reading rowCount() afresh.
+    void aboutToReset();
+    void tableReset();
+
+private:
+    struct Row {
+        qint32 no;
+        quint32 time; // ms of day, bit 30: Time null, bit 31: No null
+        std::array<quint32, 4> text;
+    };
+    static_assert(sizeof(Row) == 24);
+    static constexpr quint32 kTimeMask = 0x07FFFFFF;
+    static constexpr quint32 kTimeNullBit = 0x40000000;
+    static constexpr quint32 kNoNullBit = 0x80000000;
+    static constexpr int kBlockShift = 16;
+    static constexpr int kBlockRows = 1 << kBlockShift;
+
+    const Row& at(int row) const {
+        Q_ASSERT(row >= 0 && row < count_);
+        return blocks_[size_t(row) >> kBlockShift][size_t(row) & (kBlockRows - 1)];
+    }
+    Row& at(int row) { return blocks_[size_t(row) >> kBlockShift][size_t(row) & (kBlockRows - 1)]; }
+    quint32 intern(const QString& text);
+
+    std::vector<std::unique_ptr<Row[]>> blocks_;
+    int count_ = 0;
+    QVector<QString> texts_; // texts_[0] is the empty (null) text
+    QHash<QString, quint32> ids_;
+    qint64 textBytes_ = 0;
+
+    int suspend_ = 0;
+};

@@ -1,0 +1,156 @@
+#include "reading_table.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+// Records what a table announces, as the chart and the grid would see it.
+struct Announcements {
+    explicit Announcements(ReadingTable& t) {
+        QObject::connect(&t, &ReadingTable::rowsAppended, [this](int f, int l) {
+            appended.push_back({f, l});
+        });
+        QObject::connect(&t, &ReadingTable::rowsAboutToBeRemoved,
+                         [this](int f, int) { aboutToRemove.push_back(f); });
+        QObject::connect(&t, &ReadingTable::rowsRemoved,
+                         [this](int f, int) { removed.push_back(f); });
+        QObject::connect(&t, &ReadingTable::aboutToReset, [this] { ++aboutToReset; });
+        QObject::connect(&t, &ReadingTable::tableReset, [this] { ++reset; });
+    }
+    std::vector<std::pair<int, int>> appended;
+    std::vector<int> aboutToRemove, removed;
+    int aboutToReset = 0, reset = 0;
+};
+
+ReadingRow reading(qint32 no, int ms, const QString& value, const QString& unit = "M\u03A9",
+                   const QString& vr = "IR:1000V 40G\u03A9", const QString& ir = "Continuous") {
+    ReadingRow r;
+    r.No = no;
+    r.NoNull = false;
+    r.TimeMs = ms;
+    r.TimeNull = false;
+    r.Value = value;
+    r.Unit = unit;
+    r.V_Range = vr;
+    r.I_Range = ir;
+    return r;
+}
+
+TEST(ReadingTable, KeepsRowsInAppendOrderWithTheirFields) {
+    ReadingTable t;
+    // Across a block boundary, so the second block is addressed too.
+    const int n = 70'000;
+    for (int i = 0; i < n; ++i)
+        t.append(reading(i + 1, (i * 1000) % 86'400'000, QString::number(i % 7)));
+    ASSERT_EQ(t.rowCount(), n);
+    for (int i : {0, 1, 65'535, 65'536, n - 1}) {
+        EXPECT_EQ(t.no(i), i + 1);
+        EXPECT_EQ(t.timeMs(i), i * 1000);
+        EXPECT_EQ(t.value(i), QString::number(i % 7));
+        EXPECT_EQ(t.unit(i), "M\u03A9");
+        EXPECT_EQ(t.vRange(i), "IR:1000V 40G\u03A9");
+        EXPECT_EQ(t.iRange(i), "Continuous");
+        EXPECT_FALSE(t.isNoNull(i));
+        EXPECT_FALSE(t.isTimeNull(i));
+    }
+    EXPECT_EQ(t.time(1), QTime(0, 0, 1));
+}
+
+TEST(ReadingTable, NullFieldsStayNullAndDoNotLeakIntoNeighbours) {
+    ReadingTable t;
+    ReadingRow empty;
+    t.append(empty);
+    t.append(reading(-5, 86'399'999, "1.5"));
+    ReadingRow noOnly;
+    noOnly.No = 0;
+    noOnly.NoNull = false;
+    t.append(noOnly);
+
+    EXPECT_TRUE(t.isNoNull(0));
+    EXPECT_TRUE(t.isTimeNull(0));
+    EXPECT_TRUE(t.time(0).isNull());
+    for (auto f :
+         {ReadingTable::Value, ReadingTable::Unit, ReadingTable::V_Range, ReadingTable::I_Range})
+        EXPECT_TRUE(t.isNull(0, f));
+
+    EXPECT_EQ(t.no(1), -5);
+    EXPECT_EQ(t.time(1), QTime(23, 59, 59, 999));
+    EXPECT_FALSE(t.isNull(1, ReadingTable::Time));
+
+    EXPECT_FALSE(t.isNoNull(2));
+    EXPECT_EQ(t.no(2), 0);
+    EXPECT_TRUE(t.isTimeNull(2));
+
+    const ReadingRow back = t.row(1);
+    EXPECT_EQ(back.No, -5);
+    EXPECT_EQ(back.TimeMs, 86'399'999);
+    EXPECT_EQ(back.Value, "1.5");
+}
+
+TEST(ReadingTable, TextsAreCutToTwentyBytesAtACharacterBoundary) {
+    EXPECT_EQ(ReadingTable::cutToBytes("IR:5000V 1000G\u03A9"), "IR:5000V 1000G\u03A9"); // 16 bytes
+    EXPECT_EQ(ReadingTable::cutToBytes(QString(25, 'a')), QString(20, 'a'));
+    // 19 ASCII bytes then Ω (two bytes): the pair would end at byte 21, so it goes whole.
+    EXPECT_EQ(ReadingTable::cutToBytes(QString(19, 'a') + "\u03A9b"), QString(19, 'a'));
+    EXPECT_EQ(ReadingTable::cutToBytes(QString(18, 'a') + "\u03A9b"), QString(18, 'a') + "\u03A9");
+    EXPECT_EQ(ReadingTable::cutToBytes(QString(11, QChar(0x03A9))), QString(10, QChar(0x03A9)));
+    // A surrogate pair is never split.
+    const QString pair = QString::fromUcs4(U"\U0001F600");
+    EXPECT_EQ(ReadingTable::cutToBytes(QString(17, 'a') + pair), QString(17, 'a'));
+
+    ReadingTable t;
+    t.append(reading(1, 0, QString(30, '9')));
+    EXPECT_EQ(t.value(0), QString(20, '9'));
+}
+
+TEST(ReadingTable, SignalsFollowAppendRemoveAndClear) {
+    ReadingTable t;
+    Announcements a(t);
+    for (int i = 1; i <= 3; ++i)
+        t.append(reading(i, i, QString::number(i)));
+    ASSERT_EQ(a.appended.size(), 3u);
+    EXPECT_EQ(a.appended[2], std::make_pair(2, 2));
+
+    t.removeRow(1);
+    ASSERT_EQ(a.removed, std::vector<int>{1});
+    EXPECT_EQ(a.aboutToRemove, std::vector<int>{1});
+    ASSERT_EQ(t.rowCount(), 2);
+    EXPECT_EQ(t.no(0), 1);
+    EXPECT_EQ(t.no(1), 3);
+    t.removeRow(7); // out of range: nothing
+    EXPECT_EQ(a.removed.size(), 1u);
+
+    t.clear();
+    EXPECT_EQ(a.aboutToReset, 1);
+    EXPECT_EQ(a.reset, 1);
+    EXPECT_TRUE(t.isEmpty());
+    t.append(reading(1, 0, "x"));
+    EXPECT_EQ(t.value(0), "x");
+}
+
+TEST(ReadingTable, SuspendedChangesEndInOneReset) {
+    ReadingTable t;
+    t.append(reading(1, 0, "1"));
+    Announcements a(t);
+    t.suspendUpdates();
+    t.suspendUpdates();
+    t.clear();
+    t.append(reading(2, 0, "2"));
+    t.removeRow(0);
+    t.append(reading(3, 0, "3"));
+    t.resumeUpdates();
+    EXPECT_EQ(a.reset, 0);
+    t.resumeUpdates();
+    EXPECT_TRUE(a.appended.empty());
+    EXPECT_TRUE(a.removed.empty());
+    EXPECT_EQ(a.aboutToReset, 1);
+    EXPECT_EQ(a.reset, 1);
+    ASSERT_EQ(t.rowCount(), 1);
+    EXPECT_EQ(t.no(0), 3);
+    t.resumeUpdates(); // unbalanced: ignored
+    EXPECT_EQ(a.reset, 1);
+}
+
+} // namespace
