@@ -1,0 +1,61 @@
+#pragma once
+
+#include "reading_table.h"
+#include "unit_state.h"
+
+#include <QChar>
+#include <QString>
+
+#include <functional>
+
+// The recording rules: which decoded readings become rows of the reading table. The settings
+// mirror the window's record toolbar (the window keeps them in step with its controls).
+class Recorder {
+public:
+    // Local time of day in milliseconds since midnight.
+    using Clock = std::function<int()>;
+
+    // The six record limits of the RecordSet menu, in menu order; the last is "Limitless".
+    static constexpr qint32 kLimits[6] = {1000, 5000, 10000, 50000, 100000, 10'000'000};
+
+    Recorder(UnitState& state, ReadingTable& table);
+
+    void setClock(Clock clock) { clock_ = std::move(clock); }
+    static int systemTimeOfDay();
+
+    // "Repeat": record a value equal to the last recorded one.
+    void setRepeat(bool on) { repeat_ = on; }
+    bool repeat() const { return repeat_; }
+    // "Sampling Interval": record only when the countdown has run out.
+    void setSampling(bool on) { sampling_ = on; }
+    bool sampling() const { return sampling_; }
+    // The seconds box's text; read whenever a row is recorded.
+    void setIntervalText(const QString& text) { intervalText_ = text; }
+    const QString& intervalText() const { return intervalText_; }
+
+    // Offer the current reading (ValueText, UnitText, VRangeText, IRangeText); only kind 1 acts.
+    void INDataToTable(int kind);
+    // The one-second tick: runs the countdown down while sampling is on.
+    void SampInterTimeTimer();
+    // The seconds box was edited: restart the wait with its number.
+    void RecordSITimeChange(const QString& text);
+    // Typing filter of the seconds box: digits and backspace only.
+    static bool RecordSITimeKeyPress(QChar key);
+    void setMaxRecords(qint32 limit) { s_.MaxRecords = limit; }
+    // Delete Data: empty the table, numbering restarts at 1.
+    void clearRecords();
+
+    // The countdown for a seconds text. A plain number (blanks around it allowed, optional sign)
+    // counts; a negative number counts as 0, one beyond 32 bits as the largest 32-bit count, and
+    // anything that is no number (also "", "-", "+") as 0. The result is never negative, so
+    // the tick always runs it down to 0.
+    static qint32 secondsOf(const QString& text);
+
+private:
+    UnitState& s_;
+    ReadingTable& table_;
+    Clock clock_;
+    bool repeat_ = true;
+    bool sampling_ = false;
+    QString intervalText_ = QStringLiteral("10");
+};

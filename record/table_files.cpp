@@ -1,0 +1,360 @@
+#include "table_files.h"
+
+#include "xml_packet.h"
+
+#include <QFile>
+#include <QLocale>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QTime>
+
+namespace {
+
+constexpr qint64 kReadChunk = 1 << 20;
+constexpr qsizetype kWriteChunk = 1 << 19; // characters gathered before encoding and writing
+
+const char* const kCodePage = "GBK";
+
+// Encodes text in the code page and writes it in large pieces to a file that replaces its
+// target only when committed.
+class CodePageWriter {
+public:
+    explicit CodePageWriter(const QString& fileName) : file_(fileName), enc_(kCodePage) {}
+    bool open(QString* error) {
+        if (file_.open(QIODevice::WriteOnly))
+            return true;
+        *error = file_.errorString();
+        return false;
+    }
+    QString& buffer() { return buf_; }
+    void maybeFlush() {
+        if (buf_.size() >= kWriteChunk)
+            flush();
+    }
+    bool commit(QString* error) {
+        flush();
+        if (ok_ && file_.commit())
+            return true;
+        *error = file_.errorString();
+        file_.cancelWriting();
+        return false;
+    }
+
+private:
+    void flush() {
+        if (buf_.isEmpty())
+            return;
+        const QByteArray bytes = enc_.encode(buf_);
+        buf_.clear();
+        if (ok_ && file_.write(bytes) != bytes.size())
+            ok_ = false;
+    }
+    QSaveFile file_;
+    QStringEncoder enc_;
+    QString buf_;
+    bool ok_ = true;
+};
+
+bool isTrimmedChar(QChar c) {
+    return c.unicode() <= 32;
+}
+
+// Cell text as a text file holds it: blanks and control characters cut off both ends, "NULL"
+// for nothing.
+void appendCell(QString& out, QStringView cell) {
+    qsizetype b = 0, e = cell.size();
+    while (b < e && isTrimmedChar(cell[b]))
+        ++b;
+    while (e > b && isTrimmedChar(cell[e - 1]))
+        --e;
+    if (b == e)
+        out += u"NULL";
+    else
+        out += cell.mid(b, e - b);
+}
+
+// Formats times of day in the long time format, quickly for the common 24-hour "HH:mm:ss".
+class TimeFormatter {
+public:
+    TimeFormatter() : format_(longTimeFormat()), plain_(format_ == u"HH:mm:ss") {}
+    void append(QString& out, int ms) const {
+        if (!plain_) {
+            out += QLocale().toString(QTime::fromMSecsSinceStartOfDay(ms), format_);
+            return;
+        }
+        const int s = ms / 1000;
+        const int parts[3] = {s / 3600, s / 60 % 60, s % 60};
+        for (int i = 0; i < 3; ++i) {
+            if (i)
+                out += u':';
+            out += QChar(u'0' + parts[i] / 10);
+            out += QChar(u'0' + parts[i] % 10);
+        }
+    }
+
+private:
+    QString format_;
+    bool plain_;
+};
+
+// Splits a stream of decoded text into lines ended by CR LF, a lone CR or a lone LF, reading
+// the file a piece at a time.
+class LineReader {
+public:
+    explicit LineReader(QFile& file) : file_(file), dec_(kCodePage) {}
+
+    bool next(QString& line) {
+        for (;;) {
+            qsizetype i = pos_;
+            const qsizetype n = buf_.size();
+            const QChar* d = buf_.constData();
+            while (i < n && d[i] != u'\r' && d[i] != u'\n')
+                ++i;
+            const bool found = i < n && !(d[i] == u'\r' && i + 1 == n && !eof_);
+            if (found) {
+                line = buf_.mid(pos_, i - pos_);
+                pos_ = i + ((d[i] == u'\r' && i + 1 < n && d[i + 1] == u'\n') ? 2 : 1);
+                return true;
+            }
+            if (eof_) {
+                if (pos_ >= n)
+                    return false;
+                line = buf_.mid(pos_);
+                pos_ = n;
+                return true;
+            }
+            fill();
+        }
+    }
+    bool failed() const { return failed_; }
+
+private:
+    void fill() {
+        buf_.remove(0, pos_);
+        pos_ = 0;
+        const QByteArray bytes = file_.read(kReadChunk);
+        if (bytes.isEmpty()) {
+            failed_ = file_.error() != QFileDevice::NoError;
+            eof_ = true;
+            buf_ += dec_.decode(QByteArray()); // whatever an unfinished pair leaves
+            return;
+        }
+        buf_ += dec_.decode(bytes);
+    }
+
+    QFile& file_;
+    QStringDecoder dec_;
+    QString buf_;
+    qsizetype pos_ = 0;
+    bool eof_ = false;
+    bool failed_ = false;
+};
+
+// A decimal integer as the integer field takes it: blanks around it, an optional sign.
+bool parseInt32(QStringView text, qint32* out) {
+    bool ok = false;
+    const int v = text.trimmed().toInt(&ok, 10);
+    if (ok)
+        *out = v;
+    return ok;
+}
+
+} // namespace
+
+QStringList tableFileHeader() {
+    return {QStringLiteral("No"),   QStringLiteral("Time"),     QStringLiteral("Value"),
+            QStringLiteral("Unit"), QStringLiteral("Function"), QStringLiteral("Remark")};
+}
+
+bool isXmlTableFile(const QString& fileName) {
+    const qsizetype slash = std::max(fileName.lastIndexOf(u'/'), fileName.lastIndexOf(u'\\'));
+    const qsizetype dot = fileName.lastIndexOf(u'.');
+    return dot > slash && QStringView(fileName).mid(dot).compare(u".xml", Qt::CaseInsensitive) == 0;
+}
+
+QString longTimeFormat() {
+    // Qt's long format ends in the time zone ("t"); a time of day without a date has none.
+    const QString f = QLocale().timeFormat(QLocale::LongFormat);
+    QString out;
+    bool quoted = false;
+    for (QChar c : f) {
+        if (c == u'\'')
+            quoted = !quoted;
+        if (!quoted && c == u't')
+            continue;
+        out += c;
+    }
+    return out.simplified();
+}
+
+QString timeText(int msOfDay) {
+    QString out;
+    TimeFormatter().append(out, msOfDay);
+    return out;
+}
+
+bool parseTimeText(const QString& text, int* msOfDay) {
+    const QLocale locale;
+    const QString t = text.trimmed();
+    for (const QString& f : {longTimeFormat(), locale.timeFormat(QLocale::ShortFormat),
+                             QStringLiteral("H:mm:ss"), QStringLiteral("H:mm")}) {
+        const QTime time = locale.toTime(t, f);
+        if (time.isValid()) {
+            *msOfDay = time.msecsSinceStartOfDay();
+            return true;
+        }
+    }
+    return false;
+}
+
+void SplitText(const QString& Text, QChar Delimiter, QStringList& Dest) {
+    QStringList cells;
+    qsizetype from = 0;
+    for (qsizetype at; (at = Text.indexOf(Delimiter, from)) >= 0; from = at + 1)
+        cells.append(Text.mid(from, at - from));
+    cells.append(Text.mid(from));
+    Dest = std::move(cells);
+}
+
+bool saveTextTable(const ReadingTable& table, const QString& fileName, QString* error) {
+    CodePageWriter out(fileName);
+    if (!out.open(error))
+        return false;
+    QString& buf = out.buffer();
+    buf += tableFileHeader().join(u'\t');
+    buf += u"\r\n";
+    const TimeFormatter times;
+    const int n = table.rowCount();
+    for (int r = 0; r < n; ++r) {
+        if (!table.isNoNull(r))
+            buf += QString::number(table.no(r));
+        buf += u'\t';
+        if (table.isTimeNull(r)) {
+            buf += u"NULL";
+        } else {
+            // Formatted into its own piece so that the trimming sees the time text alone.
+            const qsizetype at = buf.size();
+            times.append(buf, table.timeMs(r));
+            const QString t = buf.mid(at);
+            buf.truncate(at);
+            appendCell(buf, t);
+        }
+        for (auto f : {ReadingTable::Value, ReadingTable::Unit, ReadingTable::V_Range,
+                       ReadingTable::I_Range}) {
+            buf += u'\t';
+            appendCell(buf, table.text(r, f));
+        }
+        buf += u"\r\n";
+        out.maybeFlush();
+    }
+    return out.commit(error);
+}
+
+bool loadTextTable(const QString& fileName, ReadingTable& table, QString* error) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    LineReader lines(file);
+    QString line;
+    if (!lines.next(line)) {
+        *error = QStringLiteral("no header line");
+        return false;
+    }
+    QStringList cells;
+    qint64 lineNo = 1;
+    while (lines.next(line)) {
+        ++lineNo;
+        const auto fail = [&](const char* why) {
+            *error = QStringLiteral("line %1: %2").arg(lineNo).arg(QLatin1String(why));
+            return false;
+        };
+        if (line.isEmpty())
+            return fail("empty line");
+        SplitText(line, u'\t', cells);
+        if (cells.size() > ReadingTable::kFieldCount)
+            return fail("more than six cells");
+        ReadingRow row;
+        if (!cells[0].isEmpty()) {
+            if (!parseInt32(cells[0], &row.No))
+                return fail("No is not an integer");
+            row.NoNull = false;
+        }
+        if (cells.size() > 1 && !cells[1].isEmpty()) {
+            if (!parseTimeText(cells[1], &row.TimeMs))
+                return fail("Time is not a time of day");
+            row.TimeNull = false;
+        }
+        QString* texts[4] = {&row.Value, &row.Unit, &row.V_Range, &row.I_Range};
+        for (qsizetype i = 2; i < cells.size(); ++i)
+            *texts[i - 2] = cells[i];
+        table.append(row);
+    }
+    if (lines.failed()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool saveXmlTable(const ReadingTable& table, const QString& fileName, QString* error) {
+    CodePageWriter out(fileName);
+    if (!out.open(error))
+        return false;
+    XmlPacketWriter packet(out.buffer());
+    packet.begin();
+    const int n = table.rowCount();
+    for (int r = 0; r < n; ++r) {
+        packet.row(table, r);
+        out.maybeFlush();
+    }
+    packet.end();
+    return out.commit(error);
+}
+
+bool loadXmlTable(const QString& fileName, ReadingTable& table, QString* error) {
+    table.clear();
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    XmlPacketReader reader(file, table);
+    if (reader.read(error))
+        return true;
+    // The packet's rows before the fault are no table; leave it empty and usable.
+    table.clear();
+    return false;
+}
+
+bool SaveTableFile(const ReadingTable& table, const QString& fileName,
+                   const TableFileMessageSink& tell) {
+    QString error;
+    if (isXmlTableFile(fileName)) {
+        if (!saveXmlTable(table, fileName, &error)) {
+            tell({TableFileMessage::Information, error});
+            return false;
+        }
+    } else if (!saveTextTable(table, fileName, &error)) {
+        tell({TableFileMessage::Information,
+              QStringLiteral("Could not save table to specified file: ") + fileName});
+        return false;
+    }
+    tell({TableFileMessage::Information,
+          QStringLiteral("Save table to specified file: ") + fileName + QStringLiteral(" Scuss!")});
+    return true;
+}
+
+bool LoadTableFile(const QString& fileName, ReadingTable& table, bool emptyFirst,
+                   const TableFileMessageSink& tell) {
+    if (emptyFirst)
+        table.clear();
+    QString error;
+    const bool ok = isXmlTableFile(fileName) ? loadXmlTable(fileName, table, &error)
+                                             : loadTextTable(fileName, table, &error);
+    if (!ok)
+        tell({TableFileMessage::Error, QStringLiteral("Failed to Load File!")});
+    return ok;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "reading_table.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// Table files. A name ending in ".xml" (any case) holds the table's XML data packet; any other
+// name holds tab-separated text. Both are in the 8-bit code page (GBK), and a save writes a
+// temporary file that replaces the target only once it is complete.
+
+// What a save or load tells the user.
+struct TableFileMessage {
+    enum Kind {
+        Information, // a plain box titled with the application's title
+        Error        // title "Error", error icon
+    };
+    Kind kind = Information;
+    QString text;
+};
+using TableFileMessageSink = std::function<void(const TableFileMessage&)>;
+
+// The titles that the grid gives the six fields; the header line of a text file.
+QStringList tableFileHeader();
+
+// True when the file name's extension (from the last dot of the last path component) is ".xml".
+bool isXmlTableFile(const QString& fileName);
+
+// The system's long time format, without a time zone (a table holds local times of day only).
+QString longTimeFormat();
+// A time of day in that format, and back; back also takes the short format. False on other text.
+QString timeText(int msOfDay);
+bool parseTimeText(const QString& text, int* msOfDay);
+
+// Splits `Text` at every `Delimiter` into `Dest`: always at least one cell, empty cells kept.
+void SplitText(const QString& Text, QChar Delimiter, QStringList& Dest);
+
+// Writes the table to the file, then tells the sink the outcome. Returns true when written.
+bool SaveTableFile(const ReadingTable& table, const QString& fileName,
+                   const TableFileMessageSink& tell);
+// Reads the file into the table (text: after the rows there; XML: in their place), emptying
+// it first when `emptyFirst`. Every failure ends in "Failed to Load File!"; rows from the lines
+// before the failure stay, and after a failed XML load the table is empty.
+bool LoadTableFile(const QString& fileName, ReadingTable& table, bool emptyFirst,
+                   const TableFileMessageSink& tell);
+
+// The formats themselves, without messages; *error says what went wrong.
+bool saveTextTable(const ReadingTable& table, const QString& fileName, QString* error);
+bool saveXmlTable(const ReadingTable& table, const QString& fileName, QString* error);
+bool loadTextTable(const QString& fileName, ReadingTable& table, QString* error);
+bool loadXmlTable(const QString& fileName, ReadingTable& table, QString* error);

@@ -1,0 +1,303 @@
+#include "table_files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+class TableFiles : public ::testing::Test {
+protected:
+    void SetUp() override { QLocale::setDefault(QLocale::c()); }
+    void TearDown() override { QLocale::setDefault(QLocale::system()); }
+
+    QString path(const QString& name) const { return dir_.filePath(name); }
+    void write(const QString& name, const QByteArray& bytes) const {
+        QFile f(path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    QByteArray read(const QString& name) const {
+        QFile f(path(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    bool load(const QString& name) { return LoadTableFile(path(name), table_, false, sink()); }
+    bool save(const QString& name) { return SaveTableFile(table_, path(name), sink()); }
+    TableFileMessageSink sink() {
+        return [this](const TableFileMessage& m) { messages_.push_back(m); };
+    }
+    void add(qint32 no, int ms, const QString& value, const QString& unit, const QString& vr,
+             const QString& ir) {
+        ReadingRow r;
+        r.No = no;
+        r.NoNull = false;
+        r.TimeMs = ms;
+        r.TimeNull = ms < 0;
+        r.Value = value;
+        r.Unit = unit;
+        r.V_Range = vr;
+        r.I_Range = ir;
+        table_.append(r);
+    }
+
+    QTemporaryDir dir_;
+    ReadingTable table_;
+    std::vector<TableFileMessage> messages_;
+};
+
+const QByteArray kHeader = "No\tTime\tValue\tUnit\tFunction\tRemark\r\n";
+
+TEST_F(TableFiles, TextRoundTripsThroughXmlByteForByte) {
+    const QByteArray text = kHeader +
+                            "1\t14:03:27\t1234\tM\xA6\xB8\tIR:1000V 40G\xA6\xB8\tContinuous\r\n"
+                            "2\t00:00:00\t0.56\tG\xA6\xB8\tIR:5000V 1000G\xA6\xB8\tNULL\r\n"
+                            "\t23:59:59\tOL\tV\tDCV  600V\tCOMP:NG\r\n"
+                            "-7\t12:00:00\ta&b<c>\"d'\tNULL\tNULL\tNULL\r\n";
+    write("in.xls", text);
+    ASSERT_TRUE(load("in.xls"));
+    EXPECT_TRUE(messages_.empty());
+    ASSERT_EQ(table_.rowCount(), 4);
+    EXPECT_EQ(table_.unit(0), "M\u03A9");
+    EXPECT_EQ(table_.iRange(1), "NULL"); // a "NULL" cell is the text NULL
+    EXPECT_TRUE(table_.isNoNull(2));
+
+    ASSERT_TRUE(save("mid.XML"));
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].text, "Save table to specified file: " + path("mid.XML") + " Scuss!");
+    const QByteArray xml = read("mid.XML");
+    EXPECT_TRUE(xml.startsWith("<?xml version=\"1.0\" standalone=\"yes\"?>"));
+    EXPECT_TRUE(xml.contains("<DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
+                             "<FIELD attrname=\"No\" fieldtype=\"i4\"/>"
+                             "<FIELD attrname=\"Time\" fieldtype=\"time\"/>"
+                             "<FIELD attrname=\"Value\" fieldtype=\"string\" WIDTH=\"20\"/>"));
+    EXPECT_TRUE(xml.contains("<ROW No=\"1\" Time=\"14:03:27000\" Value=\"1234\" "
+                             "Unit=\"M\xA6\xB8\" V_Range=\"IR:1000V 40G\xA6\xB8\" "
+                             "I_Range=\"Continuous\"/>"));
+    EXPECT_TRUE(xml.contains("<ROW Time=\"23:59:59000\" Value=\"OL\""));
+    EXPECT_TRUE(xml.contains("Value=\"a&amp;b&lt;c&gt;&quot;d'\""));
+
+    table_.clear();
+    ASSERT_TRUE(load("mid.XML"));
+    ASSERT_TRUE(save("out.txt"));
+    EXPECT_EQ(read("out.txt"), text);
+}
+
+TEST_F(TableFiles, TextCellsAreTrimmedAndEmptyOnesWrittenAsNull) {
+    add(1, 1000, "  5 ", "\t", "", "x\x01");
+    add(2, -1, "", "", "", "");
+    ASSERT_TRUE(save("t.txt"));
+    EXPECT_EQ(read("t.txt"), kHeader + "1\t00:00:01\t5\tNULL\tNULL\tx\r\n"
+                                       "2\tNULL\tNULL\tNULL\tNULL\tNULL\r\n");
+    // The empty time comes back as a text that is no time: the load stops at that line.
+    table_.clear();
+    EXPECT_FALSE(load("t.txt"));
+    EXPECT_EQ(table_.rowCount(), 1);
+    ASSERT_EQ(messages_.size(), 2u);
+    EXPECT_EQ(messages_[1].kind, TableFileMessage::Error);
+    EXPECT_EQ(messages_[1].text, "Failed to Load File!");
+
+    table_.clear();
+    ASSERT_TRUE(save("empty.xls"));
+    EXPECT_EQ(read("empty.xls"), kHeader);
+}
+
+TEST_F(TableFiles, TextLoadingTakesEveryLineEndAndAddsToTheRows) {
+    write("ends.txt", "whatever header\r1\t10:00:00\ta\n2\t10:00:01\tb\r\n3\t10:00:02\tc\r"
+                      "4\t10:00:03");
+    add(9, 0, "old", "", "", "");
+    ASSERT_TRUE(load("ends.txt"));
+    ASSERT_EQ(table_.rowCount(), 5);
+    EXPECT_EQ(table_.value(0), "old");
+    EXPECT_EQ(table_.no(4), 4);
+    EXPECT_EQ(table_.value(3), "c");
+    EXPECT_TRUE(table_.isNull(4, ReadingTable::Value)); // fewer cells: fields stay empty
+    ASSERT_TRUE(load("ends.txt"));
+    EXPECT_EQ(table_.rowCount(), 9);
+
+    write("header.txt", "No\tTime\r\n");
+    EXPECT_TRUE(load("header.txt"));
+    EXPECT_EQ(table_.rowCount(), 9);
+    EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(TableFiles, EachTextLoadFailureKeepsTheRowsBeforeIt) {
+    struct Case {
+        const char* name;
+        QByteArray body;
+    };
+    const std::vector<Case> cases = {
+        {"non-numeric No", "1\t10:00:00\n2x\t10:00:00\n3\t10:00:00\n"},
+        {"empty line", "1\t10:00:00\n\n3\t10:00:00\n"},
+        {"NULL time", "1\t10:00:00\n2\tNULL\n"},
+        {"other text as time", "1\t10:00:00\n2\tnoon\n"},
+        {"seven cells", "1\t10:00:00\n2\t10:00:00\ta\tb\tc\td\te\n"},
+        {"No beyond 32 bits", "1\t10:00:00\n2147483648\t10:00:00\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        table_.clear();
+        messages_.clear();
+        write("bad.txt", kHeader + c.body);
+        EXPECT_FALSE(load("bad.txt"));
+        EXPECT_EQ(table_.rowCount(), 1);
+        ASSERT_EQ(messages_.size(), 1u);
+        EXPECT_EQ(messages_[0].text, "Failed to Load File!");
+    }
+    write("empty.txt", "");
+    EXPECT_FALSE(load("empty.txt"));
+    EXPECT_FALSE(load("missing.txt"));
+}
+
+TEST_F(TableFiles, FormatFollowsTheExtensionAlone) {
+    EXPECT_TRUE(isXmlTableFile("a.xml"));
+    EXPECT_TRUE(isXmlTableFile("/d/a.XmL"));
+    EXPECT_FALSE(isXmlTableFile("a.xml.txt"));
+    EXPECT_FALSE(isXmlTableFile("d.xml/a"));
+    EXPECT_FALSE(isXmlTableFile("axml"));
+    add(1, 0, "v", "", "", "");
+    ASSERT_TRUE(save("a.dat"));
+    EXPECT_TRUE(read("a.dat").startsWith(kHeader));
+}
+
+TEST_F(TableFiles, XmlKeepsEveryCharacterAndMilliseconds) {
+    const QString odd = QStringLiteral("a\tb\r\nc\x01&<>\"'\u03A9");
+    add(2147483647, 86'399'999, odd, "", "", "");
+    add(-2147483647 - 1, 0, "", "", "", "");
+    ASSERT_TRUE(save("x.xml"));
+    EXPECT_TRUE(read("x.xml").contains("Time=\"23:59:59999\" Value=\"a&#009;b&#013;&#010;c&#001;"
+                                       "&amp;&lt;&gt;&quot;'\xA6\xB8\"/>"));
+    table_.clear();
+    ASSERT_TRUE(load("x.xml"));
+    ASSERT_EQ(table_.rowCount(), 2);
+    EXPECT_EQ(table_.value(0), odd);
+    EXPECT_EQ(table_.timeMs(0), 86'399'999);
+    EXPECT_EQ(table_.no(1), -2147483647 - 1);
+    EXPECT_TRUE(table_.isNull(1, ReadingTable::Value));
+}
+
+TEST_F(TableFiles, XmlOfOtherWritersIsReadAsTheTableItStandsFor) {
+    write("rich.xml",
+          "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+          "<!-- written elsewhere -->\n"
+          "<DATAPACKET Version=\"2.0\">\n  <METADATA>\n    <FIELDS>\n"
+          "      <FIELD fieldtype=\"i4\" attrname=\"No\" readonly=\"true\"/>\n"
+          "      <FIELD fieldname=\"Time\" attrname=\"Time\" fieldtype=\"time\" required=\"true\"/>"
+          "<FIELD attrname=\"Value\" fieldtype=\"string\" WIDTH=\"20\" SUBTYPE=\"Text\"/>"
+          "<FIELD attrname=\"Unit\" fieldtype=\"string\" WIDTH=\"20\"></FIELD>"
+          "<FIELD attrname=\"V_Range\" fieldtype=\"string\" WIDTH=\"20\"/>"
+          "<FIELD attrname=\"I_Range\" fieldtype=\"string\" WIDTH=\"20\"/>"
+          "<FIELD attrname=\"Extra\" fieldtype=\"string\" WIDTH=\"5\"/>"
+          "</FIELDS>\n    <PARAMS CHANGE_LOG=\"1 0 4 2 0 8\" LCID=\"2052\" DEFAULT_ORDER=\"1\" "
+          "PRIMARY_KEY=\"1\"/>\n  </METADATA>\n  <ROWDATA>\n"
+          "    <ROW RowState=\"4\" No=\"1\" Time=\"08:00:01500\" Value=\"1&#013;&#010;2\" "
+          "Unit=\"M\xCE\xA9\" Extra=\"zz\"/>\n"
+          "    <ROW RowState=\"1\" No=\"2\" Time=\"08:00:02000\" Value=\"old\" Unit=\"V\"/>\n"
+          "    <ROW RowState=\"8\" Value=\"new&apos;\"/>\n"
+          "    <ROW RowState=\"2\" No=\"3\" Value=\"gone\"/>\n"
+          "    <ROW I_Range='Timed' No='4'></ROW>\n"
+          "  </ROWDATA>\n</DATAPACKET>\n");
+    add(99, 0, "replaced", "", "", "");
+    ASSERT_TRUE(load("rich.xml"));
+    ASSERT_EQ(table_.rowCount(), 3);
+    EXPECT_EQ(table_.value(0), "1\r\n2");
+    EXPECT_EQ(table_.timeMs(0), 8 * 3'600'000 + 1500);
+    EXPECT_EQ(table_.unit(0), "M\u03A9");
+    EXPECT_EQ(table_.no(1), 2);
+    EXPECT_EQ(table_.value(1), "new'");
+    EXPECT_EQ(table_.unit(1), "V"); // unchanged fields come from the original
+    EXPECT_EQ(table_.no(2), 4);
+    EXPECT_EQ(table_.iRange(2), "Timed");
+    EXPECT_TRUE(table_.isTimeNull(2));
+
+    write("compact.xml", "<?xml version=\"1.0\"?><DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
+                         "<FIELD attrname=\"I_Range\" fieldtype=\"string\" WIDTH=\"20\"/>"
+                         "<FIELD attrname=\"V_Range\" fieldtype=\"string\" WIDTH=\"20\"/>"
+                         "<FIELD attrname=\"Unit\" fieldtype=\"string\" WIDTH=\"20\"/>"
+                         "<FIELD attrname=\"Value\" fieldtype=\"string\" WIDTH=\"20\"/>"
+                         "<FIELD attrname=\"Time\" fieldtype=\"time\"/>"
+                         "<FIELD attrname=\"No\" fieldtype=\"i4\"/></FIELDS><PARAMS/>"
+                         "</METADATA><ROWDATA/></DATAPACKET>");
+    ASSERT_TRUE(load("compact.xml"));
+    EXPECT_EQ(table_.rowCount(), 0);
+    EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(TableFiles, AFailedXmlLoadLeavesTheTableEmptyAndUsable) {
+    const QByteArray fields =
+        "<FIELD attrname=\"No\" fieldtype=\"i4\"/><FIELD attrname=\"Time\" fieldtype=\"time\"/>"
+        "<FIELD attrname=\"Value\" fieldtype=\"string\" WIDTH=\"20\"/>"
+        "<FIELD attrname=\"Unit\" fieldtype=\"string\" WIDTH=\"20\"/>"
+        "<FIELD attrname=\"V_Range\" fieldtype=\"string\" WIDTH=\"20\"/>";
+    const QByteArray head = "<DATAPACKET Version=\"2.0\"><METADATA><FIELDS>" + fields;
+    const QByteArray last = "<FIELD attrname=\"I_Range\" fieldtype=\"string\" WIDTH=\"20\"/>";
+    const std::vector<QByteArray> bad = {
+        "",
+        "No\tTime\r\n1\t10:00:00\r\n",
+        head + "</FIELDS></METADATA><ROWDATA><ROW No=\"1\"/></ROWDATA></DATAPACKET>",
+        head + last + "</FIELDS></METADATA><ROWDATA><ROW No=\"1\"/><ROW No=\"x\"/>",
+        head + last +
+            "</FIELDS></METADATA><ROWDATA><ROW Time=\"25:00:00000\"/></ROWDATA>"
+            "</DATAPACKET>",
+        head + last + "</FIELDS></METADATA><ROWDATA><ROW No=\"1\"/></ROWDATA>",
+        head + last +
+            "</FIELDS></METADATA><ROWDATA><ROW Value=\"&bogus;\"/></ROWDATA>"
+            "</DATAPACKET>",
+        "<OTHER/>",
+    };
+    for (size_t i = 0; i < bad.size(); ++i) {
+        SCOPED_TRACE(i);
+        add(1, 0, "before", "", "", "");
+        messages_.clear();
+        write("bad.xml", bad[i]);
+        EXPECT_FALSE(load("bad.xml"));
+        EXPECT_EQ(table_.rowCount(), 0);
+        ASSERT_EQ(messages_.size(), 1u);
+        EXPECT_EQ(messages_[0].text, "Failed to Load File!");
+    }
+    add(1, 0, "after", "", "", "");
+    EXPECT_EQ(table_.value(0), "after");
+}
+
+TEST_F(TableFiles, AFailedSaveLeavesTheTargetAlone) {
+    write("keep.xls", "precious");
+    add(1, 0, "v", "", "", "");
+    ASSERT_FALSE(save("keep.xls/inside.xls"));
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].text,
+              "Could not save table to specified file: " + path("keep.xls/inside.xls"));
+    EXPECT_FALSE(save("keep.xls/inside.xml"));
+    EXPECT_EQ(messages_.size(), 2u);
+    EXPECT_FALSE(messages_[1].text.contains("Scuss"));
+    EXPECT_EQ(read("keep.xls"), "precious");
+    ASSERT_TRUE(save("keep.xls"));
+    EXPECT_TRUE(read("keep.xls").startsWith(kHeader));
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files).size(), 1); // no temporary left over
+}
+
+TEST_F(TableFiles, TimesFollowTheLocalesLongFormat) {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_FALSE(longTimeFormat().contains(u't'));
+    const int ms = (15 * 3600 + 4 * 60 + 5) * 1000;
+    const QString text = timeText(ms);
+    EXPECT_TRUE(text.contains("3:04:05")) << qPrintable(text);
+    int back = -1;
+    ASSERT_TRUE(parseTimeText(text, &back));
+    EXPECT_EQ(back, ms);
+}
+
+TEST(SplitText, KeepsEveryCell) {
+    QStringList dest{"stale"};
+    SplitText("", u'\t', dest);
+    EXPECT_EQ(dest, QStringList({""}));
+    SplitText("a\t\tb\t", u'\t', dest);
+    EXPECT_EQ(dest, QStringList({"a", "", "b", ""}));
+    SplitText("abc", u'\t', dest);
+    EXPECT_EQ(dest, QStringList({"abc"}));
+}
+
+} // namespace
