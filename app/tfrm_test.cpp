@@ -44,7 +44,8 @@ QToolButton* toolButton(QWidget* parent, const QRect& place, const QString& hint
 
 } // namespace
 
-TFrmTest::TFrmTest(QWidget* parent) : QMainWindow(parent), assembler_(s_) {
+TFrmTest::TFrmTest(QWidget* parent)
+    : QMainWindow(parent), assembler_(s_), interpreter_(s_, replica_) {
     initAppResources();
     setObjectName(QStringLiteral("FrmTest"));
     // Fixed single border: system menu and minimise box, no maximise box.
@@ -55,6 +56,14 @@ TFrmTest::TFrmTest(QWidget* parent) : QMainWindow(parent), assembler_(s_) {
 
     buildMenu();
     buildClient();
+
+    const int rsUsb = ReplicaState::idOf(u"rsUSB");
+    assembler_.setReportObserver([this, rsUsb] { replica_.setCaption(rsUsb, u"USB"); });
+    assembler_.setFrameConsumer([this](const QString& frame) { ShowData740(frame); });
+    interpreter_.setPause([this](int ms) {
+        if (readerHold_)
+            readerHold_(ms);
+    });
 
     ConTimer = new QTimer(this);
     ConTimer->setObjectName(QStringLiteral("ConTimer"));
@@ -213,6 +222,7 @@ void TFrmTest::fitClientToChildren() {
 void TFrmTest::FormCreate() {
     s_.ExeDir = ExeDirOf(QCoreApplication::applicationFilePath());
     decimalSep_ = GetDecimalSep();
+    interpreter_.setDecimalSep(decimalSep_);
     set10k->setChecked(true);
     RepeatSet->setChecked(true);
     setWindowTitle(QStringLiteral("Z4072 V2.00"));
@@ -224,6 +234,14 @@ void TFrmTest::Panel3Click() {
 
 void TFrmTest::Read380(quint8 reportId, const quint8* data, quint16 size) {
     assembler_.Read380(reportId, data, size);
+}
+
+void TFrmTest::ShowData740(const QString& frameHex) {
+    interpreter_.ShowData740(frameHex);
+}
+
+void TFrmTest::DispInit(bool show) {
+    replica_.DispInit(show);
 }
 
 void TFrmTest::ConTimerTimer() {}

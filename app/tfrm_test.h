@@ -1,9 +1,13 @@
 #pragma once
 
 #include "frame_assembler.h"
+#include "reading_interpreter.h"
+#include "replica_state.h"
 #include "unit_state.h"
 
 #include <QMainWindow>
+
+#include <functional>
 
 class PanelButton;
 class QAction;
@@ -36,10 +40,18 @@ public:
     void FormCreate();
     void Panel3Click();
     void Read380(quint8 reportId, const quint8* data, quint16 size);
+    void ShowData740(const QString& frameHex);
+    void DispInit(bool show);
     void ConTimerTimer();
     void SampInterTimeTimer();
 
     FrameAssembler& assembler() { return assembler_; }
+    ReplicaState& replica() { return replica_; }
+    ReadingInterpreter& interpreter() { return interpreter_; }
+
+    // After each decoded frame the source of reports is held for the interpreter's pause: the
+    // reader thread waits, the window does not. The link installs what holds its reader.
+    void setReaderHold(std::function<void(int ms)> hold) { readerHold_ = std::move(hold); }
 
     // Components, by their names.
     PanelButton* Panel2 = nullptr;
@@ -78,4 +90,7 @@ private:
     UnitState s_;
     QString decimalSep_;
     FrameAssembler assembler_;
+    ReplicaState replica_;
+    ReadingInterpreter interpreter_;
+    std::function<void(int ms)> readerHold_;
 };

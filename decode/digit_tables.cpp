@@ -53,6 +53,8 @@ int HexDigitValue(QStringView text) {
         const char16_t u = text[0].unicode();
         if (u >= 'A' && u <= 'F')
             return u - 'A' + 10;
+        if (u >= '0' && u <= '9')
+            return u - '0';
     }
     // Anything else is read as a decimal number; frame texts hold only upper-case hex digits.
     return text.toString().toInt();
