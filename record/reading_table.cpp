@@ -71,17 +71,27 @@ QString ReadingTable::cutToBytes(const QString& text, int bytes) {
     return text;
 }
 
-quint32 ReadingTable::intern(const QString& text) {
+quint32 ReadingTable::intern(int column, const QString& text) {
     if (text.isEmpty())
         return 0;
+    Recent& recent = recent_[size_t(column)];
+    for (int i = 0; i < kRecent; ++i)
+        if (recent.text[size_t(i)] == text)
+            return recent.id[size_t(i)];
     const QString cut = cutToBytes(text);
+    quint32 id;
     auto it = ids_.constFind(cut);
-    if (it != ids_.constEnd())
-        return it.value();
-    const quint32 id = quint32(texts_.size());
-    texts_.append(cut);
-    ids_.insert(cut, id);
-    textBytes_ += qint64(sizeof(QString)) * 2 + 32 + cut.size() * 2 * 2;
+    if (it != ids_.constEnd()) {
+        id = it.value();
+    } else {
+        id = quint32(texts_.size());
+        texts_.append(cut);
+        ids_.insert(cut, id);
+        textBytes_ += qint64(sizeof(QString)) * 2 + 32 + cut.size() * 2 * 2;
+    }
+    recent.text[size_t(recent.next)] = text;
+    recent.id[size_t(recent.next)] = id;
+    recent.next = (recent.next + 1) % kRecent;
     return id;
 }
 
@@ -92,7 +102,8 @@ int ReadingTable::append(const ReadingRow& in) {
     r.time = in.TimeNull ? kTimeNullBit : quint32(ms);
     if (in.NoNull)
         r.time |= kNoNullBit;
-    r.text = {intern(in.Value), intern(in.Unit), intern(in.V_Range), intern(in.I_Range)};
+    r.text = {intern(0, in.Value), intern(1, in.Unit), intern(2, in.V_Range),
+              intern(3, in.I_Range)};
 
     const int index = count_;
     if ((size_t(index) >> kBlockShift) == blocks_.size())

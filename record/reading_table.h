@@ -106,13 +106,22 @@ private:
         return blocks_[size_t(row) >> kBlockShift][size_t(row) & (kBlockRows - 1)];
     }
     Row& at(int row) { return blocks_[size_t(row) >> kBlockShift][size_t(row) & (kBlockRows - 1)]; }
-    quint32 intern(const QString& text);
+    quint32 intern(int column, const QString& text);
 
     std::vector<std::unique_ptr<Row[]>> blocks_;
     int count_ = 0;
     QVector<QString> texts_; // texts_[0] is the empty (null) text
     QHash<QString, quint32> ids_;
     qint64 textBytes_ = 0;
+    // The last few texts seen in each text column: consecutive readings mostly repeat them,
+    // and comparing is cheaper than hashing.
+    static constexpr int kRecent = 4;
+    struct Recent {
+        std::array<QString, kRecent> text;
+        std::array<quint32, kRecent> id{};
+        int next = 0;
+    };
+    std::array<Recent, 4> recent_;
 
     int suspend_ = 0;
 };

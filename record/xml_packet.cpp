@@ -13,11 +13,13 @@ const QString& rowStateName() {
 
 } // namespace
 
+// One tag. Kept across tags so that its strings keep their storage.
 struct XmlPacketReader::Element {
     enum Kind { Start, End, Other } kind = Other;
     QString name;
     bool selfClosing = false;
-    QList<std::pair<QString, QString>> attributes;
+    std::vector<std::pair<QString, QString>> attributes;
+    size_t count = 0; // attributes in use
 };
 
 // ---- writing ----
@@ -202,19 +204,33 @@ bool XmlPacketReader::skipPast(QStringView end) {
     return false;
 }
 
+template <class Keep> int XmlPacketReader::scan(QString* out, Keep keep) {
+    for (;;) {
+        const qsizetype n = buf_.size();
+        const QChar* d = buf_.constData();
+        qsizetype i = pos_;
+        while (i < n && keep(d[i].unicode()))
+            ++i;
+        if (out)
+            out->append(d + pos_, i - pos_);
+        pos_ = i;
+        if (i < n)
+            return d[i].unicode();
+        if (!fill())
+            return -1;
+    }
+}
+
 void XmlPacketReader::skipBlanks() {
-    for (int c = peek(); c == ' ' || c == '\t' || c == '\r' || c == '\n'; c = peek())
-        ++pos_;
+    scan(nullptr, [](char16_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
 }
 
 bool XmlPacketReader::readName(QString& name) {
-    name.clear();
-    for (int c = peek(); c > ' ' && c != '=' && c != '/' && c != '>' && c != '<' && c != '?' &&
-                         c != '"' && c != '\'';
-         c = peek()) {
-        name += QChar(char16_t(c));
-        ++pos_;
-    }
+    name.resize(0);
+    scan(&name, [](char16_t c) {
+        return c > ' ' && c != '=' && c != '/' && c != '>' && c != '<' && c != '?' && c != '"' &&
+               c != '\'';
+    });
     return !name.isEmpty();
 }
 
@@ -250,11 +266,14 @@ bool XmlPacketReader::readReference(QString& value) {
 }
 
 bool XmlPacketReader::readAttributeValue(QString& value) {
-    value.clear();
+    value.resize(0);
     const int quote = get();
     if (quote != '"' && quote != '\'')
         return false;
     for (;;) {
+        scan(&value, [quote](char16_t c) {
+            return c != quote && c != '&' && c != '<' && c != '\r' && c != '\n' && c != '\t';
+        });
         const int c = get();
         if (c < 0 || c == '<')
             return false;
@@ -263,21 +282,19 @@ bool XmlPacketReader::readAttributeValue(QString& value) {
         if (c == '&') {
             if (!readReference(value))
                 return false;
-        } else if (c == '\r') {
-            // Line ends in values read as one blank each, CR LF included.
-            if (peek() == '\n')
+        } else {
+            // Line ends and tabs in values read as one blank each, CR LF included.
+            if (c == '\r' && peek() == '\n')
                 ++pos_;
             value += u' ';
-        } else if (c == '\n' || c == '\t') {
-            value += u' ';
-        } else {
-            value += QChar(char16_t(c));
         }
     }
 }
 
 bool XmlPacketReader::readTag(Element& el, QString* error) {
-    el = Element();
+    el.kind = Element::Other;
+    el.selfClosing = false;
+    el.count = 0;
     get(); // '<'
     const int c = peek();
     if (c == '?')
@@ -324,7 +341,9 @@ bool XmlPacketReader::readTag(Element& el, QString* error) {
                 return true;
             break;
         }
-        QString name, value;
+        if (el.count == el.attributes.size())
+            el.attributes.emplace_back();
+        auto& [name, value] = el.attributes[el.count];
         if (!readName(name))
             break;
         skipBlanks();
@@ -335,7 +354,7 @@ bool XmlPacketReader::readTag(Element& el, QString* error) {
             *error = QStringLiteral("malformed value of ") + name;
             return false;
         }
-        el.attributes.append({name, value});
+        ++el.count;
     }
     *error = QStringLiteral("malformed tag ") + el.name;
     return false;
@@ -356,7 +375,8 @@ bool XmlPacketReader::startElement(Element& el, QString* error) {
         return false;
     }
     if (depth == 3 && el.name == u"FIELD" && path_[1] == u"METADATA" && path_[2] == u"FIELDS") {
-        for (const auto& [name, value] : el.attributes) {
+        for (size_t i = 0; i < el.count; ++i) {
+            const auto& [name, value] = el.attributes[i];
             if (name.compare(u"attrname", Qt::CaseInsensitive) != 0)
                 continue;
             const QString key = value.toLower();
@@ -381,13 +401,22 @@ bool XmlPacketReader::startElement(Element& el, QString* error) {
         ReadingRow row;
         int state = 0;
         unsigned present = 0;
-        for (const auto& [name, value] : el.attributes) {
-            const QString key = name.toLower();
-            if (key == rowStateName()) {
+        if (rowAttrCache_.size() < el.count)
+            rowAttrCache_.resize(el.count);
+        for (size_t i = 0; i < el.count; ++i) {
+            const auto& [name, value] = el.attributes[i];
+            // Rows mostly name their attributes alike, in the same order.
+            auto& [cachedName, code] = rowAttrCache_[i];
+            if (name != cachedName) {
+                const QString key = name.toLower();
+                cachedName = name;
+                code = key == rowStateName() ? kRowState : fieldOf_.value(key, -1);
+            }
+            if (code == kRowState) {
                 state = value.toInt();
                 continue;
             }
-            const int field = fieldOf_.value(key, -1);
+            const int field = code;
             if (field < 0)
                 continue;
             present |= 1u << field;

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringDecoder>
 
+#include <vector>
+
 // The reading table's XML data packet:
 //   <?xml version="1.0" standalone="yes"?>
 //   <DATAPACKET Version="2.0"><METADATA><FIELDS><FIELD attrname="No" fieldtype="i4"/>...
@@ -58,6 +60,9 @@ private:
             ++pos_;
         return c;
     }
+    // Moves past the characters that `keep` accepts, appending them to *out when given; returns
+    // the character that stopped it, -1 at the end.
+    template <class Keep> int scan(QString* out, Keep keep);
     bool skipPast(QStringView end);
     void skipBlanks();
     bool readName(QString& name);
@@ -80,6 +85,8 @@ private:
     QHash<QString, int> fieldOf_; // attribute name (lower case) -> field, from FIELDS
     int fieldsSeen_ = 0;
     bool fieldsChecked_ = false;
+    static constexpr int kRowState = -2;
+    std::vector<std::pair<QString, int>> rowAttrCache_; // attribute name -> field or kRowState
     bool havePending_ = false; // an original row (RowState 1) waiting for its changed values
     ReadingRow pending_;
 };
