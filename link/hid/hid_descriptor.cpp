@@ -1,0 +1,102 @@
+#include "hid_descriptor.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+namespace {
+
+struct Globals {
+    quint32 reportSize = 0;  // bits per field
+    quint32 reportCount = 0; // fields per item
+    quint32 reportId = 0;
+};
+
+} // namespace
+
+HidReportLayout parseReportDescriptor(const quint8* data, std::size_t size) {
+    HidReportLayout layout;
+    Globals g;
+    std::vector<Globals> stack;
+    // Input bits per report ID (0..255).
+    std::array<quint64, 256> inputBits{};
+    bool anyInput = false;
+    int depth = 0;
+
+    std::size_t i = 0;
+    while (i < size) {
+        const quint8 prefix = data[i];
+        if (prefix == 0xFE) { // long item: skipped whole
+            if (i + 2 >= size)
+                return {};
+            i += 3 + data[i + 1];
+            continue;
+        }
+        const std::size_t n = (prefix & 0x03) == 3 ? 4 : (prefix & 0x03);
+        if (i + 1 + n > size)
+            return {};
+        quint32 value = 0;
+        for (std::size_t k = 0; k < n; ++k)
+            value |= quint32(data[i + 1 + k]) << (8 * k);
+        i += 1 + n;
+
+        const int type = (prefix >> 2) & 0x03;
+        const int tag = prefix >> 4;
+        if (type == 0) { // main
+            switch (tag) {
+            case 0x8: // Input
+                inputBits[g.reportId] += quint64(g.reportSize) * g.reportCount;
+                anyInput = true;
+                break;
+            case 0xA: // Collection
+                ++depth;
+                break;
+            case 0xC: // End Collection
+                if (--depth < 0)
+                    return {};
+                break;
+            default: // Output, Feature
+                break;
+            }
+        } else if (type == 1) { // global
+            switch (tag) {
+            case 0x7:
+                g.reportSize = value;
+                break;
+            case 0x8:
+                if (value == 0 || value > 255)
+                    return {};
+                g.reportId = value;
+                layout.numbered = true;
+                break;
+            case 0x9:
+                g.reportCount = value;
+                break;
+            case 0xA:
+                stack.push_back(g);
+                break;
+            case 0xB:
+                if (stack.empty())
+                    return {};
+                g = stack.back();
+                stack.pop_back();
+                break;
+            default:
+                break;
+            }
+        }
+    }
+    if (depth != 0)
+        return {};
+
+    quint64 longest = 0;
+    if (anyInput)
+        for (quint64 bits : inputBits)
+            longest = std::max(longest, bits);
+    const quint64 bytes = (longest + 7) / 8;
+    if (bytes > 0xFFFE)
+        return {};
+    layout.inputReportLength = anyInput ? quint16(bytes + 1) : 0;
+    layout.valid = true;
+    return layout;
+}

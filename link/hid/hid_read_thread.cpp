@@ -1,0 +1,268 @@
+#include "hid_read_thread.h"
+
+#include "hid_device_controller.h"
+
+#include <QSocketNotifier>
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+// Wakes the main thread for hand-offs. The readers only append to a locked queue and write to
+// an eventfd, so no memory passes between the threads through the event queue's internals.
+class Waker {
+public:
+    using Core = TJvHidDeviceReadThread::Core;
+
+    // Made on the main thread, by the first reader; lives for the whole run.
+    static Waker& instance() {
+        static Waker* waker = new Waker;
+        return *waker;
+    }
+
+    void post(std::weak_ptr<Core> core) {
+        {
+            std::lock_guard lock(m_);
+            queue_.push_back(std::move(core));
+        }
+        const quint64 one = 1;
+        while (::write(fd_, &one, sizeof one) < 0 && errno == EINTR) {
+        }
+    }
+
+private:
+    Waker() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+        notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read);
+        QObject::connect(notifier_, &QSocketNotifier::activated, [this] { run(); });
+    }
+
+    void run();
+
+    std::mutex m_;
+    std::deque<std::weak_ptr<Core>> queue_;
+    int fd_;
+    QSocketNotifier* notifier_;
+};
+
+} // namespace
+
+struct TJvHidDeviceReadThread::Core {
+    enum class Handoff { None, Posted, Running, Done };
+
+    std::mutex m;
+    std::condition_variable cv;
+
+    // Guarded by m.
+    bool stop = false;
+    bool closeHandle = false;
+    quint32 closeError = 0;
+    bool finished = false;
+    int holdMs = 0;
+    Handoff state = Handoff::None;
+    bool handingError = false;
+    quint32 errorCode = 0;
+    int bytes = 0;
+    std::unique_ptr<HidHandle> handle; // replaced only under m, read by the reader without it
+    TJvHidDevice* device = nullptr;    // main thread only
+
+    std::atomic<int> sleepTime{TJvHidDevice::kDefaultSleepTime};
+    quint32 openError = 0;
+    std::vector<quint8> buffer; // the reader's, and the main thread's during a hand-off
+
+    // Main thread: runs the hand-off that is waiting, if any. Answers whether there was one.
+    bool deliverPending(std::unique_lock<std::mutex>& lock) {
+        if (state != Handoff::Posted)
+            return false;
+        state = Handoff::Running;
+        TJvHidDevice* d = device;
+        const bool isError = handingError;
+        const quint32 code = errorCode;
+        const int n = bytes;
+        lock.unlock();
+        if (d) {
+            if (isError)
+                d->deliverError(code);
+            else
+                d->deliverData(buffer[0], buffer.data() + 1, quint16(n - 1));
+        }
+        lock.lock();
+        state = Handoff::Done;
+        cv.notify_all();
+        return true;
+    }
+
+    // Reader: hands a report or an error to the main thread and waits until it has run.
+    void handOff(bool isError, quint32 code, int n) {
+        std::unique_lock lock(m);
+        if (stop)
+            return;
+        handingError = isError;
+        errorCode = code;
+        bytes = n;
+        state = Handoff::Posted;
+        cv.notify_all(); // a Stop() waiting on the main thread runs it itself
+        lock.unlock();
+        Waker::instance().post(self);
+        lock.lock();
+        cv.wait(lock, [this] { return state == Handoff::Done; });
+        state = Handoff::None;
+    }
+
+    // Reader: waits `ms` or until told to stop.
+    void pause(int ms) {
+        std::unique_lock lock(m);
+        cv.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stop; });
+    }
+
+    void run() {
+        const int length = int(buffer.size());
+        for (;;) {
+            HidHandle* h = nullptr;
+            {
+                std::lock_guard lock(m);
+                if (stop)
+                    break;
+                if (closeHandle && handle) {
+                    handle.reset();
+                    openError = closeError;
+                }
+                h = handle.get();
+            }
+            std::fill(buffer.begin(), buffer.end(), quint8(0));
+            quint32 error = 0;
+            int n;
+            if (h) {
+                n = h->read(buffer.data(), length, sleepTime.load(), &error);
+            } else {
+                n = -1;
+                error = openError != 0 ? openError : quint32(EBADF);
+            }
+            if (n < 0) {
+                handOff(true, error, 0);
+                // A read that fails at once would fail again at once: wait a turn first, so a
+                // dead device costs one error a turn instead of a busy loop.
+                pause(sleepTime.load());
+                continue;
+            }
+            if (n == 0)
+                continue;
+            {
+                std::lock_guard lock(m);
+                if (stop)
+                    break;
+            }
+            handOff(false, 0, std::min(n, length));
+            int hold;
+            {
+                std::lock_guard lock(m);
+                hold = std::exchange(holdMs, 0);
+            }
+            if (hold > 0)
+                pause(hold);
+        }
+        std::lock_guard lock(m);
+        handle.reset();
+        finished = true;
+        cv.notify_all();
+    }
+
+    std::weak_ptr<Core> self;
+};
+
+void Waker::run() {
+    quint64 count;
+    while (::read(fd_, &count, sizeof count) < 0 && errno == EINTR) {
+    }
+    std::deque<std::weak_ptr<Core>> due;
+    {
+        std::lock_guard lock(m_);
+        due.swap(queue_);
+    }
+    for (const std::weak_ptr<Core>& weak : due) {
+        if (const auto core = weak.lock()) {
+            std::unique_lock l(core->m);
+            core->deliverPending(l);
+        }
+    }
+}
+
+TJvHidDeviceReadThread::TJvHidDeviceReadThread(TJvHidDevice* device,
+                                               std::unique_ptr<HidHandle> readHandle,
+                                               quint32 openError, int sleepTime)
+    : core_(std::make_shared<Core>()) {
+    Waker::instance();
+    core_->self = core_;
+    core_->device = device;
+    core_->openError = openError;
+    core_->sleepTime = sleepTime;
+    quint16 length = readHandle ? readHandle->inputReportLength() : 0;
+    core_->buffer.assign(std::max<size_t>(length, 1), 0);
+    core_->handle = std::move(readHandle);
+}
+
+TJvHidDeviceReadThread::~TJvHidDeviceReadThread() {
+    Stop();
+}
+
+void TJvHidDeviceReadThread::Resume() {
+    if (!thread_.joinable())
+        thread_ = std::thread([core = core_] { core->run(); });
+}
+
+void TJvHidDeviceReadThread::Stop() {
+    if (!thread_.joinable())
+        return;
+    Core& c = *core_;
+    std::unique_lock lock(c.m);
+    c.stop = true;
+    if (c.handle)
+        c.handle->interruptRead();
+    c.cv.notify_all();
+    if (c.state == Core::Handoff::Running) {
+        // We are inside this thread's own hand-off, further up this stack: the thread cannot
+        // end before it returns. Let it go; it keeps its state alive and ends by itself.
+        c.device = nullptr;
+        lock.unlock();
+        thread_.detach();
+        return;
+    }
+    while (!c.finished) {
+        if (!c.deliverPending(lock))
+            c.cv.wait(lock);
+    }
+    c.device = nullptr;
+    lock.unlock();
+    thread_.join();
+}
+
+void TJvHidDeviceReadThread::SetSleepTime(int ms) {
+    core_->sleepTime = ms;
+}
+
+void TJvHidDeviceReadThread::Hold(int ms) {
+    std::lock_guard lock(core_->m);
+    core_->holdMs = std::max(core_->holdMs, ms);
+}
+
+void TJvHidDeviceReadThread::CloseHandle(quint32 error) {
+    std::lock_guard lock(core_->m);
+    core_->closeHandle = true;
+    core_->closeError = error;
+    if (core_->handle)
+        core_->handle->interruptRead();
+}
+
+bool TJvHidDeviceReadThread::Pending() const {
+    std::lock_guard lock(core_->m);
+    return core_->state == Core::Handoff::Posted;
+}
