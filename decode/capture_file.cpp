@@ -25,7 +25,9 @@ bool CaptureReader::open(const QString& path, QString* error) {
     }
     lineNo_ = 0;
     lastSeconds_ = 0;
+    sessionOffset_ = 0;
     end_ = false;
+    start_.reset();
     return true;
 }
 
@@ -82,8 +84,12 @@ bool CaptureReader::next(CaptureReport& report, QString* error) {
                 QDateTime t = QDateTime::fromString(when, Qt::ISODateWithMs);
                 if (!t.isValid())
                     t = QDateTime::fromString(when, Qt::ISODate);
-                if (t.isValid())
+                // A later session appended to the same file keeps its reports on the first
+                // session's clock, so that times never go backwards across sessions.
+                if (t.isValid() && !start_)
                     start_ = t;
+                else if (t.isValid())
+                    sessionOffset_ = double(start_->msecsTo(t)) / 1000.0;
             }
             continue;
         }
@@ -94,6 +100,7 @@ bool CaptureReader::next(CaptureReport& report, QString* error) {
             end_ = true;
             return false;
         }
+        report.seconds += sessionOffset_;
         if (report.seconds < lastSeconds_) {
             if (error)
                 *error = QStringLiteral("line %1: time goes backwards").arg(lineNo_);

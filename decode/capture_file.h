@@ -24,7 +24,8 @@ public:
     // The next report; false at the end or on a malformed line (then *error names the line).
     bool next(CaptureReport& report, QString* error);
     bool atEnd() const { return end_; }
-    // The start time given by a "# start" line seen so far, if any.
+    // The start time given by the first "# start" line seen so far, if any. Reports of later
+    // sessions in the same file come with their seconds counted from this time.
     std::optional<QDateTime> start() const { return start_; }
 
     // Parses one report line; false and *error when it is malformed.
@@ -34,6 +35,7 @@ private:
     QFile file_;
     qint64 lineNo_ = 0;
     double lastSeconds_ = 0;
+    double sessionOffset_ = 0; // seconds from the first session's start to the current one's
     bool end_ = false;
     std::optional<QDateTime> start_;
 };
