@@ -27,9 +27,10 @@ HidReportLayout parseReportDescriptor(const quint8* data, std::size_t size) {
     while (i < size) {
         const quint8 prefix = data[i];
         if (prefix == 0xFE) { // long item: skipped whole
-            if (i + 2 >= size)
+            // Prefix, data size, tag, then the data: all of it must be there.
+            if (size - i < 3 || size - i - 3 < data[i + 1])
                 return {};
-            i += 3 + data[i + 1];
+            i += 3 + std::size_t(data[i + 1]);
             continue;
         }
         const std::size_t n = (prefix & 0x03) == 3 ? 4 : (prefix & 0x03);
