@@ -2,6 +2,7 @@
 
 #include "decimal_sep.h"
 #include "panel_button.h"
+#include "replica_panel.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -140,12 +141,8 @@ void TFrmTest::buildClient() {
     Panel3->setCaptionFont(arialPx(19, true));
     connect(Panel3, &PanelButton::clicked, this, &TFrmTest::Panel3Click);
 
-    Panel4 = new QFrame(client);
-    Panel4->setObjectName(QStringLiteral("Panel4"));
-    Panel4->setGeometry(2, 30, 615, 289);
-    Panel4->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Panel4->setAutoFillBackground(true);
-    Panel4->setPalette(QPalette(Qt::white));
+    Panel4 = new ReplicaPanel(replica_, client);
+    Panel4->move(2, 30);
 
     buildRecordToolbar();
 

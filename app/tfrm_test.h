@@ -21,6 +21,7 @@ class QScrollArea;
 class QTableView;
 class QTimer;
 class QToolButton;
+class ReplicaPanel;
 
 // The main window: the meter replica, the record toolbar, the reading grid and the trend chart,
 // in a client area of 619 x 526 pixels that scrolls to the controls placed beyond it.
@@ -56,7 +57,7 @@ public:
     // Components, by their names.
     PanelButton* Panel2 = nullptr;
     PanelButton* Panel3 = nullptr;
-    QFrame* Panel4 = nullptr;
+    ReplicaPanel* Panel4 = nullptr;
     QFrame* Panel7 = nullptr;
     QCheckBox* RepeatSet = nullptr;
     QCheckBox* RecordSI = nullptr;

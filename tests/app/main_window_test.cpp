@@ -1,9 +1,12 @@
+#include "meter_display.h"
 #include "panel_button.h"
+#include "replica_panel.h"
 #include "tfrm_test.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QImage>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
@@ -116,6 +119,42 @@ TEST(MainWindow, ReportsReachTheFrameReassembly) {
     w.Read380(0, idle, 8);
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames[0].right(4), u"0D0A");
+}
+
+// After a decoded frame the reader is held for the pause while the window goes on: what the
+// window paints meanwhile is the finished frame, never the reset that comes before it.
+TEST(MainWindow, DecodedFrameHoldsTheReaderWhileTheWindowShowsTheFinishedReplica) {
+    app();
+    TFrmTest w;
+    w.show();
+    const QImage start = w.Panel4->grab().toImage();
+    std::vector<int> holds;
+    QImage duringHold;
+    w.setReaderHold([&](int ms) {
+        holds.push_back(ms);
+        QCoreApplication::processEvents();
+        duringHold = w.Panel4->grab().toImage();
+    });
+    auto meter = [&](const sim::MeterDisplay& m) {
+        for (const QByteArray& r : sim::cableReports(sim::frameBytes(m)))
+            w.Read380(0, reinterpret_cast<const quint8*>(r.constData()), quint16(r.size()));
+        const QByteArray idle = sim::idleReport();
+        w.Read380(0, reinterpret_cast<const quint8*>(idle.constData()), quint16(idle.size()));
+    };
+
+    meter(sim::MeterDisplay::insulation("1.234", u"G\u03A9", 1000));
+    ASSERT_EQ(holds, std::vector<int>{500});
+    EXPECT_EQ(w.replica().caption(u"LabelB"), u"2");
+    EXPECT_TRUE(w.replica().shown(u"Labgo1"));
+    QCoreApplication::processEvents();
+    const QImage after = w.Panel4->grab().toImage();
+    EXPECT_TRUE(duringHold == after);
+    EXPECT_FALSE(after == start);
+
+    w.interpreter().setPauseDuration(0); // as tests and captures run
+    meter(sim::MeterDisplay::insulation("56.7", u"M\u03A9", 500));
+    EXPECT_EQ(holds.size(), 1u);
+    EXPECT_EQ(w.replica().caption(u"LabelA"), u"5");
 }
 
 } // namespace
