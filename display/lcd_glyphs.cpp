@@ -123,7 +123,7 @@ void addLetter(QPainterPath& path, Face face, QChar c, qreal x, qreal top, qreal
         w = 0.6 * px;
         break;
     case u'M':
-        w = 0.74 * px;
+        w = 0.7 * px;
         break;
     case u'G':
         w = 0.72 * px;
