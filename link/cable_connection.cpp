@@ -1,0 +1,222 @@
+#include "cable_connection.h"
+
+#include <QtDebug>
+
+const QString CableConnection::kCableName = QStringLiteral("USB to Serial");
+const QString CableConnection::kNoCableMessage =
+    QStringLiteral("USB interface cable is not securely connected, please check and re-try.");
+const QString CableConnection::kSilentMeterMessage = QStringLiteral(
+    "USB interface cable is securely connected, please check if the meter is ready.");
+
+namespace {
+const QString kConnect = QStringLiteral("CONNECT");
+const QString kDisconnect = QStringLiteral("DISCONNECT");
+
+QString hex4(quint16 v) {
+    return QStringLiteral("%1").arg(v, 4, 16, QLatin1Char('0')).toUpper();
+}
+} // namespace
+
+void TDevListBox::DestroyAll() {
+    // Taken out first: destroying an object may run handlers that look at the list.
+    std::vector<Row> rows = std::move(rows_);
+    rows_.clear();
+    ItemIndex = -1;
+    for (Row& r : rows)
+        delete r.object;
+}
+
+CableConnection::CableConnection(UnitState& state, ReplicaState& replica)
+    : Panel2Caption(kConnect), s_(state), replica_(replica), conOk_(ReplicaState::idOf(u"CONok")),
+      conOkN_(ReplicaState::idOf(u"CONokN")) {
+    // One handler object for the whole run, so that the device sees the same handler at every
+    // connect.
+    read380Event_ = [this](TJvHidDevice* HidDev, quint8 ReportID, const quint8* Data,
+                           quint16 Size) {
+        TJvHidDevice* outer = std::exchange(handling_, HidDev);
+        if (read380_)
+            read380_(ReportID, Data, Size);
+        handling_ = outer;
+    };
+}
+
+CableConnection::~CableConnection() {
+    detach();
+}
+
+void CableConnection::attach(TJvHidDeviceController* HidCtl) {
+    ctl_ = HidCtl;
+    HidCtl->SetOnArrival([this](TJvHidDevice* d) { HidCtlArrival(d); });
+    HidCtl->SetOnEnumerate([this](TJvHidDevice* d, int i) { return HidCtlEnumerate(d, i); });
+    HidCtl->SetOnDeviceChange([this](QObject* sender) { HidCtlDeviceChange(sender); });
+    HidCtl->SetOnDeviceDataError(
+        [this](TJvHidDevice* d, quint32 error) { HidCtlDeviceDataError(d, error); });
+    HidCtl->SetOnRemoval([this](TJvHidDevice* d) { HidCtlRemoval(d); });
+}
+
+void CableConnection::detach() {
+    if (TJvHidDeviceController* c = ctl_) {
+        ctl_ = nullptr;
+        c->SetOnArrival(nullptr);
+        c->SetOnEnumerate(nullptr);
+        c->SetOnRemoval(nullptr);
+        c->SetOnDeviceDataError(nullptr);
+        c->SetOnDeviceChange(nullptr);
+    }
+    // With the controller gone the objects are no longer listed anywhere and simply go.
+    CurDevice = nullptr;
+    DevListBox.DestroyAll();
+}
+
+// ---- the controller's events ---------------------------------------------------------------
+
+void CableConnection::HidCtlDeviceChange(QObject* /*Sender*/) {
+    ReadBtnClick();
+    DevListBox.DestroyAll();
+    CurDevice = nullptr;
+    if (ctl_)
+        ctl_->EnumerateDevices();
+    for (int i = 0; i < DevListBox.Count(); ++i)
+        if (DevListBox.Text(i) == kCableName)
+            DevListBox.ItemIndex = i;
+}
+
+bool CableConnection::HidCtlEnumerate(TJvHidDevice* HidDev, int Idx) {
+    QString name = DeviceName(HidDev);
+    TJvHidDevice* lent = nullptr;
+    if (ctl_)
+        ctl_->CheckOutAt(Idx, lent);
+    DevListBox.Add(std::move(name), lent);
+    return true;
+}
+
+void CableConnection::HidCtlArrival(TJvHidDevice* HidDev) {
+    HistoryListBox.Add(QStringLiteral("Arrival of ") + DeviceName(HidDev));
+}
+
+void CableConnection::HidCtlRemoval(TJvHidDevice* HidDev) {
+    HistoryListBox.Add(QStringLiteral("Removal of ") + DeviceName(HidDev));
+}
+
+void CableConnection::HidCtlDeviceDataError(TJvHidDevice* /*HidDev*/, quint32 Error) {
+    HistoryListBox.Add(QStringLiteral("READ ERROR: %1 (%2)")
+                           .arg(systemMessage(Error), QString::number(Error, 16).toUpper()));
+}
+
+QString CableConnection::systemMessage(quint32 code) const {
+    QString text = ctl_ ? ctl_->platform().errorText(code) : systemErrorText(code);
+    qsizetype n = text.size();
+    while (n > 0 && (text[n - 1] == u' ' || text[n - 1] == u'\r' || text[n - 1] == u'\n' ||
+                     text[n - 1] == u'.'))
+        --n;
+    text.truncate(n);
+    return text;
+}
+
+// ---- the window's side ---------------------------------------------------------------------
+
+QString CableConnection::DeviceName(TJvHidDevice* HidDev) {
+    QString name = HidDev->ProductText();
+    if (name.isEmpty())
+        name = QStringLiteral("Device VID=") + hex4(HidDev->VendorID()) + QStringLiteral(" PID=") +
+               hex4(HidDev->ProductID());
+    const QString serial = HidDev->SerialText();
+    if (!serial.isEmpty())
+        name += QStringLiteral(" (Serial=") + serial + QLatin1Char(')');
+    return name;
+}
+
+void CableConnection::Panel2Click() {
+    if (Panel2Caption != kConnect)
+        setPanel(kConnect, PanelColor::Black);
+    USBConClick();
+}
+
+void CableConnection::USBConClick() {
+    USBCon = !USBCon;
+    ReadBtnClick();
+    SetFeatureClick();
+    s_.IdleReportCount = 0;
+    CurDevice = DevListBox.Selected();
+    if (CurDevice) {
+        if (!CurDevice->CanReadWrite()) {
+            USBCon = false;
+            // Without this line a cable the user may not open would fail without a word.
+            if (const quint32 e = CurDevice->OpenError()) {
+                const QString line = QStringLiteral("OPEN ERROR: %1 (%2)")
+                                         .arg(systemMessage(e), QString::number(e, 16).toUpper());
+                HistoryListBox.Add(line);
+                qWarning().noquote() << DeviceName(CurDevice) + QStringLiteral(": ") + line;
+            }
+        } else if (USBCon) {
+            CurDevice->SetDataHandler(read380Event_);
+        } else {
+            CurDevice->SetDataHandler(nullptr);
+        }
+    } else if (DevListBox.ItemIndex >= 0) {
+        // A row whose device could not be lent cannot be connected.
+        USBCon = false;
+    }
+    setPanel(USBCon ? kDisconnect : kConnect, PanelColor::Black);
+}
+
+void CableConnection::ReadBtnClick() {
+    CurDevice = DevListBox.Selected();
+    if (!CurDevice || !CurDevice->CanReadWrite())
+        return;
+    CurDevice->SetDataHandler(nullptr);
+}
+
+void CableConnection::SetFeatureClick() {
+    CurDevice = nullptr;
+    if (DevListBox.Count() == 0 || DevListBox.ItemIndex < 0) {
+        showMessage(kNoCableMessage);
+        USBCon = false;
+        return;
+    }
+    CurDevice = DevListBox.Selected();
+    if (CurDevice)
+        CurDevice->SendFeature(kFeatureReport.data(), int(kFeatureReport.size()));
+    QString line;
+    for (size_t i = 1; i < kFeatureReport.size(); ++i)
+        line += QStringLiteral("%1 ").arg(kFeatureReport[i], 2, 16, QLatin1Char('0')).toUpper();
+    HistoryListBox.Add(line);
+}
+
+void CableConnection::ConTimerTimer() {
+    if (s_.ConTickCount != 2) {
+        ++s_.ConTickCount;
+        return;
+    }
+    if (s_.IdleReportCount >= kSilentReports) {
+        s_.IdleReportCount = 0;
+        USBCon = false;
+        if (CurDevice)
+            CurDevice->SetDataHandler(nullptr);
+        showMessage(kSilentMeterMessage);
+        if (Panel2Caption == kDisconnect)
+            setPanel(kConnect, PanelColor::Yellow);
+    }
+    replica_.hide(conOk_);
+    replica_.show(conOkN_);
+    s_.ConTickCount = 0;
+}
+
+void CableConnection::holdReader(int ms) {
+    if (handling_)
+        handling_->HoldReader(ms);
+}
+
+void CableConnection::setPanel(const QString& caption, PanelColor color) {
+    if (caption == Panel2Caption && color == Panel2Color)
+        return;
+    Panel2Caption = caption;
+    Panel2Color = color;
+    if (panelChanged_)
+        panelChanged_();
+}
+
+void CableConnection::showMessage(const QString& text) {
+    if (message_)
+        message_(text);
+}

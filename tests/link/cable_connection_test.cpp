@@ -1,0 +1,338 @@
+#include "cable_connection.h"
+#include "frame_assembler.h"
+#include "hid_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTimer>
+
+namespace {
+
+const QString kFeatureLine = QStringLiteral("60 09 00 00 03 00 00 00 00 ");
+
+class Cable : public ::testing::Test, public SimFixture {
+protected:
+    // Builds the controller and the connection as the window does, on what is plugged in now.
+    void start() {
+        controller = std::make_unique<TJvHidDeviceController>(nullptr, sim);
+        link = std::make_unique<CableConnection>(state, replica);
+        link->setMessageBox([this](const QString& text) { messages << text; });
+        link->setReportHandler([this](quint8 id, const quint8* data, quint16 size) {
+            ++reports;
+            assembler.Read380(id, data, size);
+        });
+        link->attach(controller.get());
+    }
+    void TearDown() override {
+        controller.reset();
+        link.reset();
+        EXPECT_EQ(sim->openHandles(), 0);
+    }
+    int lines(const QString& text) const { return int(link->HistoryListBox.Items.count(text)); }
+    void ticks(int n) {
+        for (int i = 0; i < n; ++i)
+            link->ConTimerTimer();
+    }
+    bool connected() const {
+        return link->USBCon && link->Panel2Caption == u"DISCONNECT" &&
+               link->Panel2Color == CableConnection::PanelColor::Black;
+    }
+    TJvHidDevice* selected() const { return link->DevListBox.Selected(); }
+
+    SimHidDeviceSpec keyboard() const {
+        SimHidDeviceSpec k;
+        k.vendorId = 0x1A2B;
+        k.productId = 0xC3;
+        return k;
+    }
+
+    UnitState state;
+    ReplicaState replica;
+    FrameAssembler assembler{state};
+    std::unique_ptr<TJvHidDeviceController> controller;
+    std::unique_ptr<CableConnection> link;
+    QStringList messages;
+    int reports = 0;
+};
+
+TEST_F(Cable, StartUpListsEveryDeviceAndSelectsTheLastExactCableRow) {
+    sim->plug(cableSpec(), false);
+    sim->plug(keyboard(), false);
+    SimHidDeviceSpec numbered = cableSpec();
+    numbered.serial = QStringLiteral("A1B2");
+    sim->plug(numbered, false);
+    sim->plug(cableSpec(), false);
+    sim->plug(cableSpec(QStringLiteral("USB to serial")), false);
+    start();
+
+    const TDevListBox& rows = link->DevListBox;
+    ASSERT_EQ(rows.Count(), 5);
+    EXPECT_EQ(rows.Text(0), u"USB to Serial");
+    EXPECT_EQ(rows.Text(1), u"Device VID=1A2B PID=00C3");
+    EXPECT_EQ(rows.Text(2), u"USB to Serial (Serial=A1B2)");
+    EXPECT_EQ(rows.Text(3), u"USB to Serial");
+    EXPECT_EQ(rows.ItemIndex, 3);
+    for (int i = 0; i < rows.Count(); ++i) {
+        ASSERT_NE(rows.Object(i), nullptr);
+        EXPECT_TRUE(rows.Object(i)->CheckedOut());
+    }
+    EXPECT_EQ(link->Panel2Caption, u"CONNECT");
+    EXPECT_FALSE(link->USBCon);
+    EXPECT_EQ(link->CurDevice, nullptr);
+    EXPECT_EQ(link->HistoryListBox.Count(), 0) << "devices present at start are no arrivals";
+}
+
+TEST_F(Cable, ConnectAttachesTheReassemblyAndDisconnectDetachesIt) {
+    auto cable = sim->plug(cableSpec(), false);
+    start();
+
+    link->Panel2Click();
+    EXPECT_TRUE(connected());
+    EXPECT_EQ(link->CurDevice, selected());
+    ASSERT_TRUE(selected()->ReaderRunning());
+    const QByteArray feature(reinterpret_cast<const char*>(CableConnection::kFeatureReport.data()),
+                             10);
+    ASSERT_EQ(cable->featureReports().size(), 1u);
+    EXPECT_EQ(cable->featureReports()[0], feature);
+    EXPECT_EQ(link->HistoryListBox.Items, QStringList{kFeatureLine});
+    EXPECT_EQ(link->HistoryListBox.ItemIndex, 0);
+
+    cable->pushReport(report({0, 0xF2, 0x11, 0x22, 0, 0, 0, 0, 0}));
+    ASSERT_TRUE(runUntil([&] { return reports == 1; }));
+    EXPECT_EQ(state.FrameHex, u"1122");
+
+    link->Panel2Click();
+    EXPECT_FALSE(link->USBCon);
+    EXPECT_EQ(link->Panel2Caption, u"CONNECT");
+    EXPECT_FALSE(selected()->ReaderRunning());
+    EXPECT_EQ(cable->featureReports().size(), 2u);
+    EXPECT_EQ(lines(kFeatureLine), 2);
+    EXPECT_TRUE(messages.isEmpty());
+
+    // Not connected: nothing reads the cable.
+    cable->pushReport(report({0, 0xF0}));
+    runFor(30);
+    EXPECT_EQ(reports, 1);
+    EXPECT_EQ(cable->queuedReports(), 1);
+}
+
+TEST_F(Cable, WithoutACableConnectTellsTheUserAndStaysDisconnected) {
+    sim->plug(keyboard(), false);
+    sim->plug(cableSpec(QStringLiteral("USB to Serial ")), false);
+    start();
+    ASSERT_EQ(link->DevListBox.ItemIndex, -1);
+
+    link->Panel2Click();
+    EXPECT_EQ(messages, QStringList{CableConnection::kNoCableMessage});
+    EXPECT_FALSE(link->USBCon);
+    EXPECT_EQ(link->Panel2Caption, u"CONNECT");
+    EXPECT_EQ(link->CurDevice, nullptr);
+    EXPECT_EQ(link->HistoryListBox.Count(), 0);
+}
+
+TEST_F(Cable, ACableThatMayNotBeOpenedForReadingIsTriedAndTheRefusalLogged) {
+    SimHidDeviceSpec locked = cableSpec();
+    locked.access = SimHidDeviceSpec::Access::QueryOnly;
+    auto cable = sim->plug(locked, false);
+    start();
+    ASSERT_EQ(link->DevListBox.ItemIndex, 0);
+
+    link->Panel2Click();
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_FALSE(link->USBCon);
+    EXPECT_EQ(link->Panel2Caption, u"CONNECT");
+    EXPECT_FALSE(selected()->ReaderRunning());
+    EXPECT_EQ(link->HistoryListBox.Items,
+              (QStringList{kFeatureLine, QStringLiteral("OPEN ERROR: Permission denied (D)")}));
+    EXPECT_TRUE(cable->featureReports().empty()) << "a query-only handle sends no feature";
+}
+
+TEST_F(Cable, TheSilenceWatchDropsTheLinkAtTheThirdTickAfterTheLimit) {
+    auto cable = sim->plug(cableSpec(), false);
+    start();
+    link->Panel2Click();
+    ASSERT_TRUE(connected());
+
+    for (int i = 0; i < CableConnection::kSilentReports - 1; ++i)
+        cable->pushReport(report({0, 0xF0}));
+    ASSERT_TRUE(runUntil([&] { return reports == CableConnection::kSilentReports - 1; }));
+    ticks(3);
+    EXPECT_TRUE(connected()) << "1899 idle reports are not silence yet";
+    EXPECT_EQ(state.ConTickCount, 0);
+
+    cable->pushReport(report({0, 0xF0}));
+    ASSERT_TRUE(runUntil([&] { return reports == CableConnection::kSilentReports; }));
+    ticks(2);
+    EXPECT_TRUE(messages.isEmpty()) << "only every third tick looks";
+    ticks(1);
+    EXPECT_EQ(messages, QStringList{CableConnection::kSilentMeterMessage});
+    EXPECT_FALSE(link->USBCon);
+    EXPECT_EQ(link->Panel2Caption, u"CONNECT");
+    EXPECT_EQ(link->Panel2Color, CableConnection::PanelColor::Yellow);
+    EXPECT_FALSE(selected()->ReaderRunning());
+    EXPECT_EQ(state.IdleReportCount, 0);
+    ticks(6);
+    EXPECT_EQ(messages.size(), 1);
+
+    // Every third tick also puts the link icon back to "no frames".
+    replica.setVisible(u"CONok", true);
+    replica.setVisible(u"CONokN", false);
+    ticks(3);
+    EXPECT_FALSE(replica.visible(u"CONok"));
+    EXPECT_TRUE(replica.visible(u"CONokN"));
+
+    // A click connects again, in black.
+    link->Panel2Click();
+    EXPECT_TRUE(connected());
+    EXPECT_TRUE(selected()->ReaderRunning());
+}
+
+TEST_F(Cable, ACableUnpluggedWhileConnectedIsLoggedAndStopsBeingRead) {
+    auto cable = sim->plug(cableSpec(), false);
+    start();
+    link->Panel2Click();
+    ASSERT_TRUE(connected());
+
+    cable->failReads(5);
+    ASSERT_TRUE(runUntil([&] { return link->HistoryListBox.Count() == 2; }));
+    EXPECT_EQ(link->HistoryListBox.Items[1], u"READ ERROR: Input/output error (5)");
+
+    sim->unplug(cable);
+    EXPECT_EQ(lines(QStringLiteral("Removal of USB to Serial")), 1);
+    EXPECT_EQ(link->DevListBox.Count(), 0);
+    EXPECT_EQ(link->CurDevice, nullptr);
+    EXPECT_EQ(controller->Count(), 0) << "the unplugged object was given back and dropped";
+    // The flag and the caption stay until the user clicks.
+    EXPECT_TRUE(connected());
+    ticks(3);
+    EXPECT_TRUE(messages.isEmpty());
+
+    link->Panel2Click();
+    EXPECT_EQ(link->Panel2Caption, u"CONNECT");
+    EXPECT_FALSE(link->USBCon);
+    EXPECT_EQ(messages, QStringList{CableConnection::kNoCableMessage});
+
+    // Plugged in again, it is found and connects.
+    sim->plug(cableSpec());
+    EXPECT_EQ(lines(QStringLiteral("Arrival of USB to Serial")), 1);
+    link->Panel2Click();
+    EXPECT_TRUE(connected());
+}
+
+TEST_F(Cable, AnotherDevicePluggedInWhileConnectedStopsReadingUntilReconnected) {
+    auto cable = sim->plug(cableSpec(), false);
+    start();
+    link->Panel2Click();
+    ASSERT_TRUE(connected());
+    TJvHidDevice* before = selected();
+
+    sim->plug(keyboard());
+    EXPECT_EQ(link->HistoryListBox.Items.last(), u"Arrival of Device VID=1A2B PID=00C3");
+    ASSERT_EQ(link->DevListBox.Count(), 2);
+    EXPECT_EQ(link->DevListBox.ItemIndex, 0);
+    EXPECT_NE(selected(), before) << "every device object is replaced";
+    EXPECT_FALSE(selected()->ReaderRunning());
+    EXPECT_TRUE(connected());
+
+    cable->pushReport(report({0, 0xF0}));
+    runFor(30);
+    EXPECT_EQ(reports, 0);
+    state.IdleReportCount = 0;
+    ticks(3);
+    EXPECT_TRUE(messages.isEmpty()) << "nothing is counted, so the watch stays quiet";
+
+    link->Panel2Click(); // "DISCONNECT"
+    EXPECT_EQ(link->Panel2Caption, u"CONNECT");
+    EXPECT_FALSE(selected()->ReaderRunning());
+    link->Panel2Click();
+    EXPECT_TRUE(connected());
+    ASSERT_TRUE(runUntil([&] { return reports == 1; }));
+    EXPECT_EQ(lines(kFeatureLine), 3);
+}
+
+TEST_F(Cable, ReadErrorLinesUseTheSystemTextWithoutItsTrailingPunctuation) {
+    class Wordy : public SimHidPlatform {
+    public:
+        QString errorText(quint32) const override {
+            return QStringLiteral("The device is not ready. \r\n.");
+        }
+    };
+    sim = std::make_shared<Wordy>();
+    start();
+    link->HidCtlDeviceDataError(nullptr, 0x1F);
+    link->HidCtlDeviceDataError(nullptr, 0xC000009D);
+    EXPECT_EQ(link->HistoryListBox.Items,
+              (QStringList{QStringLiteral("READ ERROR: The device is not ready (1F)"),
+                           QStringLiteral("READ ERROR: The device is not ready (C000009D)")}));
+    EXPECT_EQ(link->HistoryListBox.ItemIndex, 1);
+}
+
+TEST_F(Cable, AHoldDuringAReportHoldsOnlyTheReader) {
+    auto cable = sim->plug(cableSpec(), false);
+    start();
+    link->setReportHandler([this](quint8, const quint8*, quint16) {
+        ++reports;
+        link->holdReader(10000);
+    });
+    link->Panel2Click();
+    cable->pushReport(report({0, 0xF0}));
+    cable->pushReport(report({0, 0xF0}));
+    ASSERT_TRUE(runUntil([&] { return reports == 1; }));
+    int ticked = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticked; });
+    timer.start(1);
+    runFor(40);
+    EXPECT_EQ(reports, 1);
+    EXPECT_GT(ticked, 0);
+    link->Panel2Click(); // disconnecting does not wait out the hold
+    EXPECT_FALSE(selected()->ReaderRunning());
+}
+
+TEST_F(Cable, DetachingLetsGoOfTheControllerAndTheRows) {
+    sim->plug(cableSpec(), false);
+    start();
+    link->Panel2Click();
+    link->detach();
+    EXPECT_EQ(link->DevListBox.Count(), 0);
+    ASSERT_EQ(controller->Count(), 1);
+    EXPECT_FALSE(controller->At(0)->CheckedOut());
+    sim->plug(cableSpec()); // the controller no longer calls into the connection
+    EXPECT_EQ(link->HistoryListBox.Count(), 1);
+}
+
+} // namespace
+
+namespace {
+
+// The udev rule that lets a desktop user open the cable: each bridge is granted to the seat's
+// user and kept awake, and nothing is opened to everybody.
+TEST(UdevRule, GrantsEachBridgeToTheSeatUserAndKeepsItAwake) {
+    QFile f(QStringLiteral(Z4072_UDEV_RULE));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QStringList rules;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (!line.trimmed().isEmpty() && !line.trimmed().startsWith('#'))
+            rules << QString::fromLatin1(line);
+    for (const char* id : {"1a86:e008", "04fa:2490"}) {
+        const QStringList vp = QString::fromLatin1(id).split(u':');
+        const QString match =
+            QStringLiteral("idVendor}==\"%1\", ATTRS{idProduct}==\"%2\"").arg(vp[0], vp[1]);
+        const QString usb =
+            QStringLiteral("idVendor}==\"%1\", ATTR{idProduct}==\"%2\"").arg(vp[0], vp[1]);
+        bool access = false, awake = false;
+        for (const QString& r : rules) {
+            access = access || (r.contains(u"SUBSYSTEM==\"hidraw\"") && r.contains(match) &&
+                                r.contains(u"TAG+=\"uaccess\""));
+            awake = awake || (r.contains(u"SUBSYSTEM==\"usb\"") && r.contains(usb) &&
+                              r.contains(u"ATTR{power/control}=\"on\""));
+        }
+        EXPECT_TRUE(access) << id;
+        EXPECT_TRUE(awake) << id;
+    }
+    for (const QString& r : rules)
+        EXPECT_FALSE(r.contains(u"MODE")) << r.toStdString();
+}
+
+} // namespace
