@@ -1,14 +1,5 @@
-#include "tfrm_test.h"
-
-#include <QApplication>
+#include "cli_modes.h"
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Z4072"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Z4072"));
-    QApplication::setApplicationVersion(QStringLiteral(Z4072_VERSION));
-
-    TFrmTest window;
-    window.show();
-    return QApplication::exec();
+    return cli::run(argc, argv);
 }

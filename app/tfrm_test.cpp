@@ -12,6 +12,7 @@
 #include <QIcon>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -45,8 +46,8 @@ QToolButton* toolButton(QWidget* parent, const QRect& place, const QString& hint
 
 } // namespace
 
-TFrmTest::TFrmTest(QWidget* parent)
-    : QMainWindow(parent), assembler_(s_), interpreter_(s_, replica_) {
+TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform)
+    : QMainWindow(parent), assembler_(s_), interpreter_(s_, replica_), cable_(s_, replica_) {
     initAppResources();
     setObjectName(QStringLiteral("FrmTest"));
     // Fixed single border: system menu and minimise box, no maximise box.
@@ -65,6 +66,25 @@ TFrmTest::TFrmTest(QWidget* parent)
         if (readerHold_)
             readerHold_(ms);
     });
+
+    // The cable's reader waits out the pause after each frame; the window does not.
+    setReaderHold([this](int ms) { cable_.holdReader(ms); });
+    cable_.setReportHandler(
+        [this](quint8 id, const quint8* data, quint16 size) { Read380(id, data, size); });
+    cable_.setMessageBox([this](const QString& text) {
+        QMessageBox::information(this, QGuiApplication::applicationDisplayName(), text);
+    });
+    cable_.setPanelObserver([this] {
+        Panel2->setCaption(cable_.Panel2Caption);
+        Panel2->setFontColor(cable_.Panel2Color == CableConnection::PanelColor::Yellow
+                                 ? QColor(255, 255, 0)
+                                 : QColor(Qt::black));
+    });
+    connect(Panel2, &PanelButton::clicked, this, &TFrmTest::Panel2Click);
+    connect(SetFeature, &QPushButton::clicked, this, &TFrmTest::SetFeatureClick);
+    HidCtl =
+        new TJvHidDeviceController(this, platform ? std::move(platform) : makeSystemHidPlatform());
+    cable_.attach(HidCtl);
 
     ConTimer = new QTimer(this);
     ConTimer->setObjectName(QStringLiteral("ConTimer"));
@@ -90,7 +110,11 @@ TFrmTest::TFrmTest(QWidget* parent)
     }
 }
 
-TFrmTest::~TFrmTest() = default;
+TFrmTest::~TFrmTest() {
+    // The controller goes first: it stops the cable's reader while the window is still whole.
+    delete HidCtl;
+    HidCtl = nullptr;
+}
 
 void TFrmTest::buildMenu() {
     QMenuBar* bar = menuBar();
@@ -230,6 +254,8 @@ void TFrmTest::Panel3Click() {
 }
 
 void TFrmTest::Read380(quint8 reportId, const quint8* data, quint16 size) {
+    if (reportTap_)
+        reportTap_(reportId, data, size);
     assembler_.Read380(reportId, data, size);
 }
 
@@ -241,6 +267,16 @@ void TFrmTest::DispInit(bool show) {
     replica_.DispInit(show);
 }
 
-void TFrmTest::ConTimerTimer() {}
+void TFrmTest::ConTimerTimer() {
+    cable_.ConTimerTimer();
+}
+
+void TFrmTest::Panel2Click() {
+    cable_.Panel2Click();
+}
+
+void TFrmTest::SetFeatureClick() {
+    cable_.SetFeatureClick();
+}
 
 void TFrmTest::SampInterTimeTimer() {}

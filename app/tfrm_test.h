@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cable_connection.h"
 #include "frame_assembler.h"
 #include "reading_interpreter.h"
 #include "replica_state.h"
@@ -8,7 +9,9 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <memory>
 
+class HidPlatform;
 class PanelButton;
 class QAction;
 class QActionGroup;
@@ -31,7 +34,8 @@ public:
     static constexpr int kClientWidth = 619;
     static constexpr int kClientHeight = 526;
 
-    explicit TFrmTest(QWidget* parent = nullptr);
+    // The window on the system's HID layer, or on `platform` (the simulated one) when given.
+    explicit TFrmTest(QWidget* parent = nullptr, std::shared_ptr<HidPlatform> platform = {});
     ~TFrmTest() override;
 
     UnitState& state() { return s_; }
@@ -44,17 +48,24 @@ public:
     void ShowData740(const QString& frameHex);
     void DispInit(bool show);
     void ConTimerTimer();
+    void Panel2Click();
+    void SetFeatureClick();
     void SampInterTimeTimer();
 
     FrameAssembler& assembler() { return assembler_; }
     ReplicaState& replica() { return replica_; }
     ReadingInterpreter& interpreter() { return interpreter_; }
+    // The cable connection: device list, history, connection flag, CurDevice.
+    CableConnection& cable() { return cable_; }
+    // Sees every report before the frame reassembly does (for recording a capture).
+    void setReportTap(CableConnection::ReportFn tap) { reportTap_ = std::move(tap); }
 
     // After each decoded frame the source of reports is held for the interpreter's pause: the
     // reader thread waits, the window does not. The link installs what holds its reader.
     void setReaderHold(std::function<void(int ms)> hold) { readerHold_ = std::move(hold); }
 
     // Components, by their names.
+    TJvHidDeviceController* HidCtl = nullptr;
     PanelButton* Panel2 = nullptr;
     PanelButton* Panel3 = nullptr;
     ReplicaPanel* Panel4 = nullptr;
@@ -94,4 +105,6 @@ private:
     ReplicaState replica_;
     ReadingInterpreter interpreter_;
     std::function<void(int ms)> readerHold_;
+    CableConnection cable_;
+    CableConnection::ReportFn reportTap_;
 };

@@ -26,6 +26,8 @@ char* argv[] = {arg0, nullptr};
 
 QApplication& app() {
     static QApplication* a = [] {
+        if (auto* running = qobject_cast<QApplication*>(QCoreApplication::instance()))
+            return running;
         auto* created = new QApplication(argc, argv);
         QApplication::setApplicationName(QStringLiteral("Z4072"));
         return created;

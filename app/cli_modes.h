@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The program's command line: which mode to run and its arguments.
+namespace cli {
+
+struct Options {
+    enum class Hid { System, Simulate, Replay };
+    Hid hid = Hid::System; // the window's HID layer
+    QString replayPath;    // --replay CAPTURE
+    QString capturePath;   // --capture CAPTURE: every report that reaches the reassembly
+};
+
+// The usage line printed for wrong usage.
+QString usage();
+
+// Reads the arguments after the program name. False, with *error saying what is wrong, for
+// arguments that make no sense.
+bool parse(const QStringList& args, Options& out, QString* error);
+
+// Runs the program as the arguments say; the exit status: 0 done, 1 failed, 2 wrong usage.
+int run(int argc, char* argv[]);
+
+} // namespace cli

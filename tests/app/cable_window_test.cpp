@@ -1,0 +1,151 @@
+#include "capture_file.h"
+#include "panel_button.h"
+#include "sim_cable.h"
+#include "tfrm_test.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QApplication& guiApp() {
+    static int argc = 1;
+    static char arg0[] = "app_tests";
+    static char* argv[] = {arg0, nullptr};
+    if (auto* running = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return *running;
+    return *new QApplication(argc, argv);
+}
+
+template <typename P> bool runUntil(P done, int ms = 5000) {
+    QDeadlineTimer deadline(ms);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return done();
+}
+
+// A window on a simulated cable whose meter shows one insulation reading.
+struct SimWindow {
+    explicit SimWindow(sim::CablePace pace = {8, 2400, 10, 150}) {
+        guiApp();
+        platform = std::make_shared<SimHidPlatform>();
+        cable = platform->plug(sim::cableDeviceSpec(), false);
+        source = std::make_shared<sim::SimCable>(
+            [this](double) { return std::optional<sim::MeterDisplay>(shown); }, pace);
+        cable->setReportSource(source);
+        w = std::make_unique<TFrmTest>(nullptr, platform);
+        w->interpreter().setPauseDuration(0);
+        w->cable().setMessageBox([this](const QString& text) { messages << text; });
+    }
+
+    sim::MeterDisplay shown = sim::MeterDisplay::insulation("123.4", u"M\u03A9", 1000);
+    std::shared_ptr<SimHidPlatform> platform;
+    std::shared_ptr<SimHidDevice> cable;
+    std::shared_ptr<sim::SimCable> source;
+    std::unique_ptr<TFrmTest> w;
+    QStringList messages;
+};
+
+TEST(CableWindow, ConnectBringsTheReplicaAliveAndOffersReadings) {
+    SimWindow s;
+    int offered = 0;
+    s.w->interpreter().setRecordHook([&](int) { ++offered; });
+    ASSERT_EQ(s.w->cable().DevListBox.ItemIndex, 0) << "the cable row is selected at start";
+    EXPECT_FALSE(s.w->replica().shown(u"CONok"));
+
+    Q_EMIT s.w->Panel2->clicked();
+    EXPECT_EQ(s.w->Panel2->caption(), u"DISCONNECT");
+    EXPECT_TRUE(s.source->configured());
+    ASSERT_TRUE(runUntil([&] { return offered >= 2; }));
+    const UnitState& st = s.w->state();
+    EXPECT_EQ(st.ValueText, QStringLiteral("123") + s.w->DecimalSep() + QStringLiteral("4"));
+    EXPECT_EQ(st.UnitText, u"M\u03A9");
+    EXPECT_EQ(st.VRangeText, u"IR:1000V 40G\u03A9");
+    EXPECT_EQ(st.IRangeText, u"Continuous");
+    EXPECT_TRUE(s.w->replica().shown(u"CONok"));
+    EXPECT_EQ(s.w->replica().caption(u"LabelA"), u"1");
+
+    Q_EMIT s.w->Panel2->clicked();
+    EXPECT_EQ(s.w->Panel2->caption(), u"CONNECT");
+    EXPECT_FALSE(s.w->cable().CurDevice->ReaderRunning());
+    EXPECT_EQ(s.w->cable().HistoryListBox.Count(), 2);
+}
+
+TEST(CableWindow, TheSilenceWatchShowsItsMessageAndAYellowConnect) {
+    SimWindow s;
+    s.shown = {};
+    s.w->Panel2Click();
+    s.w->state().IdleReportCount = 1900;
+    for (int i = 0; i < 3; ++i)
+        s.w->ConTimerTimer();
+    EXPECT_EQ(s.messages, QStringList{CableConnection::kSilentMeterMessage});
+    EXPECT_EQ(s.w->Panel2->caption(), u"CONNECT");
+    EXPECT_EQ(s.w->Panel2->fontColor(), QColor(255, 255, 0));
+    s.w->Panel2Click();
+    EXPECT_EQ(s.w->Panel2->caption(), u"DISCONNECT");
+    EXPECT_EQ(s.w->Panel2->fontColor(), QColor(Qt::black));
+}
+
+TEST(CableWindow, SetFeatureSendsTheReportAgain) {
+    SimWindow s;
+    s.w->SetFeature->click();
+    EXPECT_EQ(s.cable->featureReports().size(), 1u);
+    EXPECT_EQ(s.w->cable().HistoryListBox.Items.last(), u"60 09 00 00 03 00 00 00 00 ");
+    EXPECT_EQ(s.w->Panel2->caption(), u"CONNECT");
+}
+
+TEST(CableWindow, TheFramePauseHoldsTheReaderNotTheWindow) {
+    SimWindow s({8, 2400, 10, 100});
+    int offered = 0;
+    s.w->interpreter().setRecordHook([&](int) { ++offered; });
+    s.w->interpreter().setPauseDuration(400);
+    s.w->Panel2Click();
+    ASSERT_TRUE(runUntil([&] { return offered == 1; }));
+    // Frames come every 100 ms, but the next one is read only after the pause.
+    QDeadlineTimer soon(250);
+    int spins = 0;
+    while (!soon.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        ++spins;
+    }
+    EXPECT_EQ(offered, 1);
+    EXPECT_GT(spins, 10) << "the window went on answering";
+    ASSERT_TRUE(runUntil([&] { return offered >= 2; }));
+}
+
+TEST(CableWindow, CapturedReportsPlayBackToTheSameReadings) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("session.cap"));
+    QStringList values;
+    {
+        SimWindow s;
+        CaptureWriter writer;
+        ASSERT_TRUE(writer.open(path, QDateTime::currentDateTime(), nullptr));
+        double t = 0;
+        s.w->setReportTap([&](quint8 id, const quint8* data, quint16 size) {
+            writer.write(t += 0.008, id, data, size);
+        });
+        s.w->interpreter().setRecordHook([&](int) { values << s.w->state().ValueText; });
+        s.w->Panel2Click();
+        ASSERT_TRUE(runUntil([&] { return values.size() >= 2; }));
+        s.w->Panel2Click();
+    }
+    guiApp();
+    auto platform = std::make_shared<SimHidPlatform>();
+    auto replay = std::make_shared<sim::CaptureCable>(path);
+    platform->plug(sim::cableDeviceSpec(), false)->setReportSource(replay);
+    TFrmTest w(nullptr, platform);
+    w.interpreter().setPauseDuration(0);
+    QStringList replayed;
+    w.interpreter().setRecordHook([&](int) { replayed << w.state().ValueText; });
+    w.Panel2Click();
+    ASSERT_TRUE(runUntil([&] { return replayed.size() >= values.size(); }));
+    EXPECT_EQ(replayed.mid(0, values.size()), values);
+    EXPECT_TRUE(replay->error().isEmpty());
+}
+
+} // namespace
