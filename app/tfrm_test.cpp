@@ -3,6 +3,7 @@
 #include "decimal_sep.h"
 #include "panel_button.h"
 #include "replica_panel.h"
+#include "trend_chart.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -175,8 +176,7 @@ void TFrmTest::buildClient() {
     DBGrid1->setGeometry(0, 348, 617, 177);
     DBGrid1->stackUnder(Panel7);
 
-    Chtshow = new QWidget(client);
-    Chtshow->setObjectName(QStringLiteral("Chtshow"));
+    Chtshow = new TrendChart(s_, client);
     Chtshow->setGeometry(18, 612, 361, 209);
 
     SetFeature = new QPushButton(QStringLiteral("SetFeature"), client);
@@ -245,6 +245,7 @@ void TFrmTest::FormCreate() {
     decimalSep_ = GetDecimalSep();
     interpreter_.setDecimalSep(decimalSep_);
     set10k->setChecked(true);
+    Chtshow->startUp();
     RepeatSet->setChecked(true);
     setWindowTitle(QStringLiteral("Z4072 V2.00"));
 }

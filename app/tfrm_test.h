@@ -25,6 +25,7 @@ class QTableView;
 class QTimer;
 class QToolButton;
 class ReplicaPanel;
+class TrendChart;
 
 // The main window: the meter replica, the record toolbar, the reading grid and the trend chart,
 // in a client area of 619 x 526 pixels that scrolls to the controls placed beyond it.
@@ -78,7 +79,7 @@ public:
     QToolButton* SpeedButton3 = nullptr;
     QToolButton* MajPrint = nullptr;
     QTableView* DBGrid1 = nullptr;
-    QWidget* Chtshow = nullptr;
+    TrendChart* Chtshow = nullptr;
     QPushButton* SetFeature = nullptr;
     QMenu* RecSet = nullptr;
     QAction* set1k = nullptr;

@@ -17,8 +17,8 @@ char arg0[] = "display_tests";
 char* argv[] = {arg0, nullptr};
 
 void app() {
-    static QApplication* a = new QApplication(argc, argv);
-    (void)a;
+    if (!QApplication::instance())
+        new QApplication(argc, argv);
 }
 
 int id(const char* name) {

@@ -1,0 +1,335 @@
+#include "chart_data.h"
+#include "chart_paging.h"
+#include "reading_table.h"
+#include "trend_chart.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QValueAxis>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using B = ChartPaging::Buttons;
+
+// The test program may already have its application object.
+void app() {
+    static int argc = 1;
+    static char arg0[] = "display_tests";
+    static char* argv[] = {arg0, nullptr};
+    if (!QApplication::instance())
+        new QApplication(argc, argv);
+}
+
+TEST(ChartPaging, NextAndPreviousGreyOnlyWhenPressedAtTheirEnd) {
+    ChartPaging p;
+    p.setPointsPerPage(10);
+    p.setPointCount(25, false);
+    EXPECT_EQ(p.pageCount(), 3);
+    EXPECT_EQ(p.buttons(), (B{true, true, true, true}));
+
+    p.next();
+    p.next();
+    EXPECT_EQ(p.page(), 3);
+    EXPECT_EQ(p.buttons(), (B{true, true, true, true}));
+    p.next(); // at the end: greys Next and Last, stays
+    EXPECT_EQ(p.page(), 3);
+    EXPECT_EQ(p.buttons(), (B{true, true, false, false}));
+
+    p.previous();
+    p.previous(); // onto page 1: First and Previous stay enabled
+    EXPECT_EQ(p.page(), 1);
+    EXPECT_EQ(p.buttons(), (B{true, true, true, true}));
+    p.previous(); // once more: now they grey
+    EXPECT_EQ(p.page(), 1);
+    EXPECT_EQ(p.buttons(), (B{false, false, true, true}));
+
+    p.last();
+    EXPECT_EQ(p.page(), 3);
+    EXPECT_EQ(p.buttons(), (B{true, true, false, false}));
+    EXPECT_EQ(p.firstPointOnPage(), 20);
+    EXPECT_EQ(p.slotsOnPage(), 10); // the last page keeps the width of a full page
+    p.first();
+    EXPECT_EQ(p.page(), 1);
+    EXPECT_EQ(p.buttons(), (B{false, false, true, true}));
+}
+
+TEST(ChartPaging, PageSizeZeroIsOnePageAndShrinkingMovesToTheLastPage) {
+    ChartPaging p;
+    p.setPointCount(250, false);
+    p.last();
+    EXPECT_EQ(p.page(), 3);
+    p.setPointsPerPage(0);
+    EXPECT_EQ(p.pageCount(), 1);
+    EXPECT_EQ(p.page(), 1);
+    EXPECT_EQ(p.slotsOnPage(), 250);
+    p.next();
+    EXPECT_EQ(p.page(), 1);
+    EXPECT_EQ(p.buttons(), (B{true, true, false, false}));
+
+    p.setPointsPerPage(50);
+    p.last();
+    p.setPointsPerPage(100); // 3 pages now: page 5 is beyond them
+    EXPECT_EQ(p.page(), 3);
+}
+
+TEST(ChartPaging, NewPointsAreFollowedOnlyFromTheLastPage) {
+    ChartPaging p;
+    p.setPointsPerPage(10);
+    p.setPointCount(10, true);
+    EXPECT_EQ(p.page(), 1);
+    p.setPointCount(11, true);
+    EXPECT_EQ(p.page(), 2);
+    p.first();
+    p.setPointCount(31, true);
+    EXPECT_EQ(p.page(), 1);
+    p.last();
+    p.setPointCount(5, false); // rows removed
+    EXPECT_EQ(p.page(), 1);
+}
+
+TEST(ChartData, PlotValueIsTheDisplayCountWithSign) {
+    EXPECT_EQ(plotValueOf(u"1.234"), 1234);
+    EXPECT_EQ(plotValueOf(u"-0,52"), -52);
+    EXPECT_EQ(plotValueOf(u"9999"), 9999);
+    EXPECT_EQ(plotValueOf(u" 12.5 "), 125);
+    EXPECT_FALSE(plotValueOf(u"0L"));
+    EXPECT_FALSE(plotValueOf(u""));
+    EXPECT_FALSE(plotValueOf(u"-"));
+    EXPECT_FALSE(plotValueOf(u"1.2.3"));
+}
+
+TEST(ChartData, RunsSplitAtGapsAndThinningKeepsPeaks) {
+    const std::vector<std::optional<double>> v = {1, 2, std::nullopt, 4, std::nullopt, std::nullopt,
+                                                  7};
+    auto at = [&](qint64 i) { return v[size_t(i)]; };
+    const auto runs = pageRuns(at, 0, qint64(v.size()), 10, 100);
+    ASSERT_EQ(runs.size(), 3);
+    EXPECT_EQ(runs[0], (QList<QPointF>{{10, 1}, {11, 2}}));
+    EXPECT_EQ(runs[1], (QList<QPointF>{{13, 4}}));
+    EXPECT_EQ(runs[2], (QList<QPointF>{{16, 7}}));
+
+    auto wave = [](qint64 i) -> std::optional<double> {
+        return i == 5000 ? 9000.0 : double(i % 7);
+    };
+    const auto thin = pageRuns(wave, 0, 100000, 1, 1000);
+    ASSERT_EQ(thin.size(), 1);
+    EXPECT_LE(thin[0].size(), 1000);
+    double top = 0;
+    for (const QPointF& p : thin[0])
+        top = std::max(top, p.y());
+    EXPECT_EQ(top, 9000);
+}
+
+class ChartTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app();
+        chart = std::make_unique<TrendChart>(state);
+        chart->resize(361, 209);
+        chart->setMessageSink(
+            [this](bool error, const QString& text) { (error ? errors : infos).append(text); });
+        chart->setTable(&table);
+        chart->startUp();
+    }
+    void addRows(int n, const QString& value = QStringLiteral("1.000")) {
+        for (int i = 0; i < n; ++i) {
+            ReadingRow r;
+            r.No = table.rowCount() + 1;
+            r.NoNull = false;
+            r.Value = value;
+            r.Unit = QStringLiteral("M\u03A9");
+            table.append(r);
+        }
+    }
+
+    UnitState state;
+    ReadingTable table;
+    std::unique_ptr<TrendChart> chart;
+    QStringList errors, infos;
+};
+
+TEST_F(ChartTest, StartsWithTheAreaSeriesAndAllPagingButtonsEnabled) {
+    EXPECT_TRUE(chart->series(0).isActive());
+    EXPECT_FALSE(chart->series(1).isActive());
+    EXPECT_EQ(chart->series(0).kind(), TrendSeries::Area);
+    EXPECT_EQ(chart->series(1).name(), u"Series1");
+    EXPECT_EQ(chart->paging().pointsPerPage(), 100);
+    EXPECT_EQ(chart->Bt10->text(), u"1");
+    EXPECT_TRUE(chart->BtFill->isChecked());
+    EXPECT_FALSE(chart->TbFd->isHidden());
+    EXPECT_TRUE(chart->TbSx->isHidden());
+    for (QToolButton* b : {chart->BtFirst, chart->BTPrevious, chart->BtNext, chart->BTlast})
+        EXPECT_TRUE(b->isEnabled());
+    EXPECT_EQ(chart->axisY->min(), -11000);
+    EXPECT_EQ(chart->axisY->max(), 11000);
+    EXPECT_EQ(chart->series(0).points().size(), 1); // the sample point
+}
+
+TEST_F(ChartTest, FillSwitchAndClearChooseTheActiveSeries) {
+    chart->BtFill->setChecked(false);
+    chart->BtFillClick();
+    EXPECT_FALSE(chart->series(0).isActive());
+    EXPECT_TRUE(chart->series(1).isActive());
+    chart->BtNewClick();
+    EXPECT_TRUE(chart->series(1).isActive());
+    EXPECT_FALSE(chart->series(0).isActive());
+    chart->BtFill->setChecked(true);
+    chart->BtFillClick();
+    EXPECT_TRUE(chart->series(0).isActive());
+    EXPECT_FALSE(chart->series(1).isActive());
+    chart->ShowSeries(1);
+    EXPECT_TRUE(chart->series(1).isActive());
+    EXPECT_FALSE(chart->series(0).isActive());
+}
+
+TEST_F(ChartTest, PageNumberDisplayFollowsTheButtonsButNotThePageSize) {
+    addRows(250);
+    EXPECT_EQ(chart->paging().page(), 3); // followed the new rows
+    chart->BtFirstClick();
+    EXPECT_EQ(chart->Bt10->text(), u"1");
+    EXPECT_FALSE(chart->BtFirst->isEnabled());
+    EXPECT_FALSE(chart->BTPrevious->isEnabled());
+    chart->BtNextClick();
+    EXPECT_EQ(chart->Bt10->text(), u"2");
+    EXPECT_TRUE(chart->BtFirst->isEnabled());
+    chart->BTlastClick();
+    EXPECT_EQ(chart->Bt10->text(), u"3");
+    EXPECT_FALSE(chart->BtNext->isEnabled());
+    EXPECT_EQ(chart->axisX->min(), 201);
+    EXPECT_EQ(chart->axisX->max(), 300);
+
+    chart->Maxrecord->setText(QStringLiteral("0"));
+    EXPECT_EQ(chart->paging().page(), 1);
+    EXPECT_EQ(chart->Bt10->text(), u"3"); // kept until a paging button is used
+    EXPECT_EQ(chart->series(0).points().size(), 250);
+    chart->BtNextClick();
+    EXPECT_EQ(chart->Bt10->text(), u"1");
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(ChartTest, PageSizeTextThatIsNoNumberOrNegativeIsRefused) {
+    chart->Maxrecord->setText(QStringLiteral("50"));
+    chart->Maxrecord->setText(QString());
+    chart->Maxrecord->setText(QStringLiteral("-5"));
+    EXPECT_EQ(errors, (QStringList{QStringLiteral("'' is not a valid integer value"),
+                                   QStringLiteral("MaxPointsPerPage must be >= 0")}));
+    EXPECT_EQ(chart->paging().pointsPerPage(), 50);
+
+    EXPECT_TRUE(TrendChart::MaxrecordKeyPress(u'7'));
+    EXPECT_TRUE(TrendChart::MaxrecordKeyPress(QChar(8)));
+    EXPECT_FALSE(TrendChart::MaxrecordKeyPress(u'-'));
+    EXPECT_FALSE(TrendChart::MaxrecordKeyPress(QChar(0x16))); // Ctrl+V
+    chart->Maxrecord->setText(QStringLiteral("1"));
+    chart->Maxrecord->setCursorPosition(1);
+    QKeyEvent minus(QEvent::KeyPress, Qt::Key_Minus, Qt::NoModifier, QStringLiteral("-"));
+    QApplication::sendEvent(chart->Maxrecord, &minus);
+    QKeyEvent two(QEvent::KeyPress, Qt::Key_2, Qt::NoModifier, QStringLiteral("2"));
+    QApplication::sendEvent(chart->Maxrecord, &two);
+    EXPECT_EQ(chart->Maxrecord->text(), u"12");
+}
+
+TEST_F(ChartTest, PlotKeepsInStepWithTheTable) {
+    addRows(3);
+    addRows(1, QStringLiteral("0L"));
+    addRows(2, QStringLiteral("-2.50"));
+    const QList<QPointF> pts = chart->series(0).points();
+    ASSERT_EQ(pts.size(), 5);
+    EXPECT_EQ(pts.front(), QPointF(1, 1000));
+    EXPECT_EQ(pts.back(), QPointF(6, -250));
+    EXPECT_EQ(chart->series(0).pieceCount(), 2); // "0L" leaves a gap
+    EXPECT_EQ(chart->series(1).points(), pts);
+    EXPECT_EQ(chart->pointText(chart->rowAtX(6)), u"No 6: -2.50 M\u03A9");
+
+    table.removeRow(0);
+    EXPECT_EQ(chart->series(1).points().front(), QPointF(1, 1000));
+    EXPECT_EQ(chart->series(1).points().size(), 4);
+
+    chart->BtNewClick(); // clears the chart, not the table
+    EXPECT_EQ(chart->series(0).points().size(), 1);
+    addRows(2, QStringLiteral("3"));
+    EXPECT_EQ(chart->series(0).points(), (QList<QPointF>{{6, 3}, {7, 3}}));
+    EXPECT_EQ(chart->rowAtX(2), -1); // cleared away
+    table.removeRow(0);              // a row before the cleared point moves the plotted rows up
+    EXPECT_EQ(chart->series(0).points(), (QList<QPointF>{{5, 3}, {6, 3}}));
+
+    table.clear();
+    EXPECT_EQ(chart->series(0).points().size(), 1);
+    EXPECT_EQ(chart->rowAtX(0), -1);
+    table.suspendUpdates();
+    addRows(120);
+    table.resumeUpdates();
+    EXPECT_EQ(chart->paging().pageCount(), 2);
+    EXPECT_EQ(chart->series(0).points().size(), 100);
+}
+
+TEST_F(ChartTest, EnlargeThenRestoreReturnsTheExactBounds) {
+    QScrollArea area;
+    auto* client = new QWidget;
+    client->setFixedSize(800, 900);
+    area.setWidget(client);
+    area.resize(619, 526);
+    chart->setParent(client);
+    chart->setGeometry(18, 612, 361, 209);
+    area.show();
+    area.verticalScrollBar()->setValue(300);
+    EXPECT_EQ(chart->formBounds(), QRect(18, 312, 361, 209));
+
+    chart->TbSxClick();
+    EXPECT_TRUE(chart->TbFd->isHidden());
+    EXPECT_FALSE(chart->TbSx->isHidden());
+    EXPECT_EQ(chart->formBounds().topLeft(), QPoint(2, 30));
+    EXPECT_EQ(chart->width(), area.frameGeometry().width() - 12);
+    EXPECT_EQ(chart->height(), area.frameGeometry().height() - 90);
+    EXPECT_EQ((QRect(state.SavedChartLeft, state.SavedChartTop, state.SavedChartWidth,
+                     state.SavedChartHeight)),
+              QRect(18, 312, 361, 209));
+
+    chart->TbSxClick();
+    EXPECT_EQ(chart->geometry(), QRect(18, 612, 361, 209));
+    EXPECT_FALSE(chart->TbFd->isHidden());
+    EXPECT_TRUE(chart->TbSx->isHidden());
+    chart->setParent(nullptr);
+}
+
+TEST_F(ChartTest, SavesThePageAsABitmapAndNamesTheFileWritten) {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + u'/';
+    chart->setPictureFolder(folder);
+    chart->setClock([] { return QDateTime(QDate(2006, 12, 25), QTime(14, 30, 59)); });
+    addRows(150);
+    chart->BtNextClick();
+    chart->BtSaveClick();
+    const QString file = folder + QStringLiteral("0612251430page2.bmp");
+    ASSERT_TRUE(errors.isEmpty()) << errors.join(u'\n').toStdString();
+    EXPECT_EQ(infos, QStringList{u"graphic has saved on " + QDir::toNativeSeparators(file)});
+    QFile bmp(file);
+    ASSERT_TRUE(bmp.open(QIODevice::ReadOnly));
+    EXPECT_EQ(bmp.read(2), "BM");
+    QImage image(file);
+    EXPECT_EQ(image.size(), chart->size());
+    EXPECT_EQ(image.pixelColor(image.width() / 2, image.height() - 2), QColor(Qt::white));
+
+    infos.clear();
+    chart->setPictureFolder(folder + QStringLiteral("missing/"));
+    chart->BtSaveClick();
+    EXPECT_TRUE(infos.isEmpty());
+    ASSERT_EQ(errors.size(), 1);
+    const QString expected =
+        QStringLiteral("Cannot create file \"%1\". ")
+            .arg(QDir::toNativeSeparators(folder + QStringLiteral("missing/0612251430page2.bmp")));
+    EXPECT_TRUE(errors[0].startsWith(expected)) << errors[0].toStdString();
+    EXPECT_GT(errors[0].size(), expected.size()); // the reason follows
+}
+
+} // namespace
