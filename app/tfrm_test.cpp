@@ -17,7 +17,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
-#include <QTableView>
 #include <QTimer>
 #include <QToolButton>
 
@@ -59,6 +58,22 @@ TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform)
 
     buildMenu();
     buildClient();
+
+    cds1 = new ReadingTable(this);
+    cds1->setObjectName(QStringLiteral("cds1"));
+    DBGrid1->setTable(cds1);
+    recordControls_ = new RecordControls(s_, *cds1,
+                                         {this,
+                                          RepeatSet,
+                                          RecordSI,
+                                          RecordSITime,
+                                          {set1k, set5k, set10k, set50k, set100k, setlimit},
+                                          SpeedButton1,
+                                          SpeedButton2,
+                                          SpeedButton3,
+                                          DBGrid1},
+                                         this);
+    interpreter_.setRecordHook([this](int kind) { INDataToTable(kind); });
 
     const int rsUsb = ReplicaState::idOf(u"rsUSB");
     assembler_.setReportObserver([this, rsUsb] { replica_.setCaption(rsUsb, u"USB"); });
@@ -171,7 +186,7 @@ void TFrmTest::buildClient() {
 
     buildRecordToolbar();
 
-    DBGrid1 = new QTableView(client);
+    DBGrid1 = new ReadingGrid(client);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setGeometry(0, 348, 617, 177);
     DBGrid1->stackUnder(Panel7);
@@ -280,4 +295,22 @@ void TFrmTest::SetFeatureClick() {
     cable_.SetFeatureClick();
 }
 
-void TFrmTest::SampInterTimeTimer() {}
+void TFrmTest::SampInterTimeTimer() {
+    recordControls_->SampInterTimeTimer();
+}
+
+void TFrmTest::INDataToTable(int kind) {
+    recordControls_->INDataToTable(kind);
+}
+
+void TFrmTest::ClearRClick() {
+    recordControls_->ClearRClick();
+}
+
+void TFrmTest::Save_asClick() {
+    recordControls_->Save_asClick();
+}
+
+void TFrmTest::OpenClick() {
+    recordControls_->OpenClick();
+}

@@ -2,7 +2,10 @@
 
 #include "cable_connection.h"
 #include "frame_assembler.h"
+#include "reading_grid.h"
 #include "reading_interpreter.h"
+#include "reading_table.h"
+#include "record_controls.h"
 #include "replica_state.h"
 #include "unit_state.h"
 
@@ -21,7 +24,6 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QScrollArea;
-class QTableView;
 class QTimer;
 class QToolButton;
 class ReplicaPanel;
@@ -52,6 +54,10 @@ public:
     void Panel2Click();
     void SetFeatureClick();
     void SampInterTimeTimer();
+    void INDataToTable(int kind);
+    void ClearRClick();
+    void Save_asClick();
+    void OpenClick();
 
     FrameAssembler& assembler() { return assembler_; }
     ReplicaState& replica() { return replica_; }
@@ -60,6 +66,8 @@ public:
     CableConnection& cable() { return cable_; }
     // Sees every report before the frame reassembly does (for recording a capture).
     void setReportTap(CableConnection::ReportFn tap) { reportTap_ = std::move(tap); }
+    // The record toolbar, the limit menu and the grid, with the recording rules behind them.
+    RecordControls& recordControls() { return *recordControls_; }
 
     // After each decoded frame the source of reports is held for the interpreter's pause: the
     // reader thread waits, the window does not. The link installs what holds its reader.
@@ -78,7 +86,8 @@ public:
     QToolButton* SpeedButton2 = nullptr;
     QToolButton* SpeedButton3 = nullptr;
     QToolButton* MajPrint = nullptr;
-    QTableView* DBGrid1 = nullptr;
+    ReadingGrid* DBGrid1 = nullptr;
+    ReadingTable* cds1 = nullptr;
     TrendChart* Chtshow = nullptr;
     QPushButton* SetFeature = nullptr;
     QMenu* RecSet = nullptr;
@@ -108,4 +117,5 @@ private:
     std::function<void(int ms)> readerHold_;
     CableConnection cable_;
     CableConnection::ReportFn reportTap_;
+    RecordControls* recordControls_ = nullptr;
 };

@@ -74,30 +74,6 @@ void appendCell(QString& out, QStringView cell) {
         out += cell.mid(b, e - b);
 }
 
-// Formats times of day in the long time format, quickly for the common 24-hour "HH:mm:ss".
-class TimeFormatter {
-public:
-    TimeFormatter() : format_(longTimeFormat()), plain_(format_ == u"HH:mm:ss") {}
-    void append(QString& out, int ms) const {
-        if (!plain_) {
-            out += QLocale().toString(QTime::fromMSecsSinceStartOfDay(ms), format_);
-            return;
-        }
-        const int s = ms / 1000;
-        const int parts[3] = {s / 3600, s / 60 % 60, s % 60};
-        for (int i = 0; i < 3; ++i) {
-            if (i)
-                out += u':';
-            out += QChar(u'0' + parts[i] / 10);
-            out += QChar(u'0' + parts[i] % 10);
-        }
-    }
-
-private:
-    QString format_;
-    bool plain_;
-};
-
 // Splits a stream of decoded text into lines ended by CR LF, a lone CR or a lone LF, reading
 // the file a piece at a time.
 class LineReader {
@@ -188,10 +164,32 @@ QString longTimeFormat() {
     return out.simplified();
 }
 
-QString timeText(int msOfDay) {
+TimeTextFormatter::TimeTextFormatter()
+    : format_(longTimeFormat()), plain_(format_ == u"HH:mm:ss") {}
+
+void TimeTextFormatter::append(QString& out, int ms) const {
+    if (!plain_) {
+        out += QLocale().toString(QTime::fromMSecsSinceStartOfDay(ms), format_);
+        return;
+    }
+    const int s = ms / 1000;
+    const int parts[3] = {s / 3600, s / 60 % 60, s % 60};
+    for (int i = 0; i < 3; ++i) {
+        if (i)
+            out += u':';
+        out += QChar(u'0' + parts[i] / 10);
+        out += QChar(u'0' + parts[i] % 10);
+    }
+}
+
+QString TimeTextFormatter::text(int msOfDay) const {
     QString out;
-    TimeFormatter().append(out, msOfDay);
+    append(out, msOfDay);
     return out;
+}
+
+QString timeText(int msOfDay) {
+    return TimeTextFormatter().text(msOfDay);
 }
 
 namespace {
@@ -265,7 +263,7 @@ bool saveTextTable(const ReadingTable& table, const QString& fileName, QString* 
     QString& buf = out.buffer();
     buf += tableFileHeader().join(u'\t');
     buf += u"\r\n";
-    const TimeFormatter times;
+    const TimeTextFormatter times;
     const int n = table.rowCount();
     for (int r = 0; r < n; ++r) {
         if (!table.isNoNull(r))

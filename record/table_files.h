@@ -30,6 +30,19 @@ bool isXmlTableFile(const QString& fileName);
 
 // The system's long time format, without a time zone (a table holds local times of day only).
 QString longTimeFormat();
+// Formats times of day in that format; quick for the common 24-hour "HH:mm:ss". Keep one for
+// many times: looking up the locale's format is the slow part.
+class TimeTextFormatter {
+public:
+    TimeTextFormatter();
+    void append(QString& out, int msOfDay) const;
+    QString text(int msOfDay) const;
+
+private:
+    QString format_;
+    bool plain_;
+};
+
 // A time of day in that format, and back; back also takes the short format. False on other text.
 QString timeText(int msOfDay);
 bool parseTimeText(const QString& text, int* msOfDay);

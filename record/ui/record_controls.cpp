@@ -1,0 +1,178 @@
+#include "record_controls.h"
+
+#include "reading_grid.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QToolButton>
+
+#include <vector>
+
+RecordControls::RecordControls(UnitState& state, ReadingTable& cds1, const Widgets& widgets,
+                               QObject* parent)
+    : QObject(parent), s_(state), table_(cds1), recorder_(state, cds1), w_(widgets) {
+    if (w_.RepeatSet) {
+        recorder_.setRepeat(w_.RepeatSet->isChecked());
+        connect(w_.RepeatSet, &QCheckBox::toggled, this,
+                [this](bool on) { recorder_.setRepeat(on); });
+    }
+    if (w_.RecordSI) {
+        recorder_.setSampling(w_.RecordSI->isChecked());
+        connect(w_.RecordSI, &QCheckBox::toggled, this,
+                [this](bool on) { recorder_.setSampling(on); });
+    }
+    if (w_.RecordSITime) {
+        // Only the text is taken over here: the countdown is loaded by an edit, not at start.
+        recorder_.setIntervalText(w_.RecordSITime->text());
+        connect(w_.RecordSITime, &QLineEdit::textChanged, this,
+                &RecordControls::RecordSITimeChange);
+        w_.RecordSITime->installEventFilter(this);
+    }
+    void (RecordControls::*const limitClicks[6])() = {
+        &RecordControls::set1kClick,   &RecordControls::set5kClick,
+        &RecordControls::set10kClick,  &RecordControls::set50kClick,
+        &RecordControls::set100kClick, &RecordControls::setlimitClick};
+    for (size_t i = 0; i < w_.limits.size(); ++i)
+        if (w_.limits[i]) {
+            w_.limits[i]->setCheckable(true);
+            connect(w_.limits[i], &QAction::triggered, this, limitClicks[i]);
+        }
+    if (w_.SpeedButton1)
+        connect(w_.SpeedButton1, &QAbstractButton::clicked, this, &RecordControls::Save_asClick);
+    if (w_.SpeedButton2)
+        connect(w_.SpeedButton2, &QAbstractButton::clicked, this, &RecordControls::ClearRClick);
+    if (w_.SpeedButton3)
+        connect(w_.SpeedButton3, &QAbstractButton::clicked, this, &RecordControls::OpenClick);
+}
+
+const QString& RecordControls::deleteAllWarning() {
+    static const QString text = QStringLiteral(" Warning:all Records will be deleted! ");
+    return text;
+}
+
+void RecordControls::RecordSITimeChange() {
+    recorder_.RecordSITimeChange(w_.RecordSITime->text());
+}
+
+void RecordControls::RecordSITimeKeyPress(QChar& Key) {
+    if (!Recorder::RecordSITimeKeyPress(Key))
+        Key = QChar(0);
+}
+
+bool RecordControls::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == w_.RecordSITime && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        // Keys that type no character (arrows, Home, Delete) edit as usual.
+        if (key->key() == Qt::Key_Delete || key->text().isEmpty())
+            return false;
+        for (QChar c : key->text()) {
+            RecordSITimeKeyPress(c);
+            if (c.isNull())
+                return true;
+        }
+        return false;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void RecordControls::chooseLimit(int item) {
+    recorder_.setMaxRecords(Recorder::kLimits[item]);
+    for (size_t i = 0; i < w_.limits.size(); ++i)
+        if (w_.limits[i])
+            w_.limits[i]->setChecked(int(i) == item);
+}
+
+void RecordControls::ClearRClick() {
+    // The box only informs: the rows go whatever the user does with it.
+    if (prompts_.warnDeleteAll) {
+        prompts_.warnDeleteAll();
+    } else {
+        QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), deleteAllWarning(),
+                        QMessageBox::Ok, w_.window);
+        box.exec();
+    }
+    recorder_.clearRecords();
+}
+
+void RecordControls::tell(const TableFileMessage& m) {
+    if (prompts_.tell) {
+        prompts_.tell(m);
+        return;
+    }
+    const bool error = m.kind == TableFileMessage::Error;
+    QMessageBox box(error ? QMessageBox::Critical : QMessageBox::NoIcon,
+                    error ? QStringLiteral("Error") : QGuiApplication::applicationDisplayName(),
+                    m.text, QMessageBox::Ok, w_.window);
+    box.exec();
+}
+
+QString RecordControls::askSaveFileName() {
+    if (prompts_.saveFileName)
+        return prompts_.saveFileName();
+    if (SaveDialog2 == nullptr) {
+        SaveDialog2 = new QFileDialog(w_.window, QStringLiteral("Save As"));
+        SaveDialog2->setObjectName(QStringLiteral("SaveDialog2"));
+        SaveDialog2->setAcceptMode(QFileDialog::AcceptSave);
+        SaveDialog2->setFileMode(QFileDialog::AnyFile);
+        SaveDialog2->setNameFilters({QStringLiteral("Excel File(*.xls)"),
+                                     QStringLiteral("XML(*.xml)"),
+                                     QStringLiteral("Txt File(*.txt)")});
+        SaveDialog2->setDefaultSuffix(QStringLiteral("xls"));
+    }
+    SaveDialog2->selectNameFilter(SaveDialog2->nameFilters().constFirst());
+    SaveDialog2->selectFile(QString());
+    if (SaveDialog2->exec() != QDialog::Accepted || SaveDialog2->selectedFiles().isEmpty())
+        return {};
+    return SaveDialog2->selectedFiles().constFirst();
+}
+
+QString RecordControls::askOpenFileName() {
+    if (prompts_.openFileName)
+        return prompts_.openFileName();
+    if (OpenDialog1 == nullptr) {
+        OpenDialog1 = new QFileDialog(w_.window, QStringLiteral("Open"));
+        OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
+        OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+        OpenDialog1->setFileMode(QFileDialog::ExistingFile);
+        OpenDialog1->setNameFilters({QStringLiteral("Excel File(*.xls)"),
+                                     QStringLiteral("XML (*.xml)"),
+                                     QStringLiteral("Txt File(*.txt)")});
+    }
+    OpenDialog1->selectNameFilter(OpenDialog1->nameFilters().constFirst());
+    if (OpenDialog1->exec() != QDialog::Accepted || OpenDialog1->selectedFiles().isEmpty())
+        return {};
+    return OpenDialog1->selectedFiles().constFirst();
+}
+
+void RecordControls::Save_asClick() {
+    const QString name = askSaveFileName();
+    if (name.isEmpty())
+        return;
+    // The outcome is shown once the grid paints again.
+    std::vector<TableFileMessage> said;
+    if (w_.DBGrid1)
+        w_.DBGrid1->setUpdatesEnabled(false);
+    SaveTableFile(table_, name, [&](const TableFileMessage& m) { said.push_back(m); });
+    if (w_.DBGrid1)
+        w_.DBGrid1->setUpdatesEnabled(true);
+    for (const TableFileMessage& m : said)
+        tell(m);
+}
+
+void RecordControls::OpenClick() {
+    const QString name = askOpenFileName();
+    if (name.isEmpty())
+        return;
+    // One reset of the grid for the whole file, whether it loads or fails.
+    std::vector<TableFileMessage> said;
+    table_.suspendUpdates();
+    LoadTableFile(name, table_, false, [&](const TableFileMessage& m) { said.push_back(m); });
+    table_.resumeUpdates();
+    for (const TableFileMessage& m : said)
+        tell(m);
+}

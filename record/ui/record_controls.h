@@ -1,0 +1,93 @@
+#pragma once
+
+#include "reading_table.h"
+#include "recorder.h"
+#include "table_files.h"
+#include "unit_state.h"
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <functional>
+
+class QAbstractButton;
+class QAction;
+class QCheckBox;
+class QFileDialog;
+class QLineEdit;
+class QWidget;
+class ReadingGrid;
+
+// The window's recording controls: the record toolbar (Repeat, Sampling Interval and its
+// seconds box, Save, Delete and Open Data), the record-limit menu and the grid, kept in step
+// with the recording rules and the table files. The handlers carry the window's names.
+class RecordControls : public QObject {
+    Q_OBJECT
+public:
+    struct Widgets {
+        QWidget* window = nullptr; // owner of the dialogs and message boxes
+        QCheckBox* RepeatSet = nullptr;
+        QCheckBox* RecordSI = nullptr;
+        QLineEdit* RecordSITime = nullptr;
+        std::array<QAction*, 6> limits{};        // set1k, set5k, set10k, set50k, set100k, setlimit
+        QAbstractButton* SpeedButton1 = nullptr; // Save Data
+        QAbstractButton* SpeedButton2 = nullptr; // Delete Data
+        QAbstractButton* SpeedButton3 = nullptr; // Open Data
+        ReadingGrid* DBGrid1 = nullptr;
+    };
+
+    // What asks or tells the user. Each empty member uses the real dialog or message box;
+    // tests put their own answers in.
+    struct Prompts {
+        std::function<QString()> saveFileName; // empty: cancelled
+        std::function<QString()> openFileName; // empty: cancelled
+        std::function<void(const TableFileMessage&)> tell;
+        std::function<void()> warnDeleteAll;
+    };
+
+    RecordControls(UnitState& state, ReadingTable& cds1, const Widgets& widgets,
+                   QObject* parent = nullptr);
+
+    Recorder& recorder() { return recorder_; }
+    ReadingTable& cds1() { return table_; }
+    void setPrompts(Prompts prompts) { prompts_ = std::move(prompts); }
+
+    void INDataToTable(int kind) { recorder_.INDataToTable(kind); }
+    void SampInterTimeTimer() { recorder_.SampInterTimeTimer(); }
+    void RecordSITimeChange();
+    // Sets `Key` to 0 for a character the seconds box must not take.
+    void RecordSITimeKeyPress(QChar& Key);
+
+    void set1kClick() { chooseLimit(0); }
+    void set5kClick() { chooseLimit(1); }
+    void set10kClick() { chooseLimit(2); }
+    void set50kClick() { chooseLimit(3); }
+    void set100kClick() { chooseLimit(4); }
+    void setlimitClick() { chooseLimit(5); }
+
+    // Delete Data: warns, empties the table, numbering starts again at 1.
+    void ClearRClick();
+    // Save Data / Open Data through their dialogs.
+    void Save_asClick();
+    void OpenClick();
+
+    static const QString& deleteAllWarning();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void chooseLimit(int item);
+    QString askSaveFileName();
+    QString askOpenFileName();
+    void tell(const TableFileMessage& message);
+
+    UnitState& s_;
+    ReadingTable& table_;
+    Recorder recorder_;
+    Widgets w_;
+    Prompts prompts_;
+    QFileDialog* SaveDialog2 = nullptr;
+    QFileDialog* OpenDialog1 = nullptr;
+};

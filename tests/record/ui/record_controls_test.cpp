@@ -1,0 +1,245 @@
+#include "reading_grid.h"
+#include "record_controls.h"
+#include "ui_test_app.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QLocale>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+// The controls as the window holds them, with scripted answers in place of dialogs.
+class Controls : public WithUiApp, public ::testing::Test {
+protected:
+    Controls() {
+        uiTestApp();
+        QLocale::setDefault(QLocale::c());
+        repeat_.setChecked(true);
+        for (auto& a : actions_)
+            a = std::make_unique<QAction>();
+        actions_[2]->setCheckable(true);
+        actions_[2]->setChecked(true);
+        grid_.setTable(&table_);
+        RecordControls::Widgets w;
+        w.RepeatSet = &repeat_;
+        w.RecordSI = &sampling_;
+        w.RecordSITime = &seconds_;
+        for (size_t i = 0; i < 6; ++i)
+            w.limits[i] = actions_[i].get();
+        w.SpeedButton1 = &save_;
+        w.SpeedButton2 = &clear_;
+        w.SpeedButton3 = &open_;
+        w.DBGrid1 = &grid_;
+        controls_ = std::make_unique<RecordControls>(s_, table_, w);
+        controls_->recorder().setClock([] { return 3'723'000; });
+        RecordControls::Prompts p;
+        p.saveFileName = [this] { return saveAs_; };
+        p.openFileName = [this] { return openName_; };
+        p.tell = [this](const TableFileMessage& m) { told_.push_back(m); };
+        p.warnDeleteAll = [this] { ++warned_; };
+        controls_->setPrompts(p);
+    }
+    ~Controls() override { QLocale::setDefault(QLocale::system()); }
+
+    void offer(const QString& value) {
+        s_.ValueText = value;
+        controls_->INDataToTable(1);
+    }
+    void type(Qt::Key key, const QString& text) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QApplication::sendEvent(&seconds_, &press);
+    }
+    QString path(const QString& name) const { return dir_.filePath(name); }
+
+    UnitState s_;
+    ReadingTable table_;
+    QCheckBox repeat_, sampling_;
+    QLineEdit seconds_{QStringLiteral("10")};
+    std::unique_ptr<QAction> actions_[6];
+    QToolButton save_, clear_, open_;
+    ReadingGrid grid_;
+    std::unique_ptr<RecordControls> controls_;
+
+    QTemporaryDir dir_;
+    QString saveAs_, openName_;
+    std::vector<TableFileMessage> told_;
+    int warned_ = 0;
+};
+
+TEST_F(Controls, LimitItemsSetTheLimitAndCheckOnlyThemselves) {
+    const qint32 limits[] = {1000, 5000, 10000, 50000, 100000, 10'000'000};
+    for (int i = 0; i < 6; ++i) {
+        actions_[i]->trigger();
+        EXPECT_EQ(s_.MaxRecords, limits[i]);
+        for (int j = 0; j < 6; ++j)
+            EXPECT_EQ(actions_[j]->isChecked(), i == j) << i << " " << j;
+    }
+    // Triggering the checked item again keeps it checked.
+    actions_[5]->trigger();
+    EXPECT_TRUE(actions_[5]->isChecked());
+}
+
+TEST_F(Controls, LimitOf1000ThenRaisedTo5000ContinuesWithRow1001) {
+    controls_->set1kClick();
+    for (int i = 0; i < 1001; ++i)
+        offer(QString::number(i));
+    EXPECT_EQ(table_.rowCount(), 1000);
+    controls_->set5kClick();
+    offer("next");
+    ASSERT_EQ(table_.rowCount(), 1001);
+    EXPECT_EQ(table_.no(1000), 1001);
+    EXPECT_EQ(grid_.currentIndex().row(), 1000);
+}
+
+TEST_F(Controls, CheckBoxesSteerRepeatAndSampling) {
+    repeat_.setChecked(false);
+    for (const char* v : {"5", "5", "6", "5"})
+        offer(v);
+    EXPECT_EQ(table_.rowCount(), 3);
+
+    // Recorded rows loaded the countdown with 10; switching sampling on waits for it.
+    sampling_.setChecked(true);
+    offer("7");
+    EXPECT_EQ(table_.rowCount(), 3);
+    for (int i = 0; i < 9; ++i)
+        controls_->SampInterTimeTimer();
+    offer("8");
+    EXPECT_EQ(table_.rowCount(), 3);
+    controls_->SampInterTimeTimer();
+    offer("9");
+    EXPECT_EQ(table_.rowCount(), 4);
+}
+
+TEST_F(Controls, TheSecondsBoxTakesDigitsAndBackspaceOnly) {
+    seconds_.setFocus();
+    seconds_.setText("");
+    type(Qt::Key_1, "1");
+    type(Qt::Key_A, "a");
+    type(Qt::Key_Minus, "-");
+    type(Qt::Key_Period, ".");
+    type(Qt::Key_Space, " ");
+    type(Qt::Key_2, "2");
+    EXPECT_EQ(seconds_.text(), "12");
+    EXPECT_EQ(s_.SampleCountdown, 12);
+    type(Qt::Key_Backspace, "\b");
+    EXPECT_EQ(seconds_.text(), "1");
+    EXPECT_EQ(s_.SampleCountdown, 1);
+    type(Qt::Key_Left, "");
+    type(Qt::Key_Delete, "\x7f");
+    EXPECT_EQ(seconds_.text(), "");
+    EXPECT_EQ(s_.SampleCountdown, 0);
+
+    QChar k = u'x';
+    controls_->RecordSITimeKeyPress(k);
+    EXPECT_TRUE(k.isNull());
+    k = u'7';
+    controls_->RecordSITimeKeyPress(k);
+    EXPECT_EQ(k, u'7');
+}
+
+TEST_F(Controls, PastedTextsGiveACountdownThatRunsDown) {
+    sampling_.setChecked(true);
+    struct Case {
+        const char* text;
+        qint32 countdown;
+    } cases[] = {{"", 0},    {"-", 0},   {"+", 0},
+                 {"-5", 0},  {"abc", 0}, {"1.5", 0},
+                 {" 3 ", 3}, {"+4", 4},  {"99999999999", 2147483647}};
+    for (const Case& c : cases) {
+        seconds_.setText(QString::fromLatin1(c.text)); // as a paste would
+        EXPECT_EQ(s_.SampleCountdown, c.countdown) << c.text;
+        // Recording reloads from the same text.
+        s_.SampleCountdown = 0;
+        offer(QStringLiteral("v") + QString::fromLatin1(c.text));
+        EXPECT_EQ(s_.SampleCountdown, c.countdown) << c.text;
+        EXPECT_GE(s_.SampleCountdown, 0);
+    }
+    // Box empty, "0", "-" or "+": every reading is recorded.
+    for (const char* t : {"", "0", "-", "+"}) {
+        seconds_.setText(QString::fromLatin1(t));
+        const int before = table_.rowCount();
+        offer("a");
+        offer("b");
+        EXPECT_EQ(table_.rowCount(), before + 2) << t;
+    }
+}
+
+TEST_F(Controls, DeleteDataWarnsThenEmptiesAndRestartsTheNumbers) {
+    repeat_.setChecked(false);
+    offer("1");
+    offer("2");
+    clear_.click();
+    EXPECT_EQ(warned_, 1);
+    EXPECT_EQ(table_.rowCount(), 0);
+    EXPECT_EQ(s_.RecordNo, 1);
+    EXPECT_EQ(s_.LastRecordedValue, "2");
+    // The last value before the clear still counts as a repeat.
+    offer("2");
+    EXPECT_EQ(table_.rowCount(), 0);
+    offer("3");
+    ASSERT_EQ(table_.rowCount(), 1);
+    EXPECT_EQ(table_.no(0), 1);
+    // On an empty table too.
+    controls_->ClearRClick();
+    controls_->ClearRClick();
+    EXPECT_EQ(warned_, 3);
+    EXPECT_EQ(s_.RecordNo, 1);
+}
+
+TEST_F(Controls, SaveAndOpenGoThroughTheDialogsAndTellTheOutcome) {
+    for (const char* v : {"1.5", "2.5"})
+        offer(v);
+
+    saveAs_.clear(); // cancelled
+    save_.click();
+    EXPECT_TRUE(told_.empty());
+
+    saveAs_ = path("rows.xls");
+    save_.click();
+    ASSERT_EQ(told_.size(), 1u);
+    EXPECT_EQ(told_[0].kind, TableFileMessage::Information);
+    EXPECT_EQ(told_[0].text, "Save table to specified file: " + saveAs_ + " Scuss!");
+    EXPECT_TRUE(QFile::exists(saveAs_));
+
+    // Opening a text file adds its rows; the numbering of new rows goes on from RecordNo.
+    openName_ = saveAs_;
+    open_.click();
+    EXPECT_EQ(told_.size(), 1u); // a good load says nothing
+    ASSERT_EQ(table_.rowCount(), 4);
+    EXPECT_EQ(table_.no(2), 1);
+    EXPECT_EQ(timeText(table_.timeMs(3)), "01:02:03");
+    EXPECT_EQ(grid_.currentIndex().row(), 3);
+    offer("3.5");
+    EXPECT_EQ(table_.no(4), 3);
+
+    // A broken file: the rows before the bad line stay, the user is told.
+    QFile bad(path("bad.txt"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("No\tTime\tValue\tUnit\tFunction\tRemark\r\n9\t01:00:00\tok\r\nx\t01:00:00\tno\r\n");
+    bad.close();
+    openName_ = bad.fileName();
+    controls_->OpenClick();
+    ASSERT_EQ(told_.size(), 2u);
+    EXPECT_EQ(told_[1].kind, TableFileMessage::Error);
+    EXPECT_EQ(told_[1].text, "Failed to Load File!");
+    ASSERT_EQ(table_.rowCount(), 6);
+    EXPECT_EQ(table_.value(5), "ok");
+    EXPECT_EQ(grid_.model()->rowCount(), 6);
+
+    openName_.clear(); // cancelled
+    controls_->OpenClick();
+    EXPECT_EQ(told_.size(), 2u);
+    EXPECT_EQ(table_.rowCount(), 6);
+}
+
+} // namespace
