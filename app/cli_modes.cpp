@@ -1,9 +1,12 @@
 #include "cli_modes.h"
 
+#include "capture_decoding.h"
 #include "capture_file.h"
+#include "decimal_sep.h"
 #include "demonstration.h"
 #include "sim_cable.h"
 #include "sim_hid_platform.h"
+#include "table_files.h"
 #include "tfrm_test.h"
 
 #include <QApplication>
@@ -11,7 +14,9 @@
 #include <QElapsedTimer>
 
 #include <cstdio>
+#include <limits>
 #include <memory>
+#include <vector>
 
 namespace cli {
 
@@ -19,6 +24,42 @@ namespace {
 
 void printErr(const QString& text) {
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+}
+
+void printOut(const QString& text) {
+    std::fprintf(stdout, "%s\n", text.toLocal8Bit().constData());
+}
+
+int wrongUsage(const QString& why, const QString& usageLine) {
+    if (!why.isEmpty())
+        printErr(why);
+    printErr(usageLine);
+    return 2;
+}
+
+// Saves the table as the window's Save Data does; what it would show goes to stdout on success,
+// to stderr on failure.
+int saveTableAs(const ReadingTable& table, const QString& out) {
+    std::vector<TableFileMessage> said;
+    const bool ok =
+        SaveTableFile(table, out, [&](const TableFileMessage& m) { said.push_back(m); });
+    for (const TableFileMessage& m : said)
+        ok ? printOut(m.text) : printErr(m.text);
+    return ok ? 0 : 1;
+}
+
+// A count as an option takes it: plain decimal digits that fit 32 bits.
+bool parseCount(const QString& text, qint32* out) {
+    if (text.isEmpty() || text.size() > 10)
+        return false;
+    for (QChar c : text)
+        if (c < u'0' || c > u'9')
+            return false;
+    const qint64 v = text.toLongLong();
+    if (v > std::numeric_limits<qint32>::max())
+        return false;
+    *out = qint32(v);
+    return true;
 }
 
 // Checks a capture to the end before it is played, so that a broken file fails at once.
@@ -46,7 +87,8 @@ std::shared_ptr<HidPlatform> simulatedCable(std::shared_ptr<SimReportSource> sou
 } // namespace
 
 QString usage() {
-    return QStringLiteral("usage: z4072 [--simulate | --replay CAPTURE] [--capture CAPTURE]");
+    return QStringLiteral("usage: z4072 [--simulate | --replay CAPTURE] [--capture CAPTURE]") +
+           u"\n       " + convertUsage().mid(7) + u"\n       " + decodeUsage().mid(7);
 }
 
 bool parse(const QStringList& args, Options& out, QString* error) {
@@ -86,10 +128,90 @@ bool parse(const QStringList& args, Options& out, QString* error) {
     return true;
 }
 
+QString convertUsage() {
+    return QStringLiteral("usage: z4072 convert IN OUT");
+}
+
+QString decodeUsage() {
+    return QStringLiteral(
+        "usage: z4072 decode CAPTURE OUT [--limit N] [--interval S] [--no-repeat]");
+}
+
+int runConvert(const QStringList& args) {
+    if (args.size() != 2 || args[0].isEmpty() || args[1].isEmpty())
+        return wrongUsage(args.size() == 2 ? QStringLiteral("file names must not be empty")
+                                           : QString(),
+                          convertUsage());
+    ReadingTable table;
+    std::vector<TableFileMessage> said;
+    if (!LoadTableFile(args[0], table, false,
+                       [&](const TableFileMessage& m) { said.push_back(m); })) {
+        for (const TableFileMessage& m : said)
+            printErr(m.text);
+        return 1;
+    }
+    return saveTableAs(table, args[1]);
+}
+
+int runDecode(const QStringList& args) {
+    QStringList files;
+    CaptureDecodeSettings settings;
+    bool limitGiven = false, intervalGiven = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == u"--limit" || a == u"--interval") {
+            const bool limit = a == u"--limit";
+            if (limit ? limitGiven : intervalGiven)
+                return wrongUsage(a + QStringLiteral(" given twice"), decodeUsage());
+            qint32 n = 0;
+            if (i + 1 >= args.size() || !parseCount(args[i + 1], &n))
+                return wrongUsage(a + QStringLiteral(" needs a whole number"), decodeUsage());
+            ++i;
+            if (limit) {
+                settings.maxRecords = n;
+                limitGiven = true;
+            } else {
+                settings.sampling = true;
+                settings.intervalText = QString::number(n);
+                intervalGiven = true;
+            }
+        } else if (a == u"--no-repeat") {
+            settings.repeat = false;
+        } else if (a.startsWith(u"--")) {
+            return wrongUsage(QStringLiteral("unknown option \"%1\"").arg(a), decodeUsage());
+        } else {
+            files << a;
+        }
+    }
+    if (files.size() != 2 || files[0].isEmpty() || files[1].isEmpty())
+        return wrongUsage(QString(), decodeUsage());
+    settings.decimalSep = GetDecimalSep();
+
+    ReadingTable table;
+    QString error;
+    if (!decodeCapture(files[0], settings, table, &error)) {
+        printErr(error);
+        return 1;
+    }
+    return saveTableAs(table, files[1]);
+}
+
 int run(int argc, char* argv[]) {
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
+
+    // Modes without a window.
+    using Mode = int (*)(const QStringList&);
+    static const std::pair<const char16_t*, Mode> windowless[] = {{u"convert", &runConvert},
+                                                                  {u"decode", &runDecode}};
+    for (const auto& [name, mode] : windowless)
+        if (!args.isEmpty() && args[0] == name) {
+            QCoreApplication app(argc, argv);
+            QCoreApplication::setApplicationName(QStringLiteral("Z4072"));
+            QCoreApplication::setApplicationVersion(QStringLiteral(Z4072_VERSION));
+            return mode(args.mid(1));
+        }
     Options options;
     QString error;
     if (!parse(args, options, &error)) {

@@ -20,6 +20,15 @@ QString usage();
 // arguments that make no sense.
 bool parse(const QStringList& args, Options& out, QString* error);
 
+// The modes without a window, each given the arguments after its name; they return the exit
+// status. "convert IN OUT": load table file IN into an empty table and save it as OUT.
+// "decode CAPTURE OUT [--limit N] [--interval S] [--no-repeat]": record what the capture's
+// reports show, on the capture's clock, and save the table as OUT. OUT is left alone on failure.
+int runConvert(const QStringList& args);
+int runDecode(const QStringList& args);
+QString convertUsage();
+QString decodeUsage();
+
 // Runs the program as the arguments say; the exit status: 0 done, 1 failed, 2 wrong usage.
 int run(int argc, char* argv[]);
 

@@ -1,0 +1,189 @@
+#include "meter_display.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    QString out, err;
+};
+
+// The program itself, in the C locale.
+Outcome z4072(const QStringList& args) {
+    if (QCoreApplication::instance() == nullptr) {
+        static int argc = 1;
+        static char arg0[] = "app_tests";
+        static char* argv[] = {arg0, nullptr};
+        new QCoreApplication(argc, argv);
+    }
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LC_ALL", "C");
+    env.insert("LANG", "C");
+    env.remove("DISPLAY");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(Z4072_EXE), args);
+    Outcome r;
+    if (!p.waitForFinished(60'000))
+        return r;
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    r.err = QString::fromLocal8Bit(p.readAllStandardError());
+    return r;
+}
+
+class TableModes : public ::testing::Test {
+protected:
+    QString path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
+    void write(const char* name, const QByteArray& bytes) const {
+        QFile f(path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    QByteArray read(const char* name) const {
+        QFile f(path(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+
+    // A capture line for each report that carries `display`'s frame from `seconds` on, and
+    // the idle report that ends it 8 ms after the last.
+    static QByteArray frameLines(double seconds, const sim::MeterDisplay& display) {
+        QByteArray out;
+        auto line = [&](double t, const QByteArray& data) {
+            out += QByteArray::number(t, 'f', 3) + " 00";
+            for (char b : data)
+                out += ' ' + QByteArray::number(quint8(b), 16).rightJustified(2, '0').toUpper();
+            out += '\n';
+        };
+        for (const QByteArray& r : sim::cableReports(sim::frameBytes(display))) {
+            line(seconds, r);
+            seconds += 0.008;
+        }
+        line(seconds, sim::idleReport());
+        return out;
+    }
+    static sim::MeterDisplay reading(const char* value) {
+        return sim::MeterDisplay::insulation(value, u"M\u03A9", 1000);
+    }
+
+    QTemporaryDir dir_;
+};
+
+const QByteArray kText = "No\tTime\tValue\tUnit\tFunction\tRemark\r\n"
+                         "1\t14:03:27\t12.34\tM\xA6\xB8\tIR:1000V 40G\xA6\xB8\tContinuous\r\n"
+                         "2\t00:00:01\t&<>\"\tNULL\tNULL\tNULL\r\n"
+                         "\t00:00:00\t5\tV\tDCV  600V\tPI\r\n";
+
+TEST_F(TableModes, ConvertRoundTripsTextThroughXmlByteForByte) {
+    write("in.txt", kText);
+    Outcome r = z4072({"convert", path("in.txt"), path("mid.XML")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.trimmed(), "Save table to specified file: " + path("mid.XML") + " Scuss!");
+    EXPECT_TRUE(read("mid.XML").startsWith("<?xml version=\"1.0\" standalone=\"yes\"?>"));
+    EXPECT_TRUE(read("mid.XML").contains("Value=\"&amp;&lt;&gt;&quot;\""));
+    r = z4072({"convert", path("mid.XML"), path("out.xls")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(read("out.xls"), kText);
+}
+
+TEST_F(TableModes, ConvertFailuresLeaveTheTargetAlone) {
+    write("out.xls", "keep me");
+    write("bad.txt", "No\tTime\r\n1\t10:00:00\r\nx\t10:00:00\r\n");
+    struct Case {
+        QStringList args;
+        int exitCode;
+        const char* message;
+    } cases[] = {
+        {{"convert", path("missing.txt"), path("out.xls")}, 1, "Failed to Load File!"},
+        {{"convert", path("bad.txt"), path("out.xls")}, 1, "Failed to Load File!"},
+        {{"convert", path("bad.txt")}, 2, "usage: z4072 convert IN OUT"},
+        {{"convert", path("a"), path("b"), path("c")}, 2, "usage: z4072 convert IN OUT"},
+    };
+    for (const Case& c : cases) {
+        const Outcome r = z4072(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains(QString::fromLatin1(c.message))) << r.err.toStdString();
+        EXPECT_EQ(read("out.xls"), "keep me");
+    }
+    // A target that cannot be written: the save's own message, exit 1.
+    write("good.txt", kText);
+    const Outcome r = z4072({"convert", path("good.txt"), path("no/such/dir/out.xls")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("Could not save table to specified file: ")) << r.err.toStdString();
+}
+
+TEST_F(TableModes, DecodeRecordsOnTheCapturesClock) {
+    QByteArray cap = "# a comment\n# start 2026-12-08T14:03:27.123\n\n";
+    cap += frameLines(0.5, reading("12.34"));
+    cap += frameLines(1.5, reading("12.34"));
+    cap += frameLines(2.5, reading("5.00"));
+    write("a.cap", cap);
+
+    Outcome r = z4072({"decode", path("a.cap"), path("all.xml")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QByteArray all = read("all.xml");
+    EXPECT_EQ(all.count("<ROW "), 3);
+    // The idle report that ended the first frame came at 0.532 s: 14:03:27.655.
+    EXPECT_TRUE(
+        all.contains("<ROW No=\"1\" Time=\"14:03:27655\" Value=\"12.34\" Unit=\"M\xA6\xB8\""))
+        << all.toStdString();
+
+    r = z4072({"decode", path("a.cap"), path("norep.xls"), "--no-repeat"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(read("norep.xls").count("\r\n"), 3); // header and two rows
+    EXPECT_TRUE(read("norep.xls").contains("2\t14:03:29\t5.00\t"));
+
+    r = z4072({"decode", path("a.cap"), path("lim.xls"), "--limit", "1"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(read("lim.xls").count("\r\n"), 2);
+}
+
+TEST_F(TableModes, DecodeSamplesOnTheCapturesSecondsAndStartsAtMidnightWithoutAStart) {
+    QByteArray cap;
+    for (int i = 0; i < 10; ++i)
+        cap += frameLines(0.1 + 0.5 * i, reading(i % 2 ? "1.00" : "2.00"));
+    write("s.cap", cap);
+    // Countdown 0 at start, reloaded with 2 at each row, run down at 1 s, 2 s, ...: rows at
+    // 0.1, 2.1 and 4.1 s.
+    const Outcome r = z4072({"decode", path("s.cap"), path("s.xls"), "--interval", "2"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QList<QByteArray> lines = read("s.xls").split('\n');
+    ASSERT_EQ(lines.size(), 5) << read("s.xls").toStdString();
+    EXPECT_TRUE(lines[1].startsWith("1\t00:00:00\t2.00"));
+    EXPECT_TRUE(lines[2].startsWith("2\t00:00:02\t2.00"));
+    EXPECT_TRUE(lines[3].startsWith("3\t00:00:04\t2.00"));
+}
+
+TEST_F(TableModes, DecodeFailuresNameTheLineAndLeaveTheTargetAlone) {
+    write("out.xls", "keep me");
+    write("bad.cap", frameLines(0.5, reading("1.00")) + "0.9 00 ZZ\n");
+    write("good.cap", frameLines(0.5, reading("1.00")));
+    struct Case {
+        QStringList args;
+        int exitCode;
+        const char* message;
+    } cases[] = {
+        {{"decode", path("bad.cap"), path("out.xls")}, 1, "line 6"},
+        {{"decode", path("missing.cap"), path("out.xls")}, 1, "missing.cap"},
+        {{"decode", path("good.cap")}, 2, "usage: z4072 decode"},
+        {{"decode", path("good.cap"), path("out.xls"), "--limit"}, 2, "--limit"},
+        {{"decode", path("good.cap"), path("out.xls"), "--limit", "-1"}, 2, "--limit"},
+        {{"decode", path("good.cap"), path("out.xls"), "--interval", "x"}, 2, "--interval"},
+        {{"decode", path("good.cap"), path("out.xls"), "--fast"}, 2, "--fast"},
+    };
+    for (const Case& c : cases) {
+        const Outcome r = z4072(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains(QString::fromLatin1(c.message))) << r.err.toStdString();
+        EXPECT_EQ(read("out.xls"), "keep me");
+    }
+}
+
+} // namespace
