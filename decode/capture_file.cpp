@@ -72,9 +72,13 @@ bool CaptureReader::parseLine(QByteArrayView line, CaptureReport& report, QStrin
 
 bool CaptureReader::next(CaptureReport& report, QString* error) {
     while (!file_.atEnd()) {
-        const QByteArray raw = file_.readLine(1 << 20);
+        // readLine(max) would allocate `max` bytes for every line.
+        lineBuf_.resize(1 << 20);
+        const qint64 got = file_.readLine(lineBuf_.data(), lineBuf_.size());
+        if (got < 0)
+            break;
         ++lineNo_;
-        const QByteArray line = raw.trimmed();
+        const QByteArray line = QByteArrayView(lineBuf_.constData(), got).trimmed().toByteArray();
         if (line.isEmpty())
             continue;
         if (line.startsWith('#')) {

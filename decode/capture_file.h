@@ -38,6 +38,7 @@ private:
     double sessionOffset_ = 0; // seconds from the first session's start to the current one's
     bool end_ = false;
     std::optional<QDateTime> start_;
+    QByteArray lineBuf_; // every line is read into this one buffer
 };
 
 // Appends reports to a capture file, flushing each line so that a crash loses nothing.
