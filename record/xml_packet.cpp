@@ -1,6 +1,11 @@
 #include "xml_packet.h"
 
 #include <QRegularExpression>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <array>
+#include <atomic>
 
 namespace {
 
@@ -9,6 +14,35 @@ constexpr qint64 kReadChunk = 1 << 20;
 const QString& rowStateName() {
     static const QString name = QStringLiteral("rowstate");
     return name;
+}
+
+// Whether the packet's code page (GBK) holds the character, so that it reads back as itself.
+bool inCodePage(char32_t u) {
+    auto roundTrips = [](char32_t c) {
+        const QString text = QString::fromUcs4(&c, 1);
+        QStringEncoder enc("GBK");
+        const QByteArray bytes = enc.encode(text);
+        QStringDecoder dec("GBK");
+        const QString back = dec.decode(bytes);
+        return !enc.hasError() && !dec.hasError() && back == text;
+    };
+    if (u > 0xFFFF)
+        return roundTrips(u);
+    // 0 not asked yet, 1 held, 2 not held.
+    static std::array<std::atomic<quint8>, 0x10000> known{};
+    std::atomic<quint8>& k = known[u];
+    quint8 v = k.load(std::memory_order_relaxed);
+    if (v == 0) {
+        v = roundTrips(u) ? 1 : 2;
+        k.store(v, std::memory_order_relaxed);
+    }
+    return v == 1;
+}
+
+void appendReference(QString& out, char32_t u) {
+    out += u"&#x";
+    out += QString::number(uint(u), 16).toUpper();
+    out += u';';
 }
 
 } // namespace
@@ -25,7 +59,28 @@ struct XmlPacketReader::Element {
 // ---- writing ----
 
 void XmlPacketWriter::appendEscaped(QString& out, QStringView text) {
-    for (QChar c : text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.unicode() >= 0x80) {
+            // A character that the code page lacks would be saved as a stand-in byte and read
+            // back as another character: it goes in as a reference instead.
+            char32_t u = c.unicode();
+            const bool pair =
+                c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+            if (pair)
+                u = QChar::surrogateToUcs4(c, text[i + 1]);
+            if (c.isSurrogate() && !pair) {
+                out += c; // no character at all: nothing can keep it
+            } else if (inCodePage(u)) {
+                out += c;
+                if (pair)
+                    out += text[i + 1];
+            } else {
+                appendReference(out, u);
+            }
+            i += pair ? 1 : 0;
+            continue;
+        }
         switch (c.unicode()) {
         case u'&':
             out += u"&amp;";

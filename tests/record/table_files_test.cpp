@@ -180,6 +180,31 @@ TEST_F(TableFiles, XmlKeepsEveryCharacterAndMilliseconds) {
     EXPECT_TRUE(table_.isNull(1, ReadingTable::Value));
 }
 
+TEST_F(TableFiles, XmlKeepsCharactersTheCodePageLacks) {
+    // A broken byte pair and a character beyond the code page, as a packet of another writer
+    // may hold them: saved again, they must read back as the same characters.
+    write("odd.xml", "<?xml version=\"1.0\" standalone=\"yes\"?><DATAPACKET Version=\"2.0\">"
+                     "<METADATA><FIELDS><FIELD attrname=\"No\" fieldtype=\"i4\"/>"
+                     "<FIELD attrname=\"Time\" fieldtype=\"time\"/><FIELD attrname=\"Value\" "
+                     "fieldtype=\"string\" WIDTH=\"20\"/><FIELD attrname=\"Unit\" "
+                     "fieldtype=\"string\" WIDTH=\"20\"/><FIELD attrname=\"V_Range\" "
+                     "fieldtype=\"string\" WIDTH=\"20\"/><FIELD attrname=\"I_Range\" "
+                     "fieldtype=\"string\" WIDTH=\"20\"/></FIELDS><PARAMS/></METADATA><ROWDATA>"
+                     "<ROW No=\"1\" Value=\"AC\xDA  x\" Unit=\"&#x1F600;\xA6\xB8\"/>"
+                     "</ROWDATA></DATAPACKET>");
+    ASSERT_TRUE(load("odd.xml"));
+    ASSERT_EQ(table_.rowCount(), 1);
+    const ReadingRow loaded = table_.row(0);
+    EXPECT_EQ(loaded.Unit, QStringLiteral("\U0001F600\u03A9"));
+    ASSERT_TRUE(save("again.xml"));
+    EXPECT_TRUE(read("again.xml").contains("Unit=\"&#x1F600;\xA6\xB8\""));
+    table_.clear();
+    ASSERT_TRUE(load("again.xml"));
+    ASSERT_EQ(table_.rowCount(), 1);
+    EXPECT_EQ(table_.value(0), loaded.Value);
+    EXPECT_EQ(table_.unit(0), loaded.Unit);
+}
+
 TEST_F(TableFiles, XmlOfOtherWritersIsReadAsTheTableItStandsFor) {
     write("rich.xml",
           "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
