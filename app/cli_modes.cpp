@@ -2,6 +2,7 @@
 
 #include "capture_decoding.h"
 #include "capture_file.h"
+#include "cli_info.h"
 #include "decimal_sep.h"
 #include "demonstration.h"
 #include "sim_cable.h"
@@ -200,6 +201,8 @@ int run(int argc, char* argv[]) {
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
+    if (int status; printInfo(args, &status))
+        return status;
 
     // Modes without a window.
     using Mode = int (*)(const QStringList&);
