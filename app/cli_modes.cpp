@@ -4,7 +4,11 @@
 #include "capture_file.h"
 #include "cli_info.h"
 #include "decimal_sep.h"
+#include "data_report.h"
 #include "demonstration.h"
+#include "reading_table.h"
+#include "report_export.h"
+#include "report_form.h"
 #include "sim_cable.h"
 #include "sim_hid_platform.h"
 #include "table_files.h"
@@ -13,11 +17,13 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 
 #include <cstdio>
 #include <limits>
 #include <memory>
 #include <vector>
+#include <optional>
 
 namespace cli {
 
@@ -85,11 +91,50 @@ std::shared_ptr<HidPlatform> simulatedCable(std::shared_ptr<SimReportSource> sou
     return platform;
 }
 
+// z4072 report IN OUT: the data report of a table file, written as OUT's extension says.
+int reportMode(const QStringList& args, int argc, char* argv[]) {
+    if (args.size() != 2 || args[0].isEmpty() || args[1].isEmpty()) {
+        printErr(usage());
+        return 2;
+    }
+    const QString& in = args[0];
+    const QString& out = args[1];
+    const auto format = reportFormatOf(out);
+    if (!format) {
+        printErr(QStringLiteral("The report is saved as %1.").arg(reportExtensions()));
+        printErr(usage());
+        return 2;
+    }
+    // Fonts and page painting need a GUI application, not a screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::optional<QGuiApplication> app;
+    if (!QCoreApplication::instance())
+        app.emplace(argc, argv);
+    ReadingTable table;
+    const bool loaded = LoadTableFile(in, table, true, [](const TableFileMessage& m) {
+        if (m.kind == TableFileMessage::Error)
+            printErr(m.text);
+    });
+    if (!loaded)
+        return 1;
+    DataReport report(&table);
+    DataReportForm form;
+    form.QuickRep1BeforePrint(report, DataReportPageTotal(table.rowCount()));
+    QString error;
+    if (!writeReport(report, out, *format, &error)) {
+        printErr(QStringLiteral("Cannot create file \"%1\". %2").arg(out, error));
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 QString usage() {
     return QStringLiteral("usage: z4072 [--simulate | --replay CAPTURE] [--capture CAPTURE]") +
-           u"\n       " + convertUsage().mid(7) + u"\n       " + decodeUsage().mid(7);
+           u"\n       " + convertUsage().mid(7) + u"\n       " + decodeUsage().mid(7) +
+           u"\n       z4072 report IN OUT";
 }
 
 bool parse(const QStringList& args, Options& out, QString* error) {
@@ -203,6 +248,9 @@ int run(int argc, char* argv[]) {
         args << QString::fromLocal8Bit(argv[i]);
     if (int status; printInfo(args, &status))
         return status;
+
+    if (args.value(0) == u"report")
+        return reportMode(args.mid(1), argc, argv);
 
     // Modes without a window.
     using Mode = int (*)(const QStringList&);

@@ -1,8 +1,12 @@
 #include "tfrm_test.h"
 
+#include "data_report.h"
 #include "decimal_sep.h"
+#include "help_viewer.h"
 #include "panel_button.h"
+#include "reading_table.h"
 #include "replica_panel.h"
+#include "report_form.h"
 #include "trend_chart.h"
 
 #include <QAction>
@@ -62,6 +66,7 @@ TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform)
     cds1 = new ReadingTable(this);
     cds1->setObjectName(QStringLiteral("cds1"));
     DBGrid1->setTable(cds1);
+    Chtshow->setTable(cds1);
     recordControls_ = new RecordControls(s_, *cds1,
                                          {this,
                                           RepeatSet,
@@ -160,6 +165,7 @@ void TFrmTest::buildMenu() {
     HELP1->setShortcut(QKeySequence(Qt::Key_F1));
     HELP1->setShortcutContext(Qt::ApplicationShortcut);
     addAction(HELP1);
+    connect(HELP1, &QAction::triggered, this, &TFrmTest::HELP1Click);
 }
 
 void TFrmTest::buildClient() {
@@ -246,6 +252,8 @@ void TFrmTest::buildRecordToolbar() {
     MajPrint = toolButton(Panel7, QRect(318, 2, 29, 21), QStringLiteral("Print Data"),
                           QStringLiteral(":/icons/print.svg"));
     MajPrint->setObjectName(QStringLiteral("MajPrint"));
+    connect(MajPrint, &QToolButton::clicked, this, &TFrmTest::MajPrintClick);
+    QuickRep1 = new DataReportForm(this);
 }
 
 void TFrmTest::fitClientToChildren() {
@@ -313,4 +321,32 @@ void TFrmTest::Save_asClick() {
 
 void TFrmTest::OpenClick() {
     recordControls_->OpenClick();
+}
+
+void TFrmTest::MajPrintClick() {
+    s_.DataReportPages = DataReportPageTotal(cds1 ? cds1->rowCount() : 1);
+    // The grid does not follow the report through the table; it is resumed whatever happens.
+    struct Resume {
+        ReadingTable* table;
+        ~Resume() {
+            if (table)
+                table->resumeUpdates();
+        }
+    } resume{cds1};
+    if (cds1)
+        cds1->suspendUpdates();
+    QuickRep1->Preview(this, cds1, s_.DataReportPages);
+    update();
+    if (QWidget* w = centralWidget())
+        w->update();
+}
+
+void TFrmTest::HELP1Click() {
+    helpFile = s_.ExeDir + QStringLiteral("kr380.html");
+    if (!helpViewer)
+        helpViewer = new HelpViewer(this);
+    helpViewer->showContents(helpFile);
+    helpViewer->show();
+    helpViewer->raise();
+    helpViewer->activateWindow();
 }

@@ -28,6 +28,9 @@ class QTimer;
 class QToolButton;
 class ReplicaPanel;
 class TrendChart;
+class DataReportForm;
+class HelpViewer;
+class ReadingTable;
 
 // The main window: the meter replica, the record toolbar, the reading grid and the trend chart,
 // in a client area of 619 x 526 pixels that scrolls to the controls placed beyond it.
@@ -58,6 +61,8 @@ public:
     void ClearRClick();
     void Save_asClick();
     void OpenClick();
+    void MajPrintClick();
+    void HELP1Click();
 
     FrameAssembler& assembler() { return assembler_; }
     ReplicaState& replica() { return replica_; }
@@ -89,6 +94,10 @@ public:
     ReadingGrid* DBGrid1 = nullptr;
     ReadingTable* cds1 = nullptr;
     TrendChart* Chtshow = nullptr;
+    DataReportForm* QuickRep1 = nullptr;
+    // The help viewer, made on first use, and the help file that Help last opened.
+    HelpViewer* helpViewer = nullptr;
+    QString helpFile;
     QPushButton* SetFeature = nullptr;
     QMenu* RecSet = nullptr;
     QAction* set1k = nullptr;
