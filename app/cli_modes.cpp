@@ -3,8 +3,8 @@
 #include "capture_decoding.h"
 #include "capture_file.h"
 #include "cli_info.h"
-#include "decimal_sep.h"
 #include "data_report.h"
+#include "decimal_sep.h"
 #include "demonstration.h"
 #include "reading_table.h"
 #include "report_export.h"
@@ -22,8 +22,8 @@
 #include <cstdio>
 #include <limits>
 #include <memory>
-#include <vector>
 #include <optional>
+#include <vector>
 
 namespace cli {
 

@@ -79,12 +79,13 @@ QList<ReportText> DataReport::pageTexts(int page) const {
     // Details.
     const int first = (page - 1) * kRowsPerPage;
     const int last = std::min(rows_, first + kRowsPerPage);
+    const TimeTextFormatter times;
     for (int r = first; r < last; ++r) {
         const auto kind = ReportText::Detail;
         text(kind, 8.5, 2.1, 4.5, table_->isNoNull(r) ? QString() : QString::number(table_->no(r)),
              ten);
-        text(kind, 33.9, 2.1, 4.5, table_->isTimeNull(r) ? QString() : timeText(table_->timeMs(r)),
-             ten);
+        text(kind, 33.9, 2.1, 4.5,
+             table_->isTimeNull(r) ? QString() : times.text(table_->timeMs(r)), ten);
         text(kind, 65.6, 2.1, 4.5, table_->value(r), ten);
         text(kind, 99.5, 2.1, 4.5, table_->unit(r), ten);
         text(kind, 123.8, 1.6, 4.5, table_->vRange(r), ten);
