@@ -152,6 +152,7 @@ ReportPreview::ReportPreview(const DataReport& report, QWidget* parent)
     scroll_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     view_ = new ReportPageView(report_);
     scroll_->setWidget(view_);
+    scroll_->viewport()->installEventFilter(this);
     layout->addWidget(scroll_, 1);
     status_ = new QLabel(this);
     status_->setContentsMargins(6, 2, 6, 2);
@@ -212,10 +213,12 @@ void ReportPreview::applyZoom() {
     view_->setPixelsPerMm(scale);
 }
 
-void ReportPreview::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    if (zoom_ == WholePage || zoom_ == PageWidth)
+bool ReportPreview::eventFilter(QObject* watched, QEvent* event) {
+    // The fitting zooms follow the room the page has.
+    if (watched == scroll_->viewport() && event->type() == QEvent::Resize &&
+        (zoom_ == WholePage || zoom_ == PageWidth))
         applyZoom();
+    return QDialog::eventFilter(watched, event);
 }
 
 void ReportPreview::updateControls() {

@@ -69,7 +69,7 @@ public:
     QAction* closeAction = nullptr;
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void applyZoom();
