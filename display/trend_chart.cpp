@@ -467,7 +467,9 @@ void TrendChart::TbSxClick() {
             w->resize(w->width(), inner);
     }
     const QRect now = formBounds();
-    if (now.top() <= 50) {
+    // Bounds never saved (all 0) would make the chart vanish: only a saved place is restored.
+    const bool saved = s_.SavedChartWidth > 0 && s_.SavedChartHeight > 0;
+    if (now.top() <= 50 && saved) {
         TbFd->show();
         TbSx->hide();
         setFormBounds(

@@ -302,6 +302,35 @@ TEST_F(ChartTest, EnlargeThenRestoreReturnsTheExactBounds) {
     chart->setParent(nullptr);
 }
 
+TEST_F(ChartTest, ANearTopChartWithoutSavedBoundsEnlargesInsteadOfVanishing) {
+    QWidget host;
+    host.resize(619, 560);
+    chart->setParent(&host);
+    chart->setGeometry(18, 20, 361, 209);
+    chart->TbSxClick();
+    EXPECT_EQ(chart->geometry(),
+              QRect(2, 30, host.frameGeometry().width() - 12, host.frameGeometry().height() - 90));
+    EXPECT_FALSE(chart->TbSx->isHidden());
+    chart->TbSxClick();
+    EXPECT_EQ(chart->geometry(), QRect(18, 20, 361, 209));
+    chart->setParent(nullptr);
+}
+
+TEST_F(ChartTest, AHugePageIsThinnedAndDrawnOnceAfterABurstOfRows) {
+    chart->Maxrecord->setText(QStringLiteral("0"));
+    table.suspendUpdates();
+    addRows(20000);
+    table.resumeUpdates();
+    addRows(1, QStringLiteral("9999")); // a peak at the very end
+    chart->refresh();                   // what the deferred redraw does
+    const QList<QPointF> pts = chart->series(0).points();
+    EXPECT_LE(pts.size(), TrendChart::kMaxDrawnPoints);
+    EXPECT_GT(pts.size(), 100);
+    EXPECT_EQ(pts.back(), QPointF(20001, 9999));
+    EXPECT_EQ(chart->axisX->min(), 1);
+    EXPECT_EQ(chart->axisX->max(), 20001);
+}
+
 TEST_F(ChartTest, SavesThePageAsABitmapAndNamesTheFileWritten) {
     QTemporaryDir dir;
     const QString folder = dir.path() + u'/';
