@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -193,6 +194,31 @@ TEST(ReportExport, PdfHasOnePageEachWithItsFooter) {
             << page;
     EXPECT_TRUE(text.contains(u"TEST DATA REPORT"));
     EXPECT_TRUE(text.contains(u"IR:1000V 40G\u03A9"));
+}
+
+} // namespace
+
+namespace {
+
+TEST(ReportExport, PrintsTheChosenPagesOnAFullA4Page) {
+    app();
+    ReadingTable t;
+    fill(t, 100);
+    DataReport report(&t);
+    QTemporaryDir dir;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath(QStringLiteral("p.pdf")));
+    setUpReportPrinter(printer);
+    EXPECT_TRUE(printer.fullPage());
+    EXPECT_EQ(printer.copyCount(), 1);
+    EXPECT_EQ(printer.pageLayout().pageSize().id(), QPageSize::A4);
+    EXPECT_EQ(printer.pageLayout().orientation(), QPageLayout::Portrait);
+    ASSERT_TRUE(printReport(report, printer, 2, 3));
+    QFile f(printer.outputFileName());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    EXPECT_EQ(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r"), 2);
 }
 
 } // namespace
