@@ -77,6 +77,7 @@ QXYSeries* TrendSeries::addPiece() {
     QAbstractSeries* piece = line;
     if (kind_ == Area) {
         auto* area = new QAreaSeries(line);
+        line->setParent(area); // an area series does not own its line
         area->setBrush(QColor(255, 255, 128));
         area->setPen(QPen(QColor(0, 128, 255), 1));
         area->setPointsVisible(false);
@@ -200,7 +201,10 @@ void TrendChart::setUpChart() {
     axisX->setGridLinePen(QPen(kSilver, 1, Qt::DotLine));
     c->addAxis(axisX, Qt::AlignBottom);
     c->addAxis(axisY, Qt::AlignLeft);
+    // The view lets go of the chart it made for itself: without a delete it would stay behind.
+    QChart* made = chart();
     setChart(c);
+    delete made;
 
     // Series order matters: index 0 is the area, index 1 the line.
     Series2 = new TrendSeries(c, axisX, axisY, TrendSeries::Area, QStringLiteral("Series2"));

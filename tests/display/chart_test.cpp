@@ -16,6 +16,8 @@
 #include <QToolButton>
 #include <QValueAxis>
 
+#include <QPointer>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -174,6 +176,19 @@ TEST_F(ChartTest, StartsWithTheAreaSeriesAndAllPagingButtonsEnabled) {
     EXPECT_EQ(chart->axisY->min(), -11000);
     EXPECT_EQ(chart->axisY->max(), 11000);
     EXPECT_EQ(chart->series(0).points().size(), 1); // the sample point
+}
+
+TEST_F(ChartTest, ClosingTheChartFreesEverySeries) {
+    addRows(250); // pieces beyond the first, for the area's runs too
+    QCoreApplication::processEvents();
+    QList<QPointer<QObject>> parts;
+    for (TrendSeries* s : {chart->Series1, chart->Series2})
+        for (int i = 0; i < s->pieceCount(); ++i)
+            parts.append(s->piece(i));
+    ASSERT_FALSE(parts.isEmpty());
+    chart.reset();
+    for (const QPointer<QObject>& p : parts)
+        EXPECT_TRUE(p.isNull()) << "a series outlives its chart";
 }
 
 TEST_F(ChartTest, FillSwitchAndClearChooseTheActiveSeries) {
