@@ -1,0 +1,30 @@
+// XML data packets: any bytes as a file to load. A load replaces the table's rows, or fails and
+// leaves it empty; texts fit their fields; saving the loaded table and loading it again gives
+// exactly the same table.
+
+#include "fuzz_table.h"
+#include "table_files.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const quint8* data, size_t size) {
+    using namespace fuzz;
+    const QString in = writeFile("in.xml", data, size);
+    ReadingTable table;
+    appendRows(table, earlierRows());
+
+    QString error;
+    if (!loadXmlTable(in, table, &error)) {
+        check(!error.isEmpty(), "a failed load gives no reason");
+        check(table.isEmpty(), "a failed load leaves rows behind");
+        return 0;
+    }
+    checkTextWidths(table);
+
+    const QString out = writeFile("out.xml", QByteArray());
+    check(saveXmlTable(table, out, &error), "save failed");
+    ReadingTable again;
+    check(loadXmlTable(out, again, &error), "a saved packet does not load");
+    check(again.rowCount() == table.rowCount(), "round trip changes the row count");
+    for (int r = 0; r < table.rowCount(); ++r)
+        check(sameRow(again.row(r), table.row(r)), "round trip changes a row");
+    return 0;
+}
