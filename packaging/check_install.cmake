@@ -6,7 +6,7 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${DEST}
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "cmake --install failed (${rc})")
 endif()
-foreach(f bin/z4072 share/applications/z4072.desktop
+foreach(f bin/z4072 bin/kr380.html share/applications/z4072.desktop
           share/icons/hicolor/scalable/apps/z4072.svg ${UDEV}/70-z4072.rules
           share/doc/z4072/README.md)
   if(NOT EXISTS ${DEST}/${f})
