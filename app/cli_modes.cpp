@@ -271,6 +271,21 @@ int run(int argc, char* argv[]) {
         return 2;
     }
 
+    // The files first: a mode that cannot run fails before any window opens.
+    if (options.hid == Options::Hid::Replay && !checkCapture(options.replayPath, &error)) {
+        printErr(error);
+        return 1;
+    }
+    CaptureWriter capture;
+    QElapsedTimer sinceStart;
+    if (!options.capturePath.isEmpty()) {
+        if (!capture.open(options.capturePath, QDateTime::currentDateTime(), &error)) {
+            printErr(error);
+            return 1;
+        }
+        sinceStart.start();
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Z4072"));
     QApplication::setApplicationDisplayName(QStringLiteral("Z4072"));
@@ -284,22 +299,8 @@ int run(int argc, char* argv[]) {
         platform = simulatedCable(std::make_shared<sim::SimCable>(&sim::demonstration));
         break;
     case Options::Hid::Replay:
-        if (!checkCapture(options.replayPath, &error)) {
-            printErr(error);
-            return 1;
-        }
         platform = simulatedCable(std::make_shared<sim::CaptureCable>(options.replayPath));
         break;
-    }
-
-    CaptureWriter capture;
-    QElapsedTimer sinceStart;
-    if (!options.capturePath.isEmpty()) {
-        if (!capture.open(options.capturePath, QDateTime::currentDateTime(), &error)) {
-            printErr(error);
-            return 1;
-        }
-        sinceStart.start();
     }
 
     TFrmTest window(nullptr, std::move(platform));
