@@ -1,0 +1,14 @@
+// Linked into every test program built with ThreadSanitizer (Z4072_SANITIZE=thread).
+//
+// Qt is not built with ThreadSanitizer and its locks are futexes that it cannot see, so the work
+// that Qt's own worker threads do (image conversion while a widget is grabbed) shows up as races.
+// Uninstrumented code leaves no frames of its own in a report, so these match only accesses made
+// by Qt itself; races between accesses in our code are still reported.
+extern "C" const char* __tsan_default_suppressions() {
+    return "race:libQt6Core.so.6\n"
+           "race:libQt6Gui.so.6\n"
+           "race:libQt6Widgets.so.6\n"
+           "called_from_lib:libQt6Core.so.6\n"
+           "called_from_lib:libQt6Gui.so.6\n"
+           "called_from_lib:libQt6Widgets.so.6\n";
+}
