@@ -31,6 +31,8 @@ protected:
         arrow.lineTo(tip.x() - h / 2.0, tip.y() + h / 2.0);
         arrow.closeSubpath();
         painter->save();
+        // The header style leaves an empty clip behind; the mark stays inside its section.
+        painter->setClipRect(rect, Qt::ReplaceClip);
         painter->setRenderHint(QPainter::Antialiasing);
         painter->fillPath(arrow, Qt::black);
         painter->restore();

@@ -181,3 +181,31 @@ TEST_F(Grid, ReplacingTheTableLeavesNoTraceOfTheOld) {
 }
 
 } // namespace
+
+namespace {
+
+// Dark pixels in the row header beside `row`.
+int darkPixelsBeside(ReadingGrid& grid, int row) {
+    QHeaderView* header = grid.verticalHeader();
+    const QImage image = header->viewport()->grab().toImage();
+    const int top = header->sectionViewportPosition(row);
+    int dark = 0;
+    for (int y = std::max(top, 0); y < std::min(top + header->sectionSize(row), image.height());
+         ++y)
+        for (int x = 0; x < image.width(); ++x)
+            dark += qGray(image.pixel(x, y)) < 60;
+    return dark;
+}
+
+TEST_F(Grid, TheRowIndicatorMarksTheCurrentRow) {
+    for (int i = 1; i <= 5; ++i)
+        table_.append(reading(i, 0, QString::number(i)));
+    grid_.setCurrentIndex(model()->index(2, 0));
+    EXPECT_GT(darkPixelsBeside(grid_, 2), 4);
+    EXPECT_EQ(darkPixelsBeside(grid_, 1), 0);
+    grid_.setCurrentIndex(model()->index(1, 3));
+    EXPECT_GT(darkPixelsBeside(grid_, 1), 4);
+    EXPECT_EQ(darkPixelsBeside(grid_, 2), 0);
+}
+
+} // namespace
