@@ -9,6 +9,9 @@
 #include <QStringEncoder>
 #include <QTime>
 
+#include <cstring>
+#include <unordered_map>
+
 namespace {
 
 constexpr qint64 kReadChunk = 1 << 20;
@@ -16,11 +19,67 @@ constexpr qsizetype kWriteChunk = 1 << 19; // characters gathered before encodin
 
 const char* const kCodePage = "GBK";
 
+// Encodes text in the code page. The code page keeps ASCII as it is and encodes every other
+// character on its own (no shift states), so ASCII is copied and each other character is
+// encoded once and remembered: the general encoder is slow for the millions of small pieces
+// that a table's text holds.
+class CodePageEncoder {
+public:
+    CodePageEncoder() : enc_(kCodePage) {}
+    void encode(QStringView text, QByteArray& out) {
+        qsizetype at = out.size();
+        out.resize(at + text.size() * 2); // grown below for anything longer
+        const char16_t* p = text.utf16();
+        const char16_t* const end = p + text.size();
+        auto put = [&](const char* bytes, qsizetype n) {
+            if (at + n > out.size())
+                out.resize(at + n + (end - p) * 2);
+            std::memcpy(out.data() + at, bytes, size_t(n));
+            at += n;
+        };
+        while (p < end) {
+            const char16_t c = *p;
+            if (c < 0x80) {
+                if (at >= out.size())
+                    out.resize(at + 1 + (end - p) * 2);
+                out.data()[at++] = char(c);
+                ++p;
+                continue;
+            }
+            auto known = known_.find(c);
+            if (known != known_.end()) {
+                put(known->second.bytes, known->second.size);
+                ++p;
+                continue;
+            }
+            // A surrogate pair goes to the encoder whole; other characters are remembered.
+            const qsizetype n = QChar::isHighSurrogate(c) && p + 1 < end ? 2 : 1;
+            const QByteArray b = enc_.encode(QStringView(p, n));
+            if (n == 1 && (b.size() == 1 || b.size() == 2)) {
+                Pair& e = known_[c];
+                e.size = quint8(b.size());
+                std::memcpy(e.bytes, b.constData(), size_t(b.size()));
+            }
+            p += n;
+            put(b.constData(), b.size());
+        }
+        out.resize(at);
+    }
+
+private:
+    struct Pair {
+        char bytes[2];
+        quint8 size;
+    };
+    QStringEncoder enc_;
+    std::unordered_map<char16_t, Pair> known_;
+};
+
 // Encodes text in the code page and writes it in large pieces to a file that replaces its
 // target only when committed.
 class CodePageWriter {
 public:
-    explicit CodePageWriter(const QString& fileName) : file_(fileName), enc_(kCodePage) {}
+    explicit CodePageWriter(const QString& fileName) : file_(fileName) {}
     bool open(QString* error) {
         if (file_.open(QIODevice::WriteOnly))
             return true;
@@ -45,14 +104,17 @@ private:
     void flush() {
         if (buf_.isEmpty())
             return;
-        const QByteArray bytes = enc_.encode(buf_);
+        bytes_.clear();
+        enc_.encode(buf_, bytes_);
+        const QByteArray& bytes = bytes_;
         buf_.clear();
         if (ok_ && file_.write(bytes) != bytes.size())
             ok_ = false;
     }
     QSaveFile file_;
-    QStringEncoder enc_;
+    CodePageEncoder enc_;
     QString buf_;
+    QByteArray bytes_;
     bool ok_ = true;
 };
 

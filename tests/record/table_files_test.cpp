@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLocale>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -85,6 +86,20 @@ TEST_F(TableFiles, TextRoundTripsThroughXmlByteForByte) {
     ASSERT_TRUE(load("mid.XML"));
     ASSERT_TRUE(save("out.txt"));
     EXPECT_EQ(read("out.txt"), text);
+}
+
+TEST_F(TableFiles, EveryCharacterIsEncodedAsTheCodePageEncodesIt) {
+    // ASCII, pairs of the code page, a character it lacks, one outside the 16-bit range, and
+    // the same characters again (remembered after their first time).
+    const QString mixed = QString::fromUtf8("a\u03A9\u4E2D\u00E9\u0E01\U0001F600");
+    add(1, 0, mixed, QString::fromUtf8("\u4E2D\u03A9"), QString::fromUtf8("\u0E01"), mixed);
+    ASSERT_TRUE(save("mixed.txt"));
+    const QString line = QStringLiteral("1\t00:00:00\t") + table_.value(0) + u'\t' +
+                         table_.unit(0) + u'\t' + table_.vRange(0) + u'\t' + table_.iRange(0);
+    QStringEncoder gbk("GBK");
+    const QByteArray expected = gbk.encode(line);
+    EXPECT_EQ(read("mixed.txt"), kHeader + expected + "\r\n");
+    EXPECT_TRUE(read("mixed.txt").contains("a\xA6\xB8\xD6\xD0"));
 }
 
 TEST_F(TableFiles, TextCellsAreTrimmedAndEmptyOnesWrittenAsNull) {
