@@ -32,57 +32,75 @@ bool CaptureReader::open(const QString& path, QString* error) {
 }
 
 bool CaptureReader::parseLine(QByteArrayView line, CaptureReport& report, QString* error) {
-    const QByteArray text = line.toByteArray().simplified();
-    const QList<QByteArray> fields = text.split(' ');
-    if (fields.size() < 2) {
+    // Fields separated by runs of white space, taken in place: a capture has millions of lines.
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    auto isBlank = [](char c) {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+    };
+    auto nextField = [&]() {
+        while (p < end && isBlank(*p))
+            ++p;
+        const char* from = p;
+        while (p < end && !isBlank(*p))
+            ++p;
+        return QByteArrayView(from, p - from);
+    };
+    const QByteArrayView time = nextField();
+    QByteArrayView field = nextField();
+    if (field.isEmpty()) {
         if (error)
             *error = QStringLiteral("a report needs a time and at least the report ID");
         return false;
     }
     bool ok = false;
-    const double seconds = fields[0].toDouble(&ok);
+    const double seconds = time.toDouble(&ok);
     if (!ok || !std::isfinite(seconds) || seconds < 0) {
         if (error)
-            *error = QStringLiteral("bad time \"%1\"").arg(QString::fromLatin1(fields[0]));
+            *error = QStringLiteral("bad time \"%1\"").arg(QString::fromLatin1(time));
         return false;
     }
-    if (fields.size() - 1 > 65536) {
-        if (error)
-            *error = QStringLiteral("report longer than 65536 bytes");
-        return false;
-    }
-    QByteArray bytes;
-    bytes.reserve(fields.size() - 1);
-    for (qsizetype i = 1; i < fields.size(); ++i) {
-        const QByteArray& f = fields[i];
-        const int hi = f.size() == 2 ? hexValue(f[0]) : -1;
-        const int lo = f.size() == 2 ? hexValue(f[1]) : -1;
-        if (hi < 0 || lo < 0) {
+    QByteArray& bytes = report.data;
+    bytes.clear();
+    qsizetype count = 0;
+    for (; !field.isEmpty(); field = nextField()) {
+        if (++count > 65536) {
             if (error)
-                *error = QStringLiteral("bad byte \"%1\"").arg(QString::fromLatin1(f));
+                *error = QStringLiteral("report longer than 65536 bytes");
             return false;
         }
-        bytes.append(char(hi * 16 + lo));
+        const int hi = field.size() == 2 ? hexValue(field[0]) : -1;
+        const int lo = field.size() == 2 ? hexValue(field[1]) : -1;
+        if (hi < 0 || lo < 0) {
+            if (error)
+                *error = QStringLiteral("bad byte \"%1\"").arg(QString::fromLatin1(field));
+            return false;
+        }
+        if (count == 1)
+            report.reportId = quint8(hi * 16 + lo);
+        else
+            bytes.append(char(hi * 16 + lo));
     }
     report.seconds = seconds;
-    report.reportId = quint8(bytes[0]);
-    report.data = bytes.mid(1);
     return true;
 }
 
 bool CaptureReader::next(CaptureReport& report, QString* error) {
     while (!file_.atEnd()) {
-        // readLine(max) would allocate `max` bytes for every line.
-        lineBuf_.resize(1 << 20);
-        const qint64 got = file_.readLine(lineBuf_.data(), lineBuf_.size());
+        // Into a buffer kept from line to line: reading into a fresh 1 MiB buffer for every
+        // line costs more than everything else the line goes through.
+        if (line_.size() != kMaxLine)
+            line_.resize(kMaxLine);
+        const qint64 got = file_.readLine(line_.data(), kMaxLine);
         if (got < 0)
             break;
+        const QByteArrayView raw(line_.constData(), got);
         ++lineNo_;
-        const QByteArray line = QByteArrayView(lineBuf_.constData(), got).trimmed().toByteArray();
+        const QByteArrayView line = raw.trimmed();
         if (line.isEmpty())
             continue;
         if (line.startsWith('#')) {
-            const QByteArray rest = line.mid(1).trimmed();
+            const QByteArray rest = line.sliced(1).trimmed().toByteArray();
             if (rest.startsWith("start ")) {
                 const QString when = QString::fromLatin1(rest.mid(6).trimmed());
                 QDateTime t = QDateTime::fromString(when, Qt::ISODateWithMs);

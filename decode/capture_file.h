@@ -32,13 +32,14 @@ public:
     static bool parseLine(QByteArrayView line, CaptureReport& report, QString* error);
 
 private:
+    static constexpr qint64 kMaxLine = 1 << 20; // longer lines are read in pieces
     QFile file_;
+    QByteArray line_;
     qint64 lineNo_ = 0;
     double lastSeconds_ = 0;
     double sessionOffset_ = 0; // seconds from the first session's start to the current one's
     bool end_ = false;
     std::optional<QDateTime> start_;
-    QByteArray lineBuf_; // every line is read into this one buffer
 };
 
 // Appends reports to a capture file, flushing each line so that a crash loses nothing.
