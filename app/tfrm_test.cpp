@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
 
@@ -121,9 +122,13 @@ TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform)
     ConTimer->start();
     SampInterTime->start();
 
-    // Client area 619 x 526 below the menu bar; the size is fixed.
+    // Client area 619 x 526 below the menu bar; the size is fixed. The scroll bars lie beside
+    // it rather than over it, so they never cover the panel's edge or the grid's newest row.
     const int menuHeight = menuBar()->sizeHint().height();
-    setFixedSize(kClientWidth, kClientHeight + menuHeight);
+    const int barWidth = clientArea->verticalScrollBar()->sizeHint().width();
+    const int barHeight = clientArea->horizontalScrollBar()->sizeHint().height();
+    clientArea->setFixedSize(kClientWidth + barWidth, kClientHeight + barHeight);
+    setFixedSize(clientArea->width(), clientArea->height() + menuHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame(QPoint(), size());
         frame.moveCenter(screen->availableGeometry().center());

@@ -61,7 +61,7 @@ TEST(MainWindow, ControlsSitAtTheirPlacesAndTheClientAreaScrollsToTheRest) {
     app();
     TFrmTest w;
     w.show();
-    EXPECT_EQ(w.clientArea->size(), QSize(619, 526));
+    EXPECT_EQ(w.clientArea->viewport()->size(), QSize(619, 526));
     EXPECT_EQ(w.Panel2->geometry(), QRect(414, 2, 119, 27));
     EXPECT_EQ(w.Panel3->geometry(), QRect(536, 2, 81, 27));
     EXPECT_EQ(w.Panel4->geometry(), QRect(2, 30, 615, 289));
