@@ -1,0 +1,54 @@
+// Start-up: the time from making the main window (on the simulated cable) to its first paint.
+#include "sim_cable.h"
+#include "tfrm_test.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+// Catches the first paint of any widget of the window.
+class FirstPaint : public QObject {
+public:
+    bool painted = false;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint)
+            painted = true;
+        return false;
+    }
+};
+
+void BM_StartUpToFirstPaint(benchmark::State& state) {
+    for (auto _ : state) {
+        FirstPaint watch;
+        qApp->installEventFilter(&watch);
+        QElapsedTimer t;
+        t.start();
+        {
+            auto platform = std::make_shared<SimHidPlatform>();
+            platform->plug(sim::cableDeviceSpec(), false);
+            TFrmTest w(nullptr, platform);
+            w.show();
+            while (!watch.painted)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+            state.SetIterationTime(double(t.nsecsElapsed()) / 1e9);
+        }
+        qApp->removeEventFilter(&watch);
+        QCoreApplication::processEvents();
+    }
+}
+BENCHMARK(BM_StartUpToFirstPaint)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
