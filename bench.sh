@@ -19,7 +19,7 @@ for exe in "$build"/bench/bench_*; do
   json=$(QT_QPA_PLATFORM=offscreen "$exe" --benchmark_filter="$filter" --benchmark_format=json \
     2>/dev/null) || { echo "$(basename "$exe"): FAILED"; continue; }
   python3 -c '
-import json, sys
+import json, re, sys
 scale = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
 def si(v):
     for f, p in ((1e9, "G"), (1e6, "M"), (1e3, "k")):
@@ -29,7 +29,7 @@ def si(v):
 for b in json.load(sys.stdin)["benchmarks"]:
     if b.get("run_type") == "aggregate":
         continue
-    name = b["name"].split("/")[0]
+    name = re.sub(r"/(iterations:\d+|manual_time|real_time|process_time)", "", b["name"])
     t = b["real_time"] * scale[b.get("time_unit", "ns")]
     print("%s: %s per run" % (name, ("%.3f s" % t) if t >= 0.1 else ("%.3g ms" % (t * 1e3)) if t >= 1e-4 else ("%.3g ns" % (t * 1e9))))
     if "items_per_second" in b:
