@@ -203,7 +203,7 @@ TEST(Soak, LongRunWithCyclesReplugsAndSamplingKeepsEveryRecordedReading) {
     std::printf("soak: %lld frames sent, %lld offered, %lld recorded, %d rows, %lld reports, "
                 "%d cycles, %d replugs, %.1f s, heap +%lld bytes (table +%lld)\n",
                 source->frames(), offered, recorded, table.rowCount(), reports, cycles, replugs,
-                clock.elapsed() / 1000.0, heapGrowth, tableGrowth);
+                clock.elapsed() / 1000.0, (long long)heapGrowth, (long long)tableGrowth);
 
     EXPECT_EQ(wrong, 0) << "readings recorded against the rules or not as offered";
     EXPECT_EQ(recorded, table.rowCount());

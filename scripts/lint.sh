@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Static analysis of our own sources: clang-tidy with the checks of .clang-tidy, then cppcheck.
+# Reads the compile commands of a configured build ($BUILD_DIR, default build/); exit status 1
+# when either finds something.
+set -uo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$here"
+build=${BUILD_DIR:-build}
+db="$build/compile_commands.json"
+[ -f "$db" ] || { echo "lint: no $db (configure first)" >&2; exit 2; }
+jobs=$(nproc)
+status=0
+
+# Our translation units in the build (generated moc/rcc files are not ours).
+mapfile -t units < <(python3 - "$db" "$here" <<'PY'
+import json, sys, os
+db, root = sys.argv[1], sys.argv[2]
+for e in json.load(open(db)):
+    f = os.path.normpath(os.path.join(e["directory"], e["file"]))
+    if (f.startswith(root + "/") and "_autogen/" not in f and "/build" not in f[len(root):]
+            and os.path.exists(f)):
+        print(f)
+PY
+)
+
+echo "lint: clang-tidy on ${#units[@]} files"
+if ! run-clang-tidy-14 -quiet -p "$build" -j "$jobs" "${units[@]}" >"$build/clang-tidy.log" 2>&1; then
+  grep -E 'warning:|error:' "$build/clang-tidy.log" | sort -u >&2
+  echo "lint: clang-tidy found the above (whole log: $build/clang-tidy.log)" >&2
+  status=1
+fi
+
+echo "lint: cppcheck"
+if ! cppcheck --quiet --error-exitcode=1 --inline-suppr --library=qt --library=googletest -j "$jobs" \
+    --enable=warning,performance,portability --std=c++20 --language=c++ \
+    --suppressions-list="$here/scripts/cppcheck.supp" \
+    -I app -I app/core -I decode -I display -I link -I link/hid -I record -I reports -I sim \
+    "${units[@]}" 2>"$build/cppcheck.log"; then
+  cat "$build/cppcheck.log" >&2
+  echo "lint: cppcheck found the above" >&2
+  status=1
+fi
+exit $status
