@@ -18,7 +18,7 @@ using replica::ElementSpec;
 using replica::Face;
 using replica::Kind;
 
-const ElementSpec& spec(int id) {
+const ElementSpec& desc(int id) {
     return replica::elements()[size_t(id)];
 }
 
@@ -46,7 +46,7 @@ ReplicaPanel::ReplicaPanel(ReplicaState& state, QWidget* parent) : QFrame(parent
     cache_.resize(size_t(n));
     painted_.resize(size_t(n));
     for (int id = 0; id < n; ++id) {
-        const ElementSpec& e = spec(id);
+        const ElementSpec& e = desc(id);
         if (e.kind == Kind::Text && e.face == Face::Arial) {
             QFont f;
             f.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
@@ -59,10 +59,10 @@ ReplicaPanel::ReplicaPanel(ReplicaState& state, QWidget* parent) : QFrame(parent
     // elements are a pixel or two apart (the main digits).
     glyphBox_.resize(size_t(n));
     for (int id = 0; id < n; ++id) {
-        const ElementSpec& e = spec(id);
+        const ElementSpec& e = desc(id);
         QRect box = replica::panelRect(id);
         for (int first = 0; first < id && e.parent && e.face != Face::Arial; ++first) {
-            const ElementSpec& f = spec(first);
+            const ElementSpec& f = desc(first);
             if (f.kind == Kind::Text && f.parent && qstrcmp(f.parent, e.parent) == 0 &&
                 f.face == e.face && f.px == e.px && std::abs(f.top - e.top) <= 4) {
                 box.moveTop(replica::panelRect(first).top());
@@ -85,7 +85,7 @@ ReplicaPanel::ReplicaPanel(ReplicaState& state, QWidget* parent) : QFrame(parent
 }
 
 QRect ReplicaPanel::computePaintedRect(int id) {
-    const ElementSpec& e = spec(id);
+    const ElementSpec& e = desc(id);
     QRect r = replica::panelRect(id);
     if (e.kind == Kind::Text) {
         const QString& caption = state_.caption(id);
@@ -115,7 +115,7 @@ QRegion ReplicaPanel::flushChanges() {
         onScreenVisible_[size_t(id)] = visible;
         onScreenCaption_[size_t(id)] = caption;
         damage += painted_[size_t(id)];
-        if (spec(id).kind == Kind::Group) {
+        if (desc(id).kind == Kind::Group) {
             damage += replica::panelRect(id);
             continue;
         }
@@ -132,7 +132,7 @@ const QPainterPath& ReplicaPanel::glyphPath(int id) {
     Cache& c = cache_[size_t(id)];
     const QString& caption = state_.caption(id);
     if (c.glyph.isEmpty() || c.caption != caption) {
-        const ElementSpec& e = spec(id);
+        const ElementSpec& e = desc(id);
         c.caption = caption;
         c.glyph =
             lcd::textPath(e.face, caption, e.px, e.bold, QRectF(glyphBox_[size_t(id)]), e.align);
@@ -147,7 +147,7 @@ void ReplicaPanel::paintEvent(QPaintEvent* event) {
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     const QRegion& dirty = event->region();
     for (int id = 0; id < ReplicaState::count(); ++id) {
-        if (spec(id).kind == Kind::Group || !state_.shown(id) ||
+        if (desc(id).kind == Kind::Group || !state_.shown(id) ||
             !dirty.intersects(painted_[size_t(id)]))
             continue;
         p.save();
@@ -160,7 +160,7 @@ void ReplicaPanel::paintEvent(QPaintEvent* event) {
 }
 
 void ReplicaPanel::paintElement(QPainter& p, int id) {
-    const ElementSpec& e = spec(id);
+    const ElementSpec& e = desc(id);
     const QRect r = replica::panelRect(id);
     switch (e.kind) {
     case Kind::Group:

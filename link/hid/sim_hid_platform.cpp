@@ -5,8 +5,8 @@
 
 // ---- SimHidDevice -------------------------------------------------------------------------------
 
-SimHidDevice::SimHidDevice(SimHidDeviceSpec spec, QString instance)
-    : spec_(std::move(spec)), instance_(std::move(instance)) {}
+SimHidDevice::SimHidDevice(SimHidDeviceSpec desc, QString instance)
+    : desc_(std::move(desc)), instance_(std::move(instance)) {}
 
 bool SimHidDevice::pluggedIn() const {
     std::lock_guard lock(m_);
@@ -148,20 +148,20 @@ public:
     ~SimHidHandle() override { --*count_; }
 
     bool attributes(HidAttributes& out) override {
-        const SimHidDeviceSpec& s = device_->spec();
+        const SimHidDeviceSpec& s = device_->desc();
         if (!s.identifiable)
             return false;
         out = {s.vendorId, s.productId, s.version};
         return true;
     }
     bool productString(char16_t* buf, int maxChars) override {
-        return copyString(device_->spec().product.toStdU16String(), true, buf, maxChars);
+        return copyString(device_->desc().product.toStdU16String(), true, buf, maxChars);
     }
     bool serialString(char16_t* buf, int maxChars) override {
-        return copyString(device_->spec().serial.toStdU16String(), true, buf, maxChars);
+        return copyString(device_->desc().serial.toStdU16String(), true, buf, maxChars);
     }
     bool indexedString(int index, char16_t* buf, int maxChars) override {
-        const SimHidDeviceSpec& s = device_->spec();
+        const SimHidDeviceSpec& s = device_->desc();
         if (index != 0 || !s.string0Readable)
             return false;
         const int n = std::min<int>(maxChars, int(s.string0.size()));
@@ -170,7 +170,7 @@ public:
             buf[n] = 0;
         return true;
     }
-    quint16 inputReportLength() override { return device_->spec().inputReportLength; }
+    quint16 inputReportLength() override { return device_->desc().inputReportLength; }
     bool setFeature(const quint8* report, int length) override {
         return readWrite_ && device_->feature(report, length);
     }
@@ -210,9 +210,9 @@ private:
 
 // ---- SimHidPlatform -----------------------------------------------------------------------------
 
-std::shared_ptr<SimHidDevice> SimHidPlatform::plug(SimHidDeviceSpec spec, bool notify) {
+std::shared_ptr<SimHidDevice> SimHidPlatform::plug(SimHidDeviceSpec desc, bool notify) {
     auto device = std::make_shared<SimHidDevice>(
-        std::move(spec), QStringLiteral("SIM\\HID\\%1").arg(nextInstance_++));
+        std::move(desc), QStringLiteral("SIM\\HID\\%1").arg(nextInstance_++));
     devices_.push_back(device);
     if (notify)
         notifyChange();
@@ -250,11 +250,11 @@ std::unique_ptr<HidHandle> SimHidPlatform::open(const HidInterfaceInfo& info, Hi
         *error = ENODEV;
         return nullptr;
     }
-    const SimHidDeviceSpec::Access allowed = (*it)->spec().access;
+    const SimHidDeviceSpec::Access allowed = (*it)->desc().access;
     const bool ok = access == HidAccess::ReadWrite ? allowed == SimHidDeviceSpec::Access::ReadWrite
                                                    : allowed != SimHidDeviceSpec::Access::None;
     if (!ok) {
-        *error = (*it)->spec().openErrorCode;
+        *error = (*it)->desc().openErrorCode;
         return nullptr;
     }
     return std::make_unique<SimHidHandle>(*it, access == HidAccess::ReadWrite, handles_);

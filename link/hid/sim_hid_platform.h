@@ -49,9 +49,9 @@ public:
     // Reports more than this late are dropped, as a full system buffer would drop them.
     static constexpr std::chrono::milliseconds kMaxLag{512};
 
-    SimHidDevice(SimHidDeviceSpec spec, QString instance);
+    SimHidDevice(SimHidDeviceSpec desc, QString instance);
 
-    const SimHidDeviceSpec& spec() const { return spec_; }
+    const SimHidDeviceSpec& desc() const { return desc_; }
     const QString& instance() const { return instance_; }
     bool pluggedIn() const;
 
@@ -75,7 +75,7 @@ private:
     bool feature(const quint8* report, int length);
     void unplug();
 
-    const SimHidDeviceSpec spec_;
+    const SimHidDeviceSpec desc_;
     const QString instance_;
     mutable std::mutex m_;
     std::condition_variable cv_;
@@ -95,7 +95,7 @@ private:
 class SimHidPlatform : public HidPlatform {
 public:
     // Plugs a device in and, with `notify`, reports the change as the system would.
-    std::shared_ptr<SimHidDevice> plug(SimHidDeviceSpec spec, bool notify = true);
+    std::shared_ptr<SimHidDevice> plug(SimHidDeviceSpec desc, bool notify = true);
     void unplug(const std::shared_ptr<SimHidDevice>& device, bool notify = true);
     void notifyChange();
     void setAvailable(bool available) { available_ = available; }

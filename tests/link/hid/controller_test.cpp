@@ -117,7 +117,7 @@ TEST_F(Controller, EnumerateWalksPluggedInDevicesUntilTheHandlerSaysStop) {
 }
 
 TEST_F(Controller, StringsAreReadOnlyWhileAccessibleAndSerialFollowsStringZero) {
-    auto spec = [](QString serial, bool s0Readable, std::u16string s0, bool terminated) {
+    auto desc = [](QString serial, bool s0Readable, std::u16string s0, bool terminated) {
         SimHidDeviceSpec s = cableSpec();
         s.serial = std::move(serial);
         s.string0Readable = s0Readable;
@@ -125,11 +125,11 @@ TEST_F(Controller, StringsAreReadOnlyWhileAccessibleAndSerialFollowsStringZero) 
         s.string0Terminated = terminated;
         return s;
     };
-    sim->plug(spec(u"123"_qs, true, u"\u0409", true), false);      // a real serial
-    sim->plug(spec(u"\u0409"_qs, true, u"\u0409", true), false);   // serial = language list
-    sim->plug(spec(u"123"_qs, false, u"", true), false);           // string 0 unreadable
-    sim->plug(spec(u"\u0409X"_qs, true, u"\u0409", false), false); // no terminator, same start
-    sim->plug(spec(u"AB"_qs, true, u"AC", false), false);          // no terminator, differs
+    sim->plug(desc(u"123"_qs, true, u"\u0409", true), false);      // a real serial
+    sim->plug(desc(u"\u0409"_qs, true, u"\u0409", true), false);   // serial = language list
+    sim->plug(desc(u"123"_qs, false, u"", true), false);           // string 0 unreadable
+    sim->plug(desc(u"\u0409X"_qs, true, u"\u0409", false), false); // no terminator, same start
+    sim->plug(desc(u"AB"_qs, true, u"AC", false), false);          // no terminator, differs
     TJvHidDeviceController c(nullptr, sim);
     QStringList serials;
     c.SetOnEnumerate([&](TJvHidDevice* d, int) {
