@@ -6,7 +6,6 @@
 #include "reading_interpreter.h"
 #include "replica_panel.h"
 
-#include <QApplication>
 #include <QImage>
 
 #include <benchmark/benchmark.h>
@@ -119,12 +118,3 @@ void BM_Repaint(benchmark::State& state) {
 BENCHMARK(BM_Repaint)->Arg(0)->Arg(1);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
