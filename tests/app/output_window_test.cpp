@@ -15,19 +15,13 @@
 #include <QTextBrowser>
 #include <QToolButton>
 
+#include "../test_app.h"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
 namespace {
-
-void app() {
-    static int argc = 1;
-    static char arg0[] = "app_tests";
-    static char* argv[] = {arg0, nullptr};
-    if (!QCoreApplication::instance())
-        new QApplication(argc, argv);
-}
 
 void fill(ReadingTable& t, int n) {
     for (int i = 0; i < n; ++i) {

@@ -18,6 +18,8 @@
 
 #include <QPointer>
 
+#include "../test_app.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -25,14 +27,6 @@ namespace {
 using B = ChartPaging::Buttons;
 
 // The test program may already have its application object.
-void app() {
-    static int argc = 1;
-    static char arg0[] = "display_tests";
-    static char* argv[] = {arg0, nullptr};
-    if (!QApplication::instance())
-        new QApplication(argc, argv);
-}
-
 TEST(ChartPaging, NextAndPreviousGreyOnlyWhenPressedAtTheirEnd) {
     ChartPaging p;
     p.setPointsPerPage(10);

@@ -6,20 +6,13 @@
 #include <QApplication>
 #include <QImage>
 
+#include "../test_app.h"
+
 #include <gtest/gtest.h>
 
 namespace {
 
 using sim::MeterDisplay;
-
-int argc = 1;
-char arg0[] = "display_tests";
-char* argv[] = {arg0, nullptr};
-
-void app() {
-    if (!QApplication::instance())
-        new QApplication(argc, argv);
-}
 
 int id(const char* name) {
     return ReplicaState::idOf(QString::fromLatin1(name));

@@ -11,17 +11,11 @@
 #include <QStringDecoder>
 #include <QTemporaryDir>
 
+#include "../test_app.h"
+
 #include <gtest/gtest.h>
 
 namespace {
-
-void app() {
-    static int argc = 1;
-    static char arg0[] = "reports_tests";
-    static char* argv[] = {arg0, nullptr};
-    if (!QCoreApplication::instance())
-        new QApplication(argc, argv);
-}
 
 void fill(ReadingTable& t, int n, const QString& value = QStringLiteral("1.23")) {
     for (int i = 0; i < n; ++i) {

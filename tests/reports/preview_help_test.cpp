@@ -12,17 +12,11 @@
 #include <QTextBrowser>
 #include <QTreeWidget>
 
+#include "../test_app.h"
+
 #include <gtest/gtest.h>
 
 namespace {
-
-void app() {
-    static int argc = 1;
-    static char arg0[] = "reports_tests";
-    static char* argv[] = {arg0, nullptr};
-    if (!QCoreApplication::instance())
-        new QApplication(argc, argv);
-}
 
 TEST(ReportPreview, PagesThroughALongReportDrawingOnlyThePageOnView) {
     app();
