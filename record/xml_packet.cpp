@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <climits>
 #include <string_view>
 
 namespace {
@@ -577,20 +578,29 @@ bool XmlPacketReader::read(QString* error) {
 
 void XmlPacketReader::Rows::setChangeLog(QStringView log) {
     // Triples of numbers; a log that is not one is no help in placing rows, and no fault.
-    const auto parts = log.split(u' ', Qt::SkipEmptyParts);
     QHash<int, int> replaces;
-    if (parts.size() % 3 != 0)
-        return;
-    for (qsizetype i = 0; i < parts.size(); i += 3) {
-        bool ok1 = false, ok2 = false;
-        const int record = parts[i].toInt(&ok1);
-        const int earlier = parts[i + 1].toInt(&ok2);
-        if (!ok1 || !ok2)
+    std::array<qint64, 3> triple{};
+    int inTriple = 0;
+    for (qsizetype i = 0; i < log.size();) {
+        if (log[i] == u' ') {
+            ++i;
+            continue;
+        }
+        qint64 n = 0;
+        const qsizetype start = i;
+        for (; i < log.size() && log[i] >= u'0' && log[i] <= u'9' && n <= INT_MAX; ++i)
+            n = n * 10 + (log[i].unicode() - u'0');
+        if (i == start || n > INT_MAX || (i < log.size() && log[i] != u' '))
             return;
-        if (earlier > 0 && earlier < record)
-            replaces.insert(record, earlier);
+        triple[size_t(inTriple)] = n;
+        if (++inTriple == 3) {
+            inTriple = 0;
+            if (triple[1] > 0 && triple[1] < triple[0])
+                replaces.insert(int(triple[0]), int(triple[1]));
+        }
     }
-    replaces_ = std::move(replaces);
+    if (inTriple == 0)
+        replaces_ = std::move(replaces);
 }
 
 // The chain of versions that the changed row in `record` continues: the one of the version

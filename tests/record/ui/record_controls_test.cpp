@@ -244,6 +244,15 @@ TEST_F(Controls, SaveAndOpenGoThroughTheDialogsAndTellTheOutcome) {
     controls_->OpenClick();
     EXPECT_EQ(told_.size(), 2u);
     EXPECT_EQ(table_.rowCount(), 6);
+
+    // A packet whose rows were changed and deleted: the grid shows what its table showed.
+    openName_ = QStringLiteral(Z4072_FIXTURES "/changed.xml");
+    controls_->OpenClick();
+    EXPECT_EQ(told_.size(), 2u);
+    ASSERT_EQ(grid_.model()->rowCount(), 3);
+    EXPECT_EQ(grid_.model()->index(0, ReadingTable::Value).data().toString(), "2.22");
+    EXPECT_EQ(grid_.model()->index(1, ReadingTable::Value).data().toString(), "3.24");
+    EXPECT_EQ(grid_.model()->index(2, ReadingTable::I_Range).data().toString(), "Continuous");
 }
 
 // The boxes that the user really sees: their titles, icons and texts, answered with OK.
