@@ -15,7 +15,7 @@ const QString& rowStateName() {
     return name;
 }
 
-// Row states: flags that the table engine adds up.
+// Row states: flags that a table engine adds up.
 constexpr int kEarlierVersion = 1, kDeleted = 2, kModified = 8;
 
 void appendReference(QString& out, uint code) {

@@ -12,8 +12,8 @@
 #include <deque>
 #include <vector>
 
-// The reading table's XML data packet, written on one line without any line end, as the
-// table engine of the client-table facility writes it:
+// The reading table's XML data packet, written on one line without any line end, as table
+// engines that keep their tables in such packets write it:
 //   <?xml version="1.0" standalone="yes"?>  <DATAPACKET Version="2.0"><METADATA><FIELDS>
 //   <FIELD attrname="No" fieldtype="i4"/>...</FIELDS><PARAMS/></METADATA><ROWDATA>
 //   <ROW No="1" Time="14:03:27123" .../></ROWDATA></DATAPACKET>
@@ -41,8 +41,8 @@ private:
 };
 
 // Reads a packet into a table, a piece of the file at a time: the rows that the table which
-// wrote the packet showed, in its order. Besides what the writer writes it takes what the table
-// engine and other writers put in:
+// wrote the packet showed, in its order. Besides what the writer writes it takes what table
+// engines and other writers put in:
 // - RowState flags on a row (1: an earlier version of a row that was changed later, 2: deleted,
 //   4: inserted, 8: modified). Deleted rows and earlier versions are not shown; the current
 //   version of a changed row is shown at the place of its original.

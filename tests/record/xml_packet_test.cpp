@@ -34,7 +34,7 @@ std::vector<QString> rowsOf(const ReadingTable& t) {
     return out;
 }
 
-// A packet up to its parameters, as the table engine writes it.
+// A packet up to its parameters, as table engines write it.
 const QByteArray kHead =
     "<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
     "<FIELD attrname=\"No\" fieldtype=\"i4\"/><FIELD attrname=\"Time\" fieldtype=\"time\"/>"
@@ -53,7 +53,7 @@ protected:
     ReadingTable table_;
 };
 
-// Packets as the table engine writes them: rows carry their states, the change log says which
+// Packets as a table engine writes them: rows carry their states, the change log says which
 // original each changed row belongs to; the rows are the ones its table showed, in its order.
 TEST_F(XmlPackets, EnginePacketsLoadAsTheirTableShowedThem) {
     const QString ir = QStringLiteral("IR:1000V 40G\u03A9");
