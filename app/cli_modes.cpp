@@ -242,6 +242,11 @@ int runDecode(const QStringList& args) {
     return saveTableAs(table, files[1]);
 }
 
+void nameApplication() {
+    QCoreApplication::setApplicationName(QStringLiteral("Z4072"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(Z4072_VERSION));
+}
+
 int run(int argc, char* argv[]) {
     QStringList args;
     for (int i = 1; i < argc; ++i)
@@ -259,8 +264,7 @@ int run(int argc, char* argv[]) {
     for (const auto& [name, mode] : windowless)
         if (!args.isEmpty() && args[0] == name) {
             QCoreApplication app(argc, argv);
-            QCoreApplication::setApplicationName(QStringLiteral("Z4072"));
-            QCoreApplication::setApplicationVersion(QStringLiteral(Z4072_VERSION));
+            nameApplication();
             return mode(args.mid(1));
         }
     Options options;
@@ -287,9 +291,7 @@ int run(int argc, char* argv[]) {
     }
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Z4072"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Z4072"));
-    QApplication::setApplicationVersion(QStringLiteral(Z4072_VERSION));
+    nameApplication();
 
     std::shared_ptr<HidPlatform> platform;
     switch (options.hid) {

@@ -29,6 +29,11 @@ int runDecode(const QStringList& args);
 QString convertUsage();
 QString decodeUsage();
 
+// Names the running application "Z4072", the title of the program's message boxes, and gives
+// it its version. It gets no display name: the window system would append that to the title of
+// every window.
+void nameApplication();
+
 // Runs the program as the arguments say; the exit status: 0 done, 1 failed, 2 wrong usage.
 int run(int argc, char* argv[]);
 

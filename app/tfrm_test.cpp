@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -48,6 +49,25 @@ QToolButton* toolButton(QWidget* parent, const QRect& place, const QString& hint
     b->setIconSize(QSize(16, 16));
     return b;
 }
+
+// The record toolbar's check boxes have the narrow places of a classic toolbar: a 13-pixel box
+// with a small gap before the caption, so that "Repeat" reads whole in its 54 pixels and
+// "Sampling Interval" ends before the seconds box.
+class ToolbarCheckStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override {
+        switch (metric) {
+        case PM_IndicatorWidth:
+        case PM_IndicatorHeight:
+            return 13;
+        case PM_CheckBoxLabelSpacing:
+            return 3;
+        default:
+            return QProxyStyle::pixelMetric(metric, option, widget);
+        }
+    }
+};
 
 } // namespace
 
@@ -225,16 +245,20 @@ void TFrmTest::buildRecordToolbar() {
     Panel7->setPalette(silver);
 
     const QFont small = arialPx(11, false);
+    auto* checkStyle = new ToolbarCheckStyle;
+    checkStyle->setParent(Panel7);
     RepeatSet = new QCheckBox(QStringLiteral("Repeat"), Panel7);
     RepeatSet->setObjectName(QStringLiteral("RepeatSet"));
     RepeatSet->setGeometry(5, 5, 54, 20);
     RepeatSet->setToolTip(QStringLiteral("Repeage Record"));
     RepeatSet->setFont(small);
+    RepeatSet->setStyle(checkStyle);
 
     RecordSI = new QCheckBox(QStringLiteral("Sampling Interval              'S"), Panel7);
     RecordSI->setObjectName(QStringLiteral("RecordSI"));
     RecordSI->setGeometry(60, 4, 167, 19);
     RecordSI->setFont(small);
+    RecordSI->setStyle(checkStyle);
 
     RecordSITime = new QLineEdit(QStringLiteral("10"), Panel7);
     RecordSITime->setObjectName(QStringLiteral("RecordSITime"));

@@ -33,4 +33,11 @@ inline QString writeFile(const char* name, const quint8* data, size_t size) {
     return writeFile(name, QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
 }
 
+inline QByteArray readFile(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        fail("cannot read a file written");
+    return f.readAll();
+}
+
 } // namespace fuzz

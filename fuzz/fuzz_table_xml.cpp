@@ -1,6 +1,6 @@
 // XML data packets: any bytes as a file to load. A load replaces the table's rows, or fails and
-// leaves it empty; texts fit their fields; saving the loaded table and loading it again gives
-// exactly the same table.
+// leaves it empty; texts fit their fields; the loaded table is saved as one line in the usual
+// form of such packets, and loading that again gives exactly the same table.
 
 #include "fuzz_table.h"
 #include "table_files.h"
@@ -21,6 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const quint8* data, size_t size) {
 
     const QString out = writeFile("out.xml", QByteArray());
     check(saveXmlTable(table, out, &error), "save failed");
+    const QByteArray saved = readFile(out);
+    check(saved.startsWith("<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET"),
+          "a saved packet does not start as usual");
+    check(saved.endsWith("</ROWDATA></DATAPACKET>"), "a saved packet does not end as usual");
+    check(!saved.contains('\r') && !saved.contains('\n'), "a saved packet has a line end");
     ReadingTable again;
     check(loadXmlTable(out, again, &error), "a saved packet does not load");
     check(again.rowCount() == table.rowCount(), "round trip changes the row count");

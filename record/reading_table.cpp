@@ -1,5 +1,7 @@
 #include "reading_table.h"
 
+#include <algorithm>
+
 ReadingTable::ReadingTable(QObject* parent) : QObject(parent) {
     texts_.append(QString());
     ids_.insert(QString(), 0);
@@ -78,33 +80,57 @@ quint32 ReadingTable::intern(int column, const QString& text) {
     for (int i = 0; i < kRecent; ++i)
         if (recent.text[size_t(i)] == text)
             return recent.id[size_t(i)];
-    const QString cut = cutToBytes(text);
-    quint32 id;
-    auto it = ids_.constFind(cut);
-    if (it != ids_.constEnd()) {
-        id = it.value();
-    } else {
-        id = quint32(texts_.size());
-        texts_.append(cut);
-        ids_.insert(cut, id);
-        textBytes_ += qint64(sizeof(QString)) * 2 + 32 + cut.size() * 2 * 2;
-    }
+    const quint32 id = internText(text);
     recent.text[size_t(recent.next)] = text;
     recent.id[size_t(recent.next)] = id;
     recent.next = (recent.next + 1) % kRecent;
     return id;
 }
 
-int ReadingTable::append(const ReadingRow& in) {
-    Row r;
-    r.no = in.NoNull ? 0 : in.No;
-    const int ms = in.TimeMs < 0 ? 0 : in.TimeMs % 86'400'000;
-    r.time = in.TimeNull ? kTimeNullBit : quint32(ms);
-    if (in.NoNull)
-        r.time |= kNoNullBit;
-    r.text = {intern(0, in.Value), intern(1, in.Unit), intern(2, in.V_Range),
-              intern(3, in.I_Range)};
+quint32 ReadingTable::internText(const QString& text) {
+    if (text.isEmpty())
+        return 0;
+    const QString cut = cutToBytes(text);
+    auto it = ids_.constFind(cut);
+    if (it != ids_.constEnd())
+        return it.value();
+    const auto id = quint32(texts_.size());
+    texts_.append(cut);
+    ids_.insert(cut, id);
+    textBytes_ += qint64(sizeof(QString)) * 2 + 32 + cut.size() * 2 * 2;
+    return id;
+}
 
+ReadingTable::Row ReadingTable::packed(const ReadingRow& in) {
+    return pack(
+        in.No, in.NoNull, in.TimeMs, in.TimeNull,
+        {intern(0, in.Value), intern(1, in.Unit), intern(2, in.V_Range), intern(3, in.I_Range)});
+}
+
+ReadingTable::Row ReadingTable::pack(qint32 no, bool noNull, int timeMs, bool timeNull,
+                                     const std::array<quint32, 4>& texts) {
+    Row r;
+    r.no = noNull ? 0 : no;
+    const int ms = timeMs < 0 ? 0 : timeMs % 86'400'000;
+    r.time = timeNull ? kTimeNullBit : quint32(ms);
+    if (noNull)
+        r.time |= kNoNullBit;
+    r.text = texts;
+    return r;
+}
+
+int ReadingTable::append(const ReadingRow& in) {
+    return appendPacked(packed(in));
+}
+
+int ReadingTable::appendInterned(qint32 no, bool noNull, int timeMs, bool timeNull,
+                                 const std::array<quint32, 4>& texts) {
+    for (quint32 id : texts)
+        Q_ASSERT(id < textCount());
+    return appendPacked(pack(no, noNull, timeMs, timeNull, texts));
+}
+
+int ReadingTable::appendPacked(const Row& r) {
     const int index = count_;
     if ((size_t(index) >> kBlockShift) == blocks_.size())
         blocks_.push_back(std::make_unique_for_overwrite<Row[]>(kBlockRows));
@@ -128,6 +154,40 @@ void ReadingTable::removeRow(int row) {
         blocks_.pop_back();
     if (suspend_ == 0)
         Q_EMIT rowsRemoved(row, row);
+}
+
+void ReadingTable::replaceRow(int row, const ReadingRow& values) {
+    if (row < 0 || row >= count_)
+        return;
+    if (suspend_ == 0)
+        Q_EMIT aboutToReset();
+    at(row) = packed(values);
+    if (suspend_ == 0)
+        Q_EMIT tableReset();
+}
+
+void ReadingTable::removeRows(const std::vector<int>& rows) {
+    if (rows.empty())
+        return;
+    if (suspend_ == 0)
+        Q_EMIT aboutToReset();
+    // One pass: every kept row moves down over the removed ones before it.
+    const int first = std::clamp(rows.front(), 0, count_);
+    int to = first;
+    size_t next = 0;
+    for (int from = first; from < count_; ++from) {
+        while (next < rows.size() && rows[next] < from)
+            ++next;
+        if (next < rows.size() && rows[next] == from) {
+            ++next;
+            continue;
+        }
+        at(to++) = at(from);
+    }
+    count_ = to;
+    blocks_.resize((size_t(count_) + kBlockRows - 1) >> kBlockShift);
+    if (suspend_ == 0)
+        Q_EMIT tableReset();
 }
 
 void ReadingTable::clear() {

@@ -62,6 +62,21 @@ public:
     // Appends a row; texts are cut to kTextBytes at a character boundary. O(1).
     int append(const ReadingRow& row);
     void removeRow(int row);
+    // Puts other values into a row, and removes many rows at once (ascending, no repeats); both
+    // announce a reset unless updates are suspended.
+    void replaceRow(int row, const ReadingRow& values);
+    void removeRows(const std::vector<int>& rows);
+
+    // The interned texts, for files that read and write the same few texts a million times:
+    // an id stands for one text (cut to kTextBytes), 0 for the empty (null) text. Ids stay
+    // valid for the table's life, also across clear().
+    quint32 internText(const QString& text);
+    quint32 textCount() const { return quint32(texts_.size()); }
+    const QString& textById(quint32 id) const { return texts_[qsizetype(id)]; }
+    quint32 textId(int row, Field field) const { return at(row).text[size_t(field - Value)]; }
+    // Appends a row whose texts are given by id.
+    int appendInterned(qint32 no, bool noNull, int timeMs, bool timeNull,
+                       const std::array<quint32, 4>& texts);
     // Removes every row (interned texts are kept for the rows to come).
     void clear();
 
@@ -107,6 +122,10 @@ private:
     }
     Row& at(int row) { return blocks_[size_t(row) >> kBlockShift][size_t(row) & (kBlockRows - 1)]; }
     quint32 intern(int column, const QString& text);
+    Row packed(const ReadingRow& in);
+    static Row pack(qint32 no, bool noNull, int timeMs, bool timeNull,
+                    const std::array<quint32, 4>& texts);
+    int appendPacked(const Row& r);
 
     std::vector<std::unique_ptr<Row[]>> blocks_;
     int count_ = 0;

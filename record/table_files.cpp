@@ -1,92 +1,34 @@
 #include "table_files.h"
 
+#include "code_page.h"
+#include "table_texts.h"
 #include "xml_packet.h"
 
 #include <QFile>
 #include <QLocale>
 #include <QSaveFile>
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <QTime>
 
-#include <cstring>
-#include <unordered_map>
+#include <array>
 
 namespace {
 
 constexpr qint64 kReadChunk = 1 << 20;
-constexpr qsizetype kWriteChunk = 1 << 19; // characters gathered before encoding and writing
+constexpr qsizetype kWriteChunk = 1 << 20; // bytes gathered before they are written
 
-const char* const kCodePage = "GBK";
-
-// Encodes text in the code page. The code page keeps ASCII as it is and encodes every other
-// character on its own (no shift states), so ASCII is copied and each other character is
-// encoded once and remembered: the general encoder is slow for the millions of small pieces
-// that a table's text holds.
-class CodePageEncoder {
+// Writes bytes in large pieces to a file that replaces its target only when committed.
+class FileWriter {
 public:
-    CodePageEncoder() : enc_(kCodePage) {}
-    void encode(QStringView text, QByteArray& out) {
-        qsizetype at = out.size();
-        out.resize(at + text.size() * 2); // grown below for anything longer
-        const char16_t* p = text.utf16();
-        const char16_t* const end = p + text.size();
-        auto put = [&](const char* bytes, qsizetype n) {
-            if (at + n > out.size())
-                out.resize(at + n + (end - p) * 2);
-            std::memcpy(out.data() + at, bytes, size_t(n));
-            at += n;
-        };
-        while (p < end) {
-            const char16_t c = *p;
-            if (c < 0x80) {
-                if (at >= out.size())
-                    out.resize(at + 1 + (end - p) * 2);
-                out.data()[at++] = char(c);
-                ++p;
-                continue;
-            }
-            auto known = known_.find(c);
-            if (known != known_.end()) {
-                put(known->second.bytes, known->second.size);
-                ++p;
-                continue;
-            }
-            // A surrogate pair goes to the encoder whole; other characters are remembered.
-            const qsizetype n = QChar::isHighSurrogate(c) && p + 1 < end ? 2 : 1;
-            const QByteArray b = enc_.encode(QStringView(p, n));
-            if (n == 1 && (b.size() == 1 || b.size() == 2)) {
-                Pair& e = known_[c];
-                e.size = quint8(b.size());
-                std::memcpy(e.bytes, b.constData(), size_t(b.size()));
-            }
-            p += n;
-            put(b.constData(), b.size());
-        }
-        out.resize(at);
+    explicit FileWriter(const QString& fileName) : file_(fileName) {
+        buf_.reserve(kWriteChunk + 4096);
     }
-
-private:
-    struct Pair {
-        char bytes[2];
-        quint8 size;
-    };
-    QStringEncoder enc_;
-    std::unordered_map<char16_t, Pair> known_;
-};
-
-// Encodes text in the code page and writes it in large pieces to a file that replaces its
-// target only when committed.
-class CodePageWriter {
-public:
-    explicit CodePageWriter(const QString& fileName) : file_(fileName) {}
     bool open(QString* error) {
         if (file_.open(QIODevice::WriteOnly))
             return true;
         *error = file_.errorString();
         return false;
     }
-    QString& buffer() { return buf_; }
+    QByteArray& buffer() { return buf_; }
     void maybeFlush() {
         if (buf_.size() >= kWriteChunk)
             flush();
@@ -102,19 +44,12 @@ public:
 
 private:
     void flush() {
-        if (buf_.isEmpty())
-            return;
-        bytes_.clear();
-        enc_.encode(buf_, bytes_);
-        const QByteArray& bytes = bytes_;
-        buf_.clear();
-        if (ok_ && file_.write(bytes) != bytes.size())
+        if (ok_ && !buf_.isEmpty() && file_.write(buf_) != buf_.size())
             ok_ = false;
+        buf_.resize(0);
     }
     QSaveFile file_;
-    CodePageEncoder enc_;
-    QString buf_;
-    QByteArray bytes_;
+    QByteArray buf_;
     bool ok_ = true;
 };
 
@@ -136,32 +71,45 @@ void appendCell(QString& out, QStringView cell) {
         out += cell.mid(b, e - b);
 }
 
-// Splits a stream of decoded text into lines ended by CR LF, a lone CR or a lone LF, reading
-// the file a piece at a time.
+// Splits a stream of decoded text into lines ended by CR LF, a lone CR or a lone LF, and each
+// line into its cells at TAB, as SplitText does, reading the file a piece at a time.
 class LineReader {
 public:
-    explicit LineReader(QFile& file) : file_(file), dec_(kCodePage) {}
+    static constexpr int kCells = ReadingTable::kFieldCount;
+    explicit LineReader(QFile& file) : file_(file) {}
 
-    bool next(QString& line) {
+    // The next line and its first cells, valid until the next call; `count` may exceed the
+    // cells given.
+    bool next(QStringView& line, std::array<QStringView, kCells>& cells, int& count) {
         for (;;) {
-            qsizetype i = pos_;
             const qsizetype n = buf_.size();
-            const QChar* d = buf_.constData();
-            while (i < n && d[i] != u'\r' && d[i] != u'\n')
-                ++i;
+            const char16_t* d = reinterpret_cast<const char16_t*>(buf_.constData());
+            qsizetype i = pos_, cellStart = pos_;
+            count = 0;
+            for (; i < n; ++i) {
+                const char16_t c = d[i];
+                if (c > u'\r')
+                    continue;
+                if (c == u'\r' || c == u'\n')
+                    break;
+                if (c == u'\t') {
+                    if (count < kCells)
+                        cells[size_t(count)] = QStringView(d + cellStart, i - cellStart);
+                    ++count;
+                    cellStart = i + 1;
+                }
+            }
             const bool found = i < n && !(d[i] == u'\r' && i + 1 == n && !eof_);
-            if (found) {
-                line = buf_.mid(pos_, i - pos_);
-                pos_ = i + ((d[i] == u'\r' && i + 1 < n && d[i + 1] == u'\n') ? 2 : 1);
+            if (found || (eof_ && pos_ < n)) {
+                if (count < kCells)
+                    cells[size_t(count)] = QStringView(d + cellStart, i - cellStart);
+                ++count;
+                line = QStringView(d + pos_, i - pos_);
+                pos_ = i < n ? i + ((d[i] == u'\r' && i + 1 < n && d[i + 1] == u'\n') ? 2 : 1) : n;
                 return true;
             }
-            if (eof_) {
-                if (pos_ >= n)
-                    return false;
-                line = buf_.mid(pos_);
-                pos_ = n;
-                return true;
-            }
+            if (eof_)
+                return false;
             fill();
         }
     }
@@ -175,14 +123,14 @@ private:
         if (bytes.isEmpty()) {
             failed_ = file_.error() != QFileDevice::NoError;
             eof_ = true;
-            buf_ += dec_.decode(QByteArray()); // whatever an unfinished pair leaves
+            dec_.finish(buf_); // whatever an unfinished pair leaves
             return;
         }
-        buf_ += dec_.decode(bytes);
+        dec_.decode(bytes, buf_);
     }
 
     QFile& file_;
-    QStringDecoder dec_;
+    CodePageDecoder dec_;
     QString buf_;
     qsizetype pos_ = 0;
     bool eof_ = false;
@@ -283,8 +231,8 @@ public:
         : formats_{longTimeFormat(), locale_.timeFormat(QLocale::ShortFormat),
                    QStringLiteral("H:mm:ss"), QStringLiteral("H:mm")},
           plain_(formats_[0] == u"HH:mm:ss" || formats_[0] == u"H:mm:ss") {}
-    bool parse(const QString& text, int* msOfDay) const {
-        const QStringView t = QStringView(text).trimmed();
+    bool parse(QStringView text, int* msOfDay) const {
+        const QStringView t = text.trimmed();
         if (plain_ && parsePlainTime(t, msOfDay))
             return true;
         for (const QString& f : formats_) {
@@ -319,34 +267,57 @@ void SplitText(const QString& Text, QChar Delimiter, QStringList& Dest) {
 }
 
 bool saveTextTable(const ReadingTable& table, const QString& fileName, QString* error) {
-    CodePageWriter out(fileName);
+    FileWriter out(fileName);
     if (!out.open(error))
         return false;
-    QString& buf = out.buffer();
-    buf += tableFileHeader().join(u'\t');
-    buf += u"\r\n";
+    QByteArray& buf = out.buffer();
+    TextBytes cells(table, [](const QString& text, QString& cell) { appendCell(cell, text); });
+    buf += tableFileHeader().join(u'\t').toLatin1();
+    buf += "\r\n";
     const TimeTextFormatter times;
+    const bool plainTimes = times.isPlain();
+    QString time;
+    QByteArray timeBytes;
     const int n = table.rowCount();
     for (int r = 0; r < n; ++r) {
-        if (!table.isNoNull(r))
-            buf += QString::number(table.no(r));
-        buf += u'\t';
-        if (table.isTimeNull(r)) {
-            buf += u"NULL";
-        } else {
-            // Formatted into its own piece so that the trimming sees the time text alone.
-            const qsizetype at = buf.size();
-            times.append(buf, table.timeMs(r));
-            const QString t = buf.mid(at);
-            buf.truncate(at);
-            appendCell(buf, t);
+        std::array<const QByteArray*, 4> texts;
+        qsizetype room = 48; // No, Time, separators and line end
+        for (int f = 0; f < 4; ++f) {
+            texts[size_t(f)] =
+                &cells.of(table.textId(r, ReadingTable::Field(ReadingTable::Value + f)));
+            room += texts[size_t(f)]->size();
         }
-        for (auto f : {ReadingTable::Value, ReadingTable::Unit, ReadingTable::V_Range,
-                       ReadingTable::I_Range}) {
-            buf += u'\t';
-            appendCell(buf, table.text(r, f));
+        const bool timeNull = table.isTimeNull(r);
+        if (!timeNull && !plainTimes) {
+            time.resize(0);
+            times.append(time, table.timeMs(r));
+            timeBytes.resize(0);
+            cells.append(time, timeBytes);
+            room += timeBytes.size();
         }
-        buf += u"\r\n";
+        {
+            ByteAppender to(buf, room);
+            if (!table.isNoNull(r))
+                to.decimal(table.no(r));
+            to.put('\t');
+            if (timeNull) {
+                to.put("NULL");
+            } else if (plainTimes) {
+                const int s = table.timeMs(r) / 1000;
+                to.two(s / 3600);
+                to.put(':');
+                to.two(s / 60 % 60);
+                to.put(':');
+                to.two(s % 60);
+            } else {
+                to.put(timeBytes);
+            }
+            for (const QByteArray* text : texts) {
+                to.put('\t');
+                to.put(*text);
+            }
+            to.put("\r\n");
+        }
         out.maybeFlush();
     }
     return out.commit(error);
@@ -359,15 +330,17 @@ bool loadTextTable(const QString& fileName, ReadingTable& table, QString* error)
         return false;
     }
     LineReader lines(file);
-    QString line;
-    if (!lines.next(line)) {
+    QStringView line;
+    std::array<QStringView, LineReader::kCells> cells;
+    int count = 0;
+    if (!lines.next(line, cells, count)) {
         *error = QStringLiteral("no header line");
         return false;
     }
-    QStringList cells;
     const TimeParser times;
+    TextIds ids(table);
     qint64 lineNo = 1;
-    while (lines.next(line)) {
+    while (lines.next(line, cells, count)) {
         ++lineNo;
         const auto fail = [&](const char* why) {
             *error = QStringLiteral("line %1: %2").arg(lineNo).arg(QLatin1String(why));
@@ -375,24 +348,20 @@ bool loadTextTable(const QString& fileName, ReadingTable& table, QString* error)
         };
         if (line.isEmpty())
             return fail("empty line");
-        SplitText(line, u'\t', cells);
-        if (cells.size() > ReadingTable::kFieldCount)
+        if (count > ReadingTable::kFieldCount)
             return fail("more than six cells");
-        ReadingRow row;
-        if (!cells[0].isEmpty()) {
-            if (!parseInt32(cells[0], &row.No))
-                return fail("No is not an integer");
-            row.NoNull = false;
-        }
-        if (cells.size() > 1 && !cells[1].isEmpty()) {
-            if (!times.parse(cells[1], &row.TimeMs))
-                return fail("Time is not a time of day");
-            row.TimeNull = false;
-        }
-        QString* texts[4] = {&row.Value, &row.Unit, &row.V_Range, &row.I_Range};
-        for (qsizetype i = 2; i < cells.size(); ++i)
-            *texts[i - 2] = cells[i];
-        table.append(row);
+        qint32 no = 0;
+        const bool noNull = cells[0].isEmpty();
+        if (!noNull && !parseInt32(cells[0], &no))
+            return fail("No is not an integer");
+        int ms = 0;
+        const bool timeNull = count < 2 || cells[1].isEmpty();
+        if (!timeNull && !times.parse(cells[1], &ms))
+            return fail("Time is not a time of day");
+        std::array<quint32, 4> texts{};
+        for (int i = 2; i < count; ++i)
+            texts[size_t(i - 2)] = ids.id(cells[size_t(i)], i - 2);
+        table.appendInterned(no, noNull, ms, timeNull, texts);
     }
     if (lines.failed()) {
         *error = file.errorString();
@@ -402,17 +371,17 @@ bool loadTextTable(const QString& fileName, ReadingTable& table, QString* error)
 }
 
 bool saveXmlTable(const ReadingTable& table, const QString& fileName, QString* error) {
-    CodePageWriter out(fileName);
+    FileWriter out(fileName);
     if (!out.open(error))
         return false;
-    XmlPacketWriter packet(out.buffer());
-    packet.begin();
+    XmlPacketWriter packet(table);
+    packet.begin(out.buffer());
     const int n = table.rowCount();
     for (int r = 0; r < n; ++r) {
-        packet.row(table, r);
+        packet.row(r, out.buffer());
         out.maybeFlush();
     }
-    packet.end();
+    packet.end(out.buffer());
     return out.commit(error);
 }
 
@@ -423,12 +392,14 @@ bool loadXmlTable(const QString& fileName, ReadingTable& table, QString* error) 
         *error = file.errorString();
         return false;
     }
+    // Rows may move while the packet is read: views see the table once it is whole.
+    table.suspendUpdates();
     XmlPacketReader reader(file, table);
-    if (reader.read(error))
-        return true;
-    // The packet's rows before the fault are no table; leave it empty and usable.
-    table.clear();
-    return false;
+    const bool ok = reader.read(error);
+    if (!ok)
+        table.clear(); // the packet's rows before the fault are no table: empty and usable
+    table.resumeUpdates();
+    return ok;
 }
 
 bool SaveTableFile(const ReadingTable& table, const QString& fileName,

@@ -37,6 +37,8 @@ public:
     TimeTextFormatter();
     void append(QString& out, int msOfDay) const;
     QString text(int msOfDay) const;
+    // The format is the 24-hour "HH:mm:ss".
+    bool isPlain() const { return plain_; }
 
 private:
     QString format_;

@@ -1,11 +1,10 @@
 #include "xml_packet.h"
 
 #include <QRegularExpression>
-#include <QStringDecoder>
-#include <QStringEncoder>
 
-#include <array>
-#include <atomic>
+#include <algorithm>
+#include <climits>
+#include <string_view>
 
 namespace {
 
@@ -16,32 +15,16 @@ const QString& rowStateName() {
     return name;
 }
 
-// Whether the packet's code page (GBK) holds the character, so that it reads back as itself.
-bool inCodePage(char32_t u) {
-    auto roundTrips = [](char32_t c) {
-        const QString text = QString::fromUcs4(&c, 1);
-        QStringEncoder enc("GBK");
-        const QByteArray bytes = enc.encode(text);
-        QStringDecoder dec("GBK");
-        const QString back = dec.decode(bytes);
-        return !enc.hasError() && !dec.hasError() && back == text;
-    };
-    if (u > 0xFFFF)
-        return roundTrips(u);
-    // 0 not asked yet, 1 held, 2 not held.
-    static std::array<std::atomic<quint8>, 0x10000> known{};
-    std::atomic<quint8>& k = known[u];
-    quint8 v = k.load(std::memory_order_relaxed);
-    if (v == 0) {
-        v = roundTrips(u) ? 1 : 2;
-        k.store(v, std::memory_order_relaxed);
-    }
-    return v == 1;
-}
+// Row states: flags that a table engine adds up.
+constexpr int kEarlierVersion = 1, kDeleted = 2, kModified = 8;
 
-void appendReference(QString& out, char32_t u) {
-    out += u"&#x";
-    out += QString::number(uint(u), 16).toUpper();
+void appendReference(QString& out, uint code) {
+    out += u"&#";
+    if (code < 100)
+        out += u'0';
+    if (code < 10)
+        out += u'0';
+    out += QString::number(code);
     out += u';';
 }
 
@@ -57,6 +40,10 @@ struct XmlPacketReader::Element {
 };
 
 // ---- writing ----
+
+XmlPacketWriter::XmlPacketWriter(const ReadingTable& table)
+    : table_(table),
+      texts_(table, [](const QString& text, QString& out) { appendEscaped(out, text); }) {}
 
 void XmlPacketWriter::appendEscaped(QString& out, QStringView text) {
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -76,7 +63,7 @@ void XmlPacketWriter::appendEscaped(QString& out, QStringView text) {
                 if (pair)
                     out += text[i + 1];
             } else {
-                appendReference(out, u);
+                appendReference(out, uint(u));
             }
             i += pair ? 1 : 0;
             continue;
@@ -94,78 +81,86 @@ void XmlPacketWriter::appendEscaped(QString& out, QStringView text) {
         case u'"':
             out += u"&quot;";
             break;
+        case u'\'':
+            out += u"&apos;";
+            break;
+        case u'\\':
+            appendReference(out, c.unicode());
+            break;
         default:
-            if (c.unicode() < 0x20) {
-                const int v = c.unicode();
-                out += u"&#";
-                out += QChar(u'0' + v / 100);
-                out += QChar(u'0' + v / 10 % 10);
-                out += QChar(u'0' + v % 10);
-                out += u';';
-            } else {
+            if (c.unicode() < 0x20)
+                appendReference(out, c.unicode());
+            else
                 out += c;
-            }
         }
     }
 }
 
-void XmlPacketWriter::appendTime(QString& out, int ms) {
-    const int hours = ms / 3'600'000;
-    const int minutes = ms / 60'000 % 60;
+void XmlPacketWriter::appendTime(QByteArray& out, int ms) {
+    ByteAppender to(out, 11);
+    putTime(to, ms);
+}
+
+void XmlPacketWriter::putTime(ByteAppender& to, int ms) {
     const int inMinute = ms % 60'000;
-    auto digits = [&](int v, int n) {
-        int div = 1;
-        for (int k = 1; k < n; ++k)
-            div *= 10;
-        for (; div > 0; div /= 10)
-            out += QChar(u'0' + v / div % 10);
-    };
-    digits(hours, 2);
-    out += u':';
-    digits(minutes, 2);
-    out += u':';
-    digits(inMinute, 5);
+    to.two(ms / 3'600'000);
+    to.put(':');
+    to.two(ms / 60'000 % 60);
+    to.put(':');
+    to.put(char('0' + inMinute / 10'000));
+    to.put(char('0' + inMinute / 1000 % 10));
+    to.put(char('0' + inMinute / 100 % 10));
+    to.two(inMinute % 100);
 }
 
-void XmlPacketWriter::begin() {
-    out_ += u"<?xml version=\"1.0\" standalone=\"yes\"?>\r\n"
-            u"<DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
-            u"<FIELD attrname=\"No\" fieldtype=\"i4\"/>"
-            u"<FIELD attrname=\"Time\" fieldtype=\"time\"/>"
-            u"<FIELD attrname=\"Value\" fieldtype=\"string\" WIDTH=\"20\"/>"
-            u"<FIELD attrname=\"Unit\" fieldtype=\"string\" WIDTH=\"20\"/>"
-            u"<FIELD attrname=\"V_Range\" fieldtype=\"string\" WIDTH=\"20\"/>"
-            u"<FIELD attrname=\"I_Range\" fieldtype=\"string\" WIDTH=\"20\"/>"
-            u"</FIELDS><PARAMS/></METADATA><ROWDATA>";
+void XmlPacketWriter::begin(QByteArray& out) {
+    out += "<?xml version=\"1.0\" standalone=\"yes\"?>  "
+           "<DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
+           "<FIELD attrname=\"No\" fieldtype=\"i4\"/>"
+           "<FIELD attrname=\"Time\" fieldtype=\"time\"/>"
+           "<FIELD attrname=\"Value\" fieldtype=\"string\" WIDTH=\"20\"/>"
+           "<FIELD attrname=\"Unit\" fieldtype=\"string\" WIDTH=\"20\"/>"
+           "<FIELD attrname=\"V_Range\" fieldtype=\"string\" WIDTH=\"20\"/>"
+           "<FIELD attrname=\"I_Range\" fieldtype=\"string\" WIDTH=\"20\"/>"
+           "</FIELDS><PARAMS/></METADATA><ROWDATA>";
 }
 
-void XmlPacketWriter::row(const ReadingTable& table, int r) {
-    out_ += u"<ROW";
-    if (!table.isNoNull(r)) {
-        out_ += u" No=\"";
-        out_ += QString::number(table.no(r));
-        out_ += u'"';
+void XmlPacketWriter::row(int r, QByteArray& out) {
+    static constexpr std::array<std::string_view, 4> names = {" Value=\"", " Unit=\"",
+                                                              " V_Range=\"", " I_Range=\""};
+    std::array<const QByteArray*, 4> texts{};
+    qsizetype room = 64; // the row's tag, No and Time
+    for (int f = 0; f < 4; ++f) {
+        const quint32 id = table_.textId(r, ReadingTable::Field(ReadingTable::Value + f));
+        if (id != 0) {
+            texts[size_t(f)] = &texts_.of(id);
+            room += 12 + texts[size_t(f)]->size();
+        }
     }
-    if (!table.isTimeNull(r)) {
-        out_ += u" Time=\"";
-        appendTime(out_, table.timeMs(r));
-        out_ += u'"';
+    ByteAppender to(out, room);
+    to.put("<ROW");
+    if (!table_.isNoNull(r)) {
+        to.put(" No=\"");
+        to.decimal(table_.no(r));
+        to.put('"');
     }
-    static const char16_t* const names[4] = {u" Value=\"", u" Unit=\"", u" V_Range=\"",
-                                             u" I_Range=\""};
-    for (int f = ReadingTable::Value; f <= ReadingTable::I_Range; ++f) {
-        const QString& text = table.text(r, ReadingTable::Field(f));
-        if (text.isEmpty())
+    if (!table_.isTimeNull(r)) {
+        to.put(" Time=\"");
+        putTime(to, table_.timeMs(r));
+        to.put('"');
+    }
+    for (size_t f = 0; f < 4; ++f) {
+        if (!texts[f])
             continue;
-        out_ += QStringView(names[f - ReadingTable::Value]);
-        appendEscaped(out_, text);
-        out_ += u'"';
+        to.put(names[f].data(), qsizetype(names[f].size()));
+        to.put(*texts[f]);
+        to.put('"');
     }
-    out_ += u"/>";
+    to.put("/>");
 }
 
-void XmlPacketWriter::end() {
-    out_ += u"</ROWDATA></DATAPACKET>\r\n";
+void XmlPacketWriter::end(QByteArray& out) {
+    out += "</ROWDATA></DATAPACKET>";
 }
 
 // ---- reading ----
@@ -194,52 +189,65 @@ bool XmlPacketReader::parseTime(QStringView t, int* msOfDay) {
 }
 
 bool XmlPacketReader::chooseDecoder(QString* error) {
-    head_ = file_.read(4096);
+    const QByteArray head = file_.read(4096);
     qsizetype skip = 0;
-    QByteArray encoding = "GBK";
-    if (head_.startsWith("\xEF\xBB\xBF")) {
+    QByteArray encoding;
+    if (head.startsWith("\xEF\xBB\xBF")) {
         encoding = "UTF-8";
         skip = 3;
-    } else if (head_.startsWith("\xFF\xFE")) {
+    } else if (head.startsWith("\xFF\xFE")) {
         encoding = "UTF-16LE";
         skip = 2;
-    } else if (head_.startsWith("\xFE\xFF")) {
+    } else if (head.startsWith("\xFE\xFF")) {
         encoding = "UTF-16BE";
         skip = 2;
     } else {
-        const qsizetype end = head_.indexOf("?>");
-        if (head_.trimmed().startsWith("<?xml") && end > 0) {
+        const qsizetype end = head.indexOf("?>");
+        if (head.trimmed().startsWith("<?xml") && end > 0) {
             static const QRegularExpression re(
                 QStringLiteral("encoding\\s*=\\s*[\"']([A-Za-z0-9._:-]+)[\"']"));
-            const auto m = re.match(QString::fromLatin1(head_.left(end)));
+            const auto m = re.match(QString::fromLatin1(head.left(end)));
             if (m.hasMatch())
                 encoding = m.captured(1).toLatin1();
         }
     }
-    dec_ = QStringDecoder(encoding.constData());
-    if (!dec_.isValid()) {
-        *error = QStringLiteral("unknown encoding ") + QString::fromLatin1(encoding);
-        return false;
+    codePage_ = encoding.isEmpty() || encoding.compare("GBK", Qt::CaseInsensitive) == 0;
+    if (!codePage_) {
+        otherDec_ = QStringDecoder(encoding.constData());
+        if (!otherDec_.isValid()) {
+            *error = QStringLiteral("unknown encoding ") + QString::fromLatin1(encoding);
+            return false;
+        }
     }
-    buf_ = dec_.decode(QByteArrayView(head_).sliced(skip));
-    head_.clear();
+    buf_.clear();
+    decodeInto(QByteArrayView(head).sliced(skip));
     pos_ = 0;
     eof_ = false;
     return true;
+}
+
+void XmlPacketReader::decodeInto(QByteArrayView bytes) {
+    if (codePage_)
+        codePageDec_.decode(bytes, buf_);
+    else
+        buf_ += otherDec_.decode(bytes);
 }
 
 bool XmlPacketReader::fill() {
     if (eof_)
         return false;
     const QByteArray bytes = file_.read(kReadChunk);
+    buf_.resize(0);
+    pos_ = 0;
     if (bytes.isEmpty()) {
         eof_ = true;
-        buf_ = dec_.decode(QByteArray());
-        pos_ = 0;
+        if (codePage_)
+            codePageDec_.finish(buf_);
+        else
+            buf_ += otherDec_.decode(QByteArrayView());
         return !buf_.isEmpty();
     }
-    buf_ = dec_.decode(bytes);
-    pos_ = 0;
+    decodeInto(bytes);
     return true;
 }
 
@@ -415,11 +423,51 @@ bool XmlPacketReader::readTag(Element& el, QString* error) {
     return false;
 }
 
-bool XmlPacketReader::flushPending(QString*) {
-    if (havePending_) {
-        table_.append(pending_);
-        havePending_ = false;
+bool XmlPacketReader::readRow(const Element& el, QString* error) {
+    Rows::Values v;
+    int state = 0;
+    if (rowAttrCache_.size() < el.count)
+        rowAttrCache_.resize(el.count);
+    for (size_t i = 0; i < el.count; ++i) {
+        const auto& [name, value] = el.attributes[i];
+        // Rows mostly name their attributes alike, in the same order.
+        auto& [cachedName, code] = rowAttrCache_[i];
+        if (name != cachedName) {
+            const QString key = name.toLower();
+            cachedName = name;
+            code = key == rowStateName() ? kRowState : fieldOf_.value(key, -1);
+        }
+        if (code == kRowState) {
+            bool ok = false;
+            state = value.toInt(&ok);
+            if (!ok)
+                state = 0; // a marker that says nothing: a row as any other
+            continue;
+        }
+        const int field = code;
+        if (field < 0)
+            continue;
+        v.present |= 1u << field;
+        bool ok = true;
+        switch (field) {
+        case ReadingTable::No:
+            v.no = value.toInt(&ok);
+            v.noNull = !ok;
+            break;
+        case ReadingTable::Time:
+            ok = parseTime(value, &v.timeMs);
+            v.timeNull = !ok;
+            break;
+        default:
+            v.texts[size_t(field - ReadingTable::Value)] =
+                ids_.id(value, field - ReadingTable::Value);
+        }
+        if (!ok) {
+            *error = QStringLiteral("bad value for ") + name;
+            return false;
+        }
     }
+    rows_.add(v, state);
     return true;
 }
 
@@ -444,6 +492,11 @@ bool XmlPacketReader::startElement(Element& el, QString* error) {
             fieldOf_.insert(key, field);
         }
     }
+    if (depth == 2 && el.name == u"PARAMS" && path_[1] == u"METADATA") {
+        for (size_t i = 0; i < el.count; ++i)
+            if (el.attributes[i].first.compare(u"CHANGE_LOG", Qt::CaseInsensitive) == 0)
+                rows_.setChangeLog(el.attributes[i].second);
+    }
     const bool isRow = depth == 2 && el.name == u"ROW" && path_[1] == u"ROWDATA";
     if ((depth == 1 && el.name == u"ROWDATA") || isRow) {
         if (!fieldsChecked_ && fieldsSeen_ < ReadingTable::kFieldCount) {
@@ -452,88 +505,8 @@ bool XmlPacketReader::startElement(Element& el, QString* error) {
         }
         fieldsChecked_ = true;
     }
-    if (isRow) {
-        ReadingRow row;
-        int state = 0;
-        unsigned present = 0;
-        if (rowAttrCache_.size() < el.count)
-            rowAttrCache_.resize(el.count);
-        for (size_t i = 0; i < el.count; ++i) {
-            const auto& [name, value] = el.attributes[i];
-            // Rows mostly name their attributes alike, in the same order.
-            auto& [cachedName, code] = rowAttrCache_[i];
-            if (name != cachedName) {
-                const QString key = name.toLower();
-                cachedName = name;
-                code = key == rowStateName() ? kRowState : fieldOf_.value(key, -1);
-            }
-            if (code == kRowState) {
-                state = value.toInt();
-                continue;
-            }
-            const int field = code;
-            if (field < 0)
-                continue;
-            present |= 1u << field;
-            bool ok = true;
-            switch (field) {
-            case ReadingTable::No:
-                row.No = value.toInt(&ok);
-                row.NoNull = !ok;
-                break;
-            case ReadingTable::Time:
-                ok = parseTime(value, &row.TimeMs);
-                row.TimeNull = !ok;
-                break;
-            case ReadingTable::Value:
-                row.Value = value;
-                break;
-            case ReadingTable::Unit:
-                row.Unit = value;
-                break;
-            case ReadingTable::V_Range:
-                row.V_Range = value;
-                break;
-            case ReadingTable::I_Range:
-                row.I_Range = value;
-                break;
-            }
-            if (!ok) {
-                *error = QStringLiteral("bad value for ") + name;
-                return false;
-            }
-        }
-        if (state & 2) {
-            // Deleted: not a row of the table it stands for.
-            havePending_ = false;
-        } else if ((state & 8) && havePending_) {
-            // The changed values over the original's.
-            if (present & (1u << ReadingTable::No)) {
-                pending_.No = row.No;
-                pending_.NoNull = row.NoNull;
-            }
-            if (present & (1u << ReadingTable::Time)) {
-                pending_.TimeMs = row.TimeMs;
-                pending_.TimeNull = row.TimeNull;
-            }
-            if (present & (1u << ReadingTable::Value))
-                pending_.Value = row.Value;
-            if (present & (1u << ReadingTable::Unit))
-                pending_.Unit = row.Unit;
-            if (present & (1u << ReadingTable::V_Range))
-                pending_.V_Range = row.V_Range;
-            if (present & (1u << ReadingTable::I_Range))
-                pending_.I_Range = row.I_Range;
-            flushPending(error);
-        } else if (state & 1) {
-            flushPending(error);
-            pending_ = row;
-            havePending_ = true;
-        } else {
-            flushPending(error);
-            table_.append(row);
-        }
-    }
+    if (isRow && !readRow(el, error))
+        return false;
     if (!el.selfClosing)
         path_.append(el.name);
     return true;
@@ -597,5 +570,104 @@ bool XmlPacketReader::read(QString* error) {
         *error = QStringLiteral("the packet lacks fields of the reading table");
         return false;
     }
-    return flushPending(error);
+    rows_.finish();
+    return true;
+}
+
+// ---- rows and their states ----
+
+void XmlPacketReader::Rows::setChangeLog(QStringView log) {
+    // Triples of numbers; a log that is not one is no help in placing rows, and no fault.
+    QHash<int, int> replaces;
+    std::array<qint64, 3> triple{};
+    int inTriple = 0;
+    for (qsizetype i = 0; i < log.size();) {
+        if (log[i] == u' ') {
+            ++i;
+            continue;
+        }
+        qint64 n = 0;
+        const qsizetype start = i;
+        for (; i < log.size() && log[i] >= u'0' && log[i] <= u'9' && n <= INT_MAX; ++i)
+            n = n * 10 + (log[i].unicode() - u'0');
+        if (i == start || n > INT_MAX || (i < log.size() && log[i] != u' '))
+            return;
+        triple[size_t(inTriple)] = n;
+        if (++inTriple == 3) {
+            inTriple = 0;
+            if (triple[1] > 0 && triple[1] < triple[0])
+                replaces.insert(int(triple[0]), int(triple[1]));
+        }
+    }
+    if (inTriple == 0)
+        replaces_ = std::move(replaces);
+}
+
+// The chain of versions that the changed row in `record` continues: the one of the version
+// that the change log says it replaces, else the first chain still waiting.
+int XmlPacketReader::Rows::chainOf(int record) {
+    if (auto r = replaces_.constFind(record); r != replaces_.constEnd())
+        if (auto c = chainAt_.constFind(r.value()); c != chainAt_.constEnd())
+            if (chains_[size_t(c.value())].open)
+                return c.value();
+    while (!open_.empty() && !chains_[size_t(open_.front())].open)
+        open_.pop_front();
+    return open_.empty() ? -1 : open_.front();
+}
+
+int XmlPacketReader::Rows::place(const Values& v) {
+    return table_.appendInterned(v.no, v.noNull, v.timeMs, v.timeNull, v.texts);
+}
+
+void XmlPacketReader::Rows::add(const Values& v, int state) {
+    const int record = ++record_;
+    if ((state & (kEarlierVersion | kDeleted | kModified)) == 0) {
+        place(v);
+        return;
+    }
+    const bool earlier = state & kEarlierVersion;
+    const bool deleted = state & kDeleted;
+    const int chain = state & kModified ? chainOf(record) : -1;
+    if (chain < 0) {
+        if (deleted)
+            return; // not a row of the table
+        const int row = place(v);
+        if (earlier) {
+            const int c = int(chains_.size());
+            chains_.push_back({row, true});
+            chainAt_.insert(record, c);
+            open_.push_back(c);
+        }
+        return;
+    }
+    // A later version: its values over the ones at the original's place. A version need not
+    // repeat the fields that it left as they were.
+    Chain& c = chains_[size_t(chain)];
+    ReadingRow merged = table_.row(c.row);
+    if (v.present & (1u << ReadingTable::No)) {
+        merged.No = v.no;
+        merged.NoNull = v.noNull;
+    }
+    if (v.present & (1u << ReadingTable::Time)) {
+        merged.TimeMs = v.timeMs;
+        merged.TimeNull = v.timeNull;
+    }
+    QString* texts[4] = {&merged.Value, &merged.Unit, &merged.V_Range, &merged.I_Range};
+    for (int f = 0; f < 4; ++f)
+        if (v.present & (1u << (ReadingTable::Value + f)))
+            *texts[f] = table_.textById(v.texts[size_t(f)]);
+    table_.replaceRow(c.row, merged);
+    if (earlier && !deleted) {
+        chainAt_.insert(record, chain); // changed again later
+        return;
+    }
+    c.open = false;
+    if (deleted)
+        gone_.push_back(c.row);
+}
+
+void XmlPacketReader::Rows::finish() {
+    std::sort(gone_.begin(), gone_.end());
+    table_.removeRows(gone_);
+    gone_.clear();
 }

@@ -1,4 +1,7 @@
+#include "../test_app.h"
 #include "cli_modes.h"
+
+#include <QGuiApplication>
 
 #include <gtest/gtest.h>
 
@@ -35,6 +38,17 @@ TEST(CliModes, RefusesWhatMakesNoSense) {
         EXPECT_FALSE(why.isEmpty());
     }
     EXPECT_TRUE(cli::usage().startsWith(u"usage: z4072"));
+}
+
+// A display name, once set, is appended by the window system to the title of every window.
+TEST(CliModes, NamesTheApplicationWithoutADisplayName) {
+    app();
+    cli::nameApplication();
+    EXPECT_EQ(QCoreApplication::applicationName(), u"Z4072");
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), u"Z4072");
+    QCoreApplication::setApplicationName(QStringLiteral("renamed"));
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), u"renamed"); // follows: never set
+    QCoreApplication::setApplicationName(QStringLiteral("Z4072"));
 }
 
 } // namespace

@@ -82,6 +82,41 @@ TEST(MainWindow, ControlsSitAtTheirPlacesAndTheClientAreaScrollsToTheRest) {
     EXPECT_EQ(w.minimumSize(), w.maximumSize());
 }
 
+// The last column, relative to the toolbar, in which a toolbar check box paints when given all
+// the room it wants: beyond the box's own width its caption is cut off.
+int paintedRight(QCheckBox* box, const QString& text) {
+    QCheckBox probe(text);
+    probe.setStyle(box->style());
+    probe.setFont(box->font());
+    probe.setChecked(box->isChecked());
+    probe.resize(box->width() + 200, box->height());
+    const QImage image = probe.grab().toImage();
+    const QRgb background = image.pixel(image.width() - 1, 0);
+    for (int x = image.width() - 1; x >= 0; --x)
+        for (int y = 0; y < image.height(); ++y)
+            if (image.pixel(x, y) != background)
+                return box->x() + x;
+    return box->x();
+}
+
+TEST(MainWindow, ToolbarCaptionsReadWholeAtTheirPlaces) {
+    app();
+    TFrmTest w;
+    w.show();
+    EXPECT_EQ(w.RepeatSet->geometry(), QRect(5, 5, 54, 20));
+    EXPECT_EQ(w.RecordSI->geometry(), QRect(60, 4, 167, 19));
+    EXPECT_LE(paintedRight(w.RepeatSet, w.RepeatSet->text()), w.RepeatSet->geometry().right());
+    // The seconds box covers the blanks: the label ends before it and the seconds mark follows.
+    const QString caption = w.RecordSI->text();
+    EXPECT_LT(paintedRight(w.RecordSI, caption.left(caption.indexOf(u"  "))), w.RecordSITime->x());
+    const int whole = paintedRight(w.RecordSI, caption);
+    EXPECT_LE(whole, w.RecordSI->geometry().right());
+    const int mark = w.RecordSI->fontMetrics().horizontalAdvance(QStringLiteral("'S"));
+    EXPECT_GT(whole - mark, w.RecordSITime->geometry().right());
+    for (QCheckBox* box : {w.RepeatSet, w.RecordSI})
+        EXPECT_LE(box->sizeHint().height(), box->height()) << box->objectName().toStdString();
+}
+
 TEST(MainWindow, MenuShowsOnlyTheRecordSetAndHelpIsAShortcut) {
     app();
     TFrmTest w;

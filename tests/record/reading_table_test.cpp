@@ -153,4 +153,32 @@ TEST(ReadingTable, SuspendedChangesEndInOneReset) {
     EXPECT_EQ(a.reset, 1);
 }
 
+// What a packet with changed and deleted rows does to the table: rows replaced in place and
+// many removed at once, across the blocks that hold them.
+TEST(ReadingTable, RowsAreReplacedInPlaceAndRemovedManyAtOnce) {
+    ReadingTable t;
+    const int n = 70'000;
+    for (int i = 0; i < n; ++i)
+        t.appendInterned(i, false, i, false, {t.internText(QString::number(i % 5)), 0, 0, 0});
+    Announcements a(t);
+    t.replaceRow(65'536, reading(-1, 5, "new"));
+    EXPECT_EQ(t.value(65'536), "new");
+    EXPECT_EQ(t.no(65'536), -1);
+    EXPECT_EQ(t.no(65'537), 65'537);
+    t.replaceRow(n, reading(0, 0, "none")); // no such row: nothing
+    EXPECT_EQ(a.reset, 1);
+
+    t.removeRows({0, 2, 65'535, 65'536, n - 1, n + 5});
+    EXPECT_EQ(a.reset, 2);
+    ASSERT_EQ(t.rowCount(), n - 5);
+    EXPECT_EQ(t.no(0), 1);
+    EXPECT_EQ(t.no(1), 3);
+    EXPECT_EQ(t.no(65'532), 65'534);
+    EXPECT_EQ(t.no(65'533), 65'537);
+    EXPECT_EQ(t.no(n - 6), n - 2);
+    EXPECT_EQ(t.value(n - 6), QString::number((n - 2) % 5));
+    t.append(reading(7, 0, "after"));
+    EXPECT_EQ(t.value(n - 5), "after");
+}
+
 } // namespace

@@ -8,11 +8,15 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -240,6 +244,60 @@ TEST_F(Controls, SaveAndOpenGoThroughTheDialogsAndTellTheOutcome) {
     controls_->OpenClick();
     EXPECT_EQ(told_.size(), 2u);
     EXPECT_EQ(table_.rowCount(), 6);
+
+    // A packet whose rows were changed and deleted: the grid shows what its table showed.
+    openName_ = QStringLiteral(Z4072_FIXTURES "/changed.xml");
+    controls_->OpenClick();
+    EXPECT_EQ(told_.size(), 2u);
+    ASSERT_EQ(grid_.model()->rowCount(), 3);
+    EXPECT_EQ(grid_.model()->index(0, ReadingTable::Value).data().toString(), "2.22");
+    EXPECT_EQ(grid_.model()->index(1, ReadingTable::Value).data().toString(), "3.24");
+    EXPECT_EQ(grid_.model()->index(2, ReadingTable::I_Range).data().toString(), "Continuous");
+}
+
+// The boxes that the user really sees: their titles, icons and texts, answered with OK.
+TEST_F(Controls, MessageBoxesCarryTheirTitles) {
+    RecordControls::Prompts p;
+    p.saveFileName = [this] { return saveAs_; };
+    p.openFileName = [this] { return openName_; };
+    controls_->setPrompts(p);
+    struct Box {
+        QString title, text;
+        QMessageBox::Icon icon;
+    };
+    std::vector<Box> shown;
+    // Each box is answered as soon as it is up; the check runs again until it is.
+    std::function<void()> answer = [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown.push_back({box->windowTitle(), box->text(), box->icon()});
+            box->button(QMessageBox::Ok)->click();
+        } else {
+            QTimer::singleShot(0, answer);
+        }
+    };
+    auto withAnswer = [&](QToolButton& button) {
+        QTimer::singleShot(0, answer);
+        button.click();
+    };
+
+    withAnswer(clear_);
+    saveAs_ = path("t.xml");
+    withAnswer(save_);
+    saveAs_ = path("missing/t.xls");
+    withAnswer(save_);
+    openName_ = path("missing.xml");
+    withAnswer(open_);
+    ASSERT_EQ(shown.size(), 4u);
+    EXPECT_EQ(shown[0].title, "Information");
+    EXPECT_EQ(shown[0].text, RecordControls::deleteAllWarning());
+    EXPECT_EQ(shown[0].icon, QMessageBox::Information);
+    EXPECT_EQ(shown[1].title, "Z4072");
+    EXPECT_EQ(shown[1].text, "Save table to specified file: " + path("t.xml") + " Scuss!");
+    EXPECT_EQ(shown[2].title, "Z4072");
+    EXPECT_EQ(shown[2].text, "Could not save table to specified file: " + saveAs_);
+    EXPECT_EQ(shown[3].title, "Error");
+    EXPECT_EQ(shown[3].text, "Failed to Load File!");
+    EXPECT_EQ(shown[3].icon, QMessageBox::Critical);
 }
 
 } // namespace
