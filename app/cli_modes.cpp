@@ -290,6 +290,8 @@ int run(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Z4072"));
     QApplication::setApplicationDisplayName(QStringLiteral("Z4072"));
     QApplication::setApplicationVersion(QStringLiteral(Z4072_VERSION));
+    // Lets the desktop match the window to z4072.desktop (its icon and name in the task bar).
+    QGuiApplication::setDesktopFileName(QStringLiteral("z4072"));
 
     std::shared_ptr<HidPlatform> platform;
     switch (options.hid) {
