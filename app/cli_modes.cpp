@@ -292,6 +292,8 @@ int run(int argc, char* argv[]) {
 
     QApplication app(argc, argv);
     nameApplication();
+    // Lets the desktop match the window to z4072.desktop (its icon and name in the task bar).
+    QGuiApplication::setDesktopFileName(QStringLiteral("z4072"));
 
     std::shared_ptr<HidPlatform> platform;
     switch (options.hid) {

@@ -371,7 +371,7 @@ void TFrmTest::MajPrintClick() {
 }
 
 void TFrmTest::HELP1Click() {
-    helpFile = s_.ExeDir + QStringLiteral("kr380.html");
+    helpFile = HelpFileOf(s_.ExeDir, QStringLiteral("kr380.html"));
     if (!helpViewer)
         helpViewer = new HelpViewer(this);
     helpViewer->showContents(helpFile);

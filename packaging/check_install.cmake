@@ -1,14 +1,17 @@
 # Installs the build into an empty directory and checks that every file is where it belongs.
-#   cmake -DBUILD=<build dir> -DDEST=<empty dir> -DUDEV=<rules dir> -P check_install.cmake
+#   cmake -DBUILD=<build dir> -DDEST=<empty dir> -DUDEV=<rules dir> -DAPPSTREAM_ID=<id>
+#         -P check_install.cmake
 file(REMOVE_RECURSE ${DEST})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${DEST}
                 RESULT_VARIABLE rc OUTPUT_QUIET)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "cmake --install failed (${rc})")
 endif()
-foreach(f bin/z4072 bin/kr380.html share/applications/z4072.desktop
+foreach(f bin/z4072 share/z4072/kr380.html share/man/man1/z4072.1.gz
+          share/applications/z4072.desktop share/metainfo/${APPSTREAM_ID}.metainfo.xml
           share/icons/hicolor/scalable/apps/z4072.svg ${UDEV}/70-z4072.rules
-          share/doc/z4072/README.md)
+          share/doc/z4072/README.md share/doc/z4072/copyright share/doc/z4072/changelog.gz
+          share/lintian/overrides/z4072)
   if(NOT EXISTS ${DEST}/${f})
     message(FATAL_ERROR "not installed: ${f}")
   endif()

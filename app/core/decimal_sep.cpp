@@ -1,6 +1,7 @@
 #include "decimal_sep.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 
 #include <algorithm>
@@ -29,4 +30,15 @@ QString ExeDirOf(const QString& programPath) {
     if (slash < 0)
         return QString();
     return QDir::toNativeSeparators(path.left(slash + 1));
+}
+
+QString HelpFileOf(const QString& exeDir, const QString& name) {
+    const QString beside = exeDir + name;
+    if (QFileInfo::exists(beside))
+        return beside;
+    const QString installed = QDir::cleanPath(QDir::fromNativeSeparators(exeDir) +
+                                              QStringLiteral("../share/z4072/") + name);
+    if (QFileInfo::exists(installed))
+        return QDir::toNativeSeparators(installed);
+    return beside;
 }

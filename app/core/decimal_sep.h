@@ -18,3 +18,8 @@ QString GetDecimalSep(const DecimalSepQuery& query = systemDecimalSepQuery);
 
 // The directory part of a program file path, up to and including the last separator.
 QString ExeDirOf(const QString& programPath);
+
+// The help file of the program in exeDir: beside the program (the build tree, a copied folder),
+// else where an installation under a prefix keeps its data (exeDir/../share/z4072/). When
+// neither exists, the place beside the program, so that the viewer names that one as missing.
+QString HelpFileOf(const QString& exeDir, const QString& name);

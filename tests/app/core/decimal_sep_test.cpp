@@ -1,6 +1,10 @@
 #include "decimal_sep.h"
 #include "unit_state.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 TEST(DecimalSep, TakesTheLocaleAnswerUpToItsFirstZeroWithinTenBytes) {
@@ -22,6 +26,28 @@ TEST(DecimalSep, FollowsTheUsersLocaleSettings) {
 TEST(ExeDir, IsTheProgramDirectoryWithItsSeparator) {
     EXPECT_EQ(ExeDirOf(QStringLiteral("/opt/z4072/bin/z4072")), u"/opt/z4072/bin/");
     EXPECT_EQ(ExeDirOf(QStringLiteral("z4072")), QString());
+}
+
+// A build tree keeps the help beside the program, an installation under a prefix in
+// share/z4072/; the one beside the program wins, and a missing one is looked for beside it.
+TEST(ExeDir, HelpFileBesideTheProgramElseInTheInstalledDataFolder) {
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const QString bin = root.filePath(QStringLiteral("bin")) + u'/';
+    ASSERT_TRUE(QDir().mkpath(bin) && QDir().mkpath(root.filePath(QStringLiteral("share/z4072"))));
+    const QString name = QStringLiteral("kr380.html");
+    const auto touch = [](const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly);
+    };
+    EXPECT_EQ(HelpFileOf(bin, name), bin + name);
+
+    const QString installed = root.filePath(QStringLiteral("share/z4072/kr380.html"));
+    ASSERT_TRUE(touch(installed));
+    EXPECT_EQ(QDir::cleanPath(HelpFileOf(bin, name)), QDir::cleanPath(installed));
+
+    ASSERT_TRUE(touch(bin + name));
+    EXPECT_EQ(HelpFileOf(bin, name), bin + name);
 }
 
 TEST(UnitState, StartsWithTheDocumentedValues) {
