@@ -2,10 +2,9 @@
 
 #include "hid_device_controller.h"
 
-#include <QSocketNotifier>
-
-#include <sys/eventfd.h>
-#include <unistd.h>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
 
 #include <algorithm>
 #include <atomic>
@@ -18,9 +17,11 @@
 
 namespace {
 
-// Wakes the main thread for hand-offs. The readers only append to a locked queue and write to
-// an eventfd, so no memory passes between the threads through the event queue's internals.
-class Waker {
+// Wakes the main thread for hand-offs. A reader appends its state to a locked queue and, when
+// the queue was empty, posts an event that carries nothing: the main thread takes what is due
+// from the queue, under its lock, so no memory passes between the threads through the event
+// queue's internals.
+class Waker : public QObject {
 public:
     using Core = TJvHidDeviceReadThread::Core;
 
@@ -31,27 +32,32 @@ public:
     }
 
     void post(std::weak_ptr<Core> core) {
+        bool first;
         {
             std::lock_guard lock(m_);
+            first = queue_.empty();
             queue_.push_back(std::move(core));
         }
-        const quint64 one = 1;
-        while (::write(fd_, &one, sizeof one) < 0 && errno == EINTR) {
-        }
+        // Otherwise the main thread has yet to take the queue, and takes this one with it.
+        if (first)
+            QCoreApplication::postEvent(this, new QEvent(kWake));
+    }
+
+protected:
+    bool event(QEvent* e) override {
+        if (e->type() != kWake)
+            return QObject::event(e);
+        run();
+        return true;
     }
 
 private:
-    Waker() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
-        notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read);
-        QObject::connect(notifier_, &QSocketNotifier::activated, [this] { run(); });
-    }
+    static inline const QEvent::Type kWake = QEvent::Type(QEvent::registerEventType());
 
     void run();
 
     std::mutex m_;
     std::deque<std::weak_ptr<Core>> queue_;
-    int fd_;
-    QSocketNotifier* notifier_;
 };
 
 } // namespace
@@ -180,9 +186,6 @@ struct TJvHidDeviceReadThread::Core {
 };
 
 void Waker::run() {
-    quint64 count;
-    while (::read(fd_, &count, sizeof count) < 0 && errno == EINTR) {
-    }
     std::deque<std::weak_ptr<Core>> due;
     {
         std::lock_guard lock(m_);
