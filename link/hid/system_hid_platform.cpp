@@ -1,6 +1,7 @@
-// The system's HID layer: hidraw devices through hidapi, report layout from the report
-// descriptor in sysfs, device-change events from a udev monitor (or, without libudev, from
-// listing the devices again every second and comparing).
+// The system's HID layer: devices through hidapi. On Linux these are hidraw nodes: the report
+// layout comes from the report descriptor in sysfs, device-change events from a udev monitor (or,
+// without libudev, from listing the devices again every second and comparing). Elsewhere hidapi's
+// own back-end does the work, with the report descriptor as hidapi gives it.
 
 #include "hid_descriptor.h"
 #include "hid_platform.h"
@@ -11,10 +12,16 @@
 #include <QSet>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QtDebug>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
+
+#ifdef __linux__
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 #ifdef Z4072_HAVE_HIDAPI
 #include <hidapi.h>
@@ -30,11 +37,34 @@ struct DeviceFacts {
     std::u16string product;
     std::u16string serial;
     HidReportLayout layout;
+    QString layoutProblem; // why the layout is not known; empty when it is
 };
 
 // Reports of a device whose descriptor cannot be read are taken at the largest size that a
 // full-speed interrupt endpoint delivers, plus the report ID byte.
 constexpr quint16 kFallbackReportLength = 65;
+// The kernel refuses report descriptors longer than this.
+constexpr qint64 kMaxDescriptorSize = 4096;
+
+HidReportLayout layoutOf(const QByteArray& d, QString* problem) {
+    if (d.isEmpty()) {
+        *problem = QStringLiteral("report descriptor empty or unreadable");
+        return {};
+    }
+    if (d.size() > kMaxDescriptorSize) {
+        *problem = QStringLiteral("report descriptor longer than %1 bytes").arg(kMaxDescriptorSize);
+        return {};
+    }
+    HidReportLayout layout =
+        parseReportDescriptor(reinterpret_cast<const quint8*>(d.constData()), size_t(d.size()));
+    if (!layout.valid)
+        *problem = QStringLiteral("report descriptor malformed or truncated");
+    else if (layout.inputReportLength == 0)
+        *problem = QStringLiteral("report descriptor declares no input report");
+    return layout;
+}
+
+#ifdef __linux__
 
 QString hidrawName(const QString& path) {
     return QFileInfo(path).fileName();
@@ -74,14 +104,25 @@ QString hidDeviceDir(const QString& path) {
         .canonicalFilePath();
 }
 
-HidReportLayout readLayout(const QString& hidDir) {
+QByteArray readDescriptor(const QString& hidDir) {
     QFile f(hidDir + QStringLiteral("/report_descriptor"));
     if (hidDir.isEmpty() || !f.open(QIODevice::ReadOnly))
         return {};
-    const QByteArray d = f.read(4096);
-    return parseReportDescriptor(reinterpret_cast<const quint8*>(d.constData()),
-                                 std::size_t(d.size()));
+    return f.read(kMaxDescriptorSize + 1);
 }
+
+// After a failed read: a node that is gone means the device is.
+bool nodeGone(const QString& path) {
+    return ::access(path.toLocal8Bit().constData(), F_OK) != 0;
+}
+
+#else
+
+bool nodeGone(const QString&) {
+    return false;
+}
+
+#endif // __linux__
 
 #ifdef Z4072_HAVE_HIDAPI
 
@@ -102,7 +143,11 @@ bool copyString(const std::u16string& s, char16_t* buf, int maxChars) {
 class SystemHidHandle : public HidHandle {
 public:
     SystemHidHandle(QString path, DeviceFacts facts, hid_device* dev)
-        : path_(std::move(path)), facts_(std::move(facts)), dev_(dev) {}
+        : path_(std::move(path)), facts_(std::move(facts)), dev_(dev) {
+        // A device whose reports cannot be laid out is read anyway; the first read says so.
+        if (dev_ && !facts_.layoutProblem.isEmpty())
+            pendingError_ = EBADMSG;
+    }
     ~SystemHidHandle() override {
         if (dev_)
             hid_close(dev_);
@@ -119,8 +164,8 @@ public:
         return copyString(facts_.serial, buf, maxChars);
     }
     bool indexedString(int index, char16_t* buf, int maxChars) override {
-        // hidraw cannot fetch string descriptors by index; the kernel reads the strings in
-        // the device's first language, which for these devices is US English.
+        // hidapi cannot fetch string descriptors by index; the system reads the strings in the
+        // device's first language, which for these devices is US English.
         if (index != 0 || maxChars < 1)
             return false;
         buf[0] = 0x0409;
@@ -129,45 +174,103 @@ public:
         return true;
     }
     quint16 inputReportLength() override {
-        if (!facts_.layout.valid)
+        if (!facts_.layoutProblem.isEmpty())
             return kFallbackReportLength;
         return std::max<quint16>(facts_.layout.inputReportLength, 2);
     }
     bool setFeature(const quint8* report, int length) override {
-        return dev_ && hid_send_feature_report(dev_, report, size_t(length)) >= 0;
+        if (!dev_ || length < 1)
+            return false;
+        // The device gets its feature report at the length its descriptor declares, as the
+        // HID class drivers of other systems send it; hidraw would pass on any length, and
+        // these bridges ignore a report of the wrong size.
+        const std::vector<quint8> wire = sizeFeatureReport(facts_.layout, report, size_t(length));
+        if (wire.empty()) {
+            qWarning().noquote() << path_ + QStringLiteral(": the device declares no feature "
+                                                           "report %1; none sent")
+                                                .arg(report[0]);
+            return false;
+        }
+        return hid_send_feature_report(dev_, wire.data(), wire.size()) >= 0;
     }
     int read(quint8* buf, int length, int timeoutMs, quint32* error) override {
         if (!dev_) {
             *error = EBADF;
             return -1;
         }
-        // hidraw hands out the report ID byte only for numbered devices; the layer above
-        // always gets it, 0 for the others.
-        const bool numbered = facts_.layout.valid && facts_.layout.numbered;
-        quint8* into = numbered ? buf : buf + 1;
-        const int room = numbered ? length : length - 1;
-        errno = 0;
-        const int n = hid_read_timeout(dev_, into, size_t(room), timeoutMs);
-        if (n < 0) {
-            const int e = errno;
-            *error = quint32(::access(path_.toLocal8Bit().constData(), F_OK) != 0 ? ENODEV
-                             : e != 0                                             ? e
-                                                                                  : EIO);
+        if (pendingError_ != 0) {
+            *error = std::exchange(pendingError_, 0);
+            if (*error == EBADMSG)
+                qWarning().noquote() << path_ + QStringLiteral(": ") + facts_.layoutProblem +
+                                            QStringLiteral("; reports are read whole, up to "
+                                                           "%1 bytes")
+                                                .arg(kFallbackReportLength - 1);
             return -1;
         }
-        if (n == 0)
+        // hidapi hands out the report ID byte only for numbered devices; the layer above always
+        // gets it, 0 for the others. One byte of room more than the longest report shows a
+        // longer one instead of cutting it unseen.
+        const bool numbered = facts_.layout.valid && facts_.layout.numbered;
+        scratch_.resize(size_t(length) + 1);
+        quint8* into = numbered ? scratch_.data() : scratch_.data() + 1;
+        const size_t room = numbered ? size_t(length) + 1 : size_t(length);
+        const auto started = std::chrono::steady_clock::now();
+        errno = 0;
+        const int n = hid_read_timeout(dev_, into, room, timeoutMs);
+        if (n < 0) {
+            const int e = errno;
+            if (e == EINTR)
+                return 0;
+            *error = quint32(nodeGone(path_) ? ENODEV : e != 0 ? e : EIO);
+            return -1;
+        }
+        if (n == 0) {
+            waitOutEmptyReads(started, timeoutMs);
             return 0;
-        if (!numbered)
-            buf[0] = 0;
+        }
+        emptyInARow_ = 0;
+        scratch_[0] = numbered ? scratch_[0] : 0;
+        const int got = numbered ? n : n + 1;
+        if (got > length && !warnedLong_) {
+            // Said once per opening: the report is handed on cut, the next read says why.
+            warnedLong_ = true;
+            pendingError_ = EMSGSIZE;
+            qWarning().noquote() << path_ + QStringLiteral(": a report longer than the %1 bytes "
+                                                           "its descriptor declares; the rest is "
+                                                           "dropped")
+                                                .arg(length - 1);
+        }
+        const int keep = std::min(got, length);
+        std::copy_n(scratch_.data(), keep, buf);
         // Shorter reports come out at the full length, zero-filled, as from other systems.
-        std::fill(into + n, buf + length, quint8(0));
+        std::fill(buf + keep, buf + length, quint8(0));
         return length;
     }
 
 private:
+    // hidapi answers 0 both when nothing came in time and for a read that gave no bytes. A run
+    // of the latter would turn the reader into a busy loop: past a few, wait out the timeout.
+    void waitOutEmptyReads(std::chrono::steady_clock::time_point started, int timeoutMs) {
+        constexpr int kEmptyReadsInARow = 8;
+        const auto timeout = std::chrono::milliseconds(timeoutMs);
+        const auto spent = std::chrono::steady_clock::now() - started;
+        if (spent >= timeout / 2) {
+            emptyInARow_ = 0;
+            return;
+        }
+        if (++emptyInARow_ >= kEmptyReadsInARow) {
+            emptyInARow_ = 0;
+            std::this_thread::sleep_for(timeout - spent);
+        }
+    }
+
     QString path_;
     DeviceFacts facts_;
     hid_device* dev_;
+    std::vector<quint8> scratch_;
+    quint32 pendingError_ = 0;
+    bool warnedLong_ = false;
+    int emptyInARow_ = 0;
 };
 
 #endif // Z4072_HAVE_HIDAPI
@@ -202,14 +305,21 @@ public:
             const QString path = QString::fromLocal8Bit(d->path);
             if (facts_.contains(path)) // one entry per top-level collection: keep the first
                 continue;
-            const QString dir = hidDeviceDir(path);
             DeviceFacts f;
             f.attributes = {d->vendor_id, d->product_id, d->release_number};
             f.product = fromWide(d->product_string);
             f.serial = fromWide(d->serial_number);
-            f.layout = readLayout(dir);
+            QString instance = path;
+#ifdef __linux__
+            const QString dir = hidDeviceDir(path);
+            f.layout = layoutOf(readDescriptor(dir), &f.layoutProblem);
+            if (!dir.isEmpty())
+                instance = dir;
+#else
+            f.layout = layoutOf(descriptorOf(d->path), &f.layoutProblem);
+#endif
             facts_.insert(path, std::move(f));
-            out.push_back({path, dir.isEmpty() ? path : dir});
+            out.push_back({path, instance});
         }
         hid_free_enumeration(all);
 #endif
@@ -220,23 +330,26 @@ public:
                                     quint32* error) override {
 #ifdef Z4072_HAVE_HIDAPI
         auto it = facts_.constFind(device.path);
-        if (!available_ || it == facts_.constEnd() || !QFileInfo::exists(device.path)) {
+        if (!available_ || it == facts_.constEnd() || gone(device.path)) {
             *error = ENODEV;
             return nullptr;
         }
         if (access == HidAccess::QueryOnly)
             return std::make_unique<SystemHidHandle>(device.path, *it, nullptr);
-        // Tried by hand first for an honest error number (hidapi keeps only a text).
         const QByteArray path = device.path.toLocal8Bit();
+#ifdef __linux__
+        // Tried by hand first for an honest error number (hidapi keeps only a text).
         const int fd = ::open(path.constData(), O_RDWR | O_CLOEXEC);
         if (fd < 0) {
-            *error = quint32(errno);
+            const int e = errno;
+            *error = quint32(e == ENOENT ? ENODEV : e);
             return nullptr;
         }
         ::close(fd);
+#endif
         hid_device* dev = hid_open_path(path.constData());
         if (!dev) {
-            *error = EIO;
+            *error = nodeGone(device.path) ? ENODEV : EIO;
             return nullptr;
         }
         return std::make_unique<SystemHidHandle>(device.path, *it, dev);
@@ -260,6 +373,35 @@ public:
     }
 
 private:
+    static bool gone(const QString& path) {
+#ifdef __linux__
+        return !QFileInfo::exists(path);
+#else
+        (void)path;
+        return false;
+#endif
+    }
+
+#if defined(Z4072_HAVE_HIDAPI) && !defined(__linux__)
+    // The report descriptor as hidapi reconstructs it (from version 0.14 on); unknown before.
+    static QByteArray descriptorOf(const char* path) {
+#if HID_API_VERSION >= HID_API_MAKE_VERSION(0, 14, 0)
+        QByteArray d;
+        if (hid_device* dev = hid_open_path(path)) {
+            unsigned char buf[HID_API_MAX_REPORT_DESCRIPTOR_SIZE];
+            const int n = hid_get_report_descriptor(dev, buf, sizeof buf);
+            if (n > 0)
+                d = QByteArray(reinterpret_cast<const char*>(buf), n);
+            hid_close(dev);
+        }
+        return d;
+#else
+        (void)path;
+        return {};
+#endif
+    }
+#endif
+
     void startWatching() {
 #ifdef Z4072_HAVE_LIBUDEV
         if ((udev_ = udev_new())) {
