@@ -18,6 +18,7 @@
 #include <mutex>
 #include <thread>
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/hidraw.h>
 #include <sys/ioctl.h>
@@ -40,6 +41,17 @@ QByteArray bytes(std::initializer_list<int> list) {
 // What a read of an emulated node can hold at most, as hidraw's own queue.
 constexpr int kQueueLength = 64;
 
+std::mutex threadsMutex;
+std::vector<int> threads;
+
+// Notes the calling thread as one of the emulation's.
+void noteEmulationThread() {
+    const int tid = int(::gettid());
+    std::lock_guard lock(threadsMutex);
+    if (std::find(threads.begin(), threads.end(), tid) == threads.end())
+        threads.push_back(tid);
+}
+
 // A file descriptor opened past the preloads, on the real file.
 int openDirect(const char* path, int flags) {
     return int(::syscall(SYS_openat, AT_FDCWD, path, flags | O_CLOEXEC));
@@ -47,11 +59,15 @@ int openDirect(const char* path, int flags) {
 
 } // namespace
 
+std::vector<int> emulationThreads() {
+    std::lock_guard lock(threadsMutex);
+    return threads;
+}
+
 int runEmulated(int argc, char** argv, int (*body)(int, char**)) {
     if (qEnvironmentVariableIsEmpty("Z4072_EMULATED_HIDRAW")) {
         // Ours first: it decides before the emulation's preload redirects the path.
-        QByteArray preload =
-            QByteArrayLiteral(Z4072_REFUSE_OPEN_PRELOAD ":libumockdev-preload.so.0");
+        QByteArray preload = QByteArrayLiteral(Z4072_HIDRAW_PRELOAD ":libumockdev-preload.so.0");
         const QByteArray before = qgetenv("LD_PRELOAD");
         if (!before.isEmpty())
             preload += ':' + before;
@@ -190,6 +206,7 @@ struct HidrawDevice::State {
     }
 
     void feed() {
+        noteEmulationThread();
         std::unique_lock lock(m);
         while (!stopFeeding) {
             const std::shared_ptr<SimReportSource> from = source;
@@ -206,33 +223,40 @@ struct HidrawDevice::State {
         }
     }
 
-    // The emulation's worker thread: one read() of the node.
-    void serveRead(UMockdevIoctlClient* client) {
-        UMockdevIoctlData* buf = umockdev_ioctl_client_get_arg(client);
+    // One read() of the node: the bytes read, or -errno.
+    long take(void* into, size_t count) {
         std::lock_guard lock(m);
         ++reads;
-        long result = -1;
-        int error = 0;
+        long result;
         if (goneError != 0) {
-            error = goneError;
+            result = -goneError;
         } else if (emptyReads > 0) {
             --emptyReads;
             result = 0;
         } else if (!queue.empty()) {
             const QByteArray r = queue.front();
             queue.pop_front();
-            const int n = std::min<int>(buf->data_len, int(r.size()));
-            std::copy_n(r.constData(), n, buf->data);
-            result = n;
+            const size_t n = std::min(count, size_t(r.size()));
+            std::copy_n(r.constData(), n, static_cast<char*>(into));
+            result = long(n);
         } else {
-            error = EAGAIN;
+            result = -EAGAIN;
         }
         updateReadiness();
-        umockdev_ioctl_client_complete(client, result, error);
+        return result;
+    }
+
+    // The emulation's worker thread, for a program that reads through it.
+    void serveRead(UMockdevIoctlClient* client) {
+        noteEmulationThread();
+        UMockdevIoctlData* buf = umockdev_ioctl_client_get_arg(client);
+        const long n = take(buf->data, size_t(std::max(buf->data_len, 0)));
+        umockdev_ioctl_client_complete(client, n < 0 ? -1 : n, n < 0 ? int(-n) : 0);
     }
 
     // The emulation's worker thread: one ioctl() on the node.
     void serveIoctl(UMockdevIoctlClient* client) {
+        noteEmulationThread();
         const gulong request = umockdev_ioctl_client_get_request(client);
         UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
         GError* error = nullptr;
@@ -322,6 +346,13 @@ void HidrawDevice::emptyReads(int count) {
     state_->updateReadiness();
 }
 
+void HidrawDevice::failReads(int error) {
+    std::lock_guard lock(state_->m);
+    state_->queue.clear();
+    state_->goneError = error;
+    state_->updateReadiness();
+}
+
 void HidrawDevice::refuseOpen(bool refuse) {
     const QByteArray dir = qgetenv("UMOCKDEV_DIR") + "/refuse";
     ::mkdir(dir.constData(), 0755);
@@ -369,6 +400,9 @@ QString hex(const QByteArray& b) {
 
 struct HidrawBus::Impl {
     UMockdevTestbed* bed = umockdev_testbed_new();
+    // By node number, for the reads that our preload hands over; any thread looks here.
+    std::mutex nodesMutex;
+    std::vector<std::shared_ptr<HidrawDevice::State>> nodes;
     int next = 0;
     std::vector<std::shared_ptr<HidrawDevice>> plugged;
     // Handlers stay with their nodes for the whole run: a program may still hold a node open
@@ -376,7 +410,28 @@ struct HidrawBus::Impl {
     std::vector<std::shared_ptr<HidrawDevice::State>> kept;
 };
 
-HidrawBus::HidrawBus() : d_(std::make_unique<Impl>()) {}
+namespace {
+
+// Our preload's reads of an emulated node, on the thread that reads.
+long readNode(int node, void* buf, size_t count) {
+    HidrawBus::Impl& d = HidrawBus::instance().impl();
+    std::shared_ptr<HidrawDevice::State> state;
+    {
+        std::lock_guard lock(d.nodesMutex);
+        if (node >= 0 && size_t(node) < d.nodes.size())
+            state = d.nodes[size_t(node)];
+    }
+    return state ? state->take(buf, count) : -ENODEV;
+}
+
+} // namespace
+
+HidrawBus::HidrawBus() : d_(std::make_unique<Impl>()) {
+    // Without our preload (in a program started otherwise) reads go through the emulation.
+    using Serve = void (*)(long (*)(int, void*, size_t));
+    if (auto serve = reinterpret_cast<Serve>(::dlsym(RTLD_DEFAULT, "z4072_serve_hidraw_reads")))
+        serve(&readNode);
+}
 
 HidrawBus& HidrawBus::instance() {
     static HidrawBus* bus = new HidrawBus;
@@ -475,6 +530,12 @@ std::shared_ptr<HidrawDevice> HidrawBus::plug(const HidrawSpec& spec, bool annou
     dev->hidraw_ = QStringLiteral("/sys") + hidraw;
     dev->usbDevice_ = QStringLiteral("/sys") + usb;
     d_->kept.push_back(state);
+    {
+        std::lock_guard lock(d_->nodesMutex);
+        if (d_->nodes.size() <= size_t(n))
+            d_->nodes.resize(size_t(n) + 1);
+        d_->nodes[size_t(n)] = state;
+    }
     d_->plugged.push_back(dev);
     if (announce)
         umockdev_testbed_uevent(d_->bed, dev->hidraw_.toLocal8Bit().constData(), "add");
@@ -489,12 +550,7 @@ void HidrawBus::unplug(const std::shared_ptr<HidrawDevice>& gone, int readError,
     d_->plugged.erase(it);
     HidrawDevice::State& s = *device->state_;
     s.stopFeeder();
-    {
-        std::lock_guard lock(s.m);
-        s.queue.clear();
-        s.goneError = readError;
-        s.updateReadiness();
-    }
+    device->failReads(readError);
     device->refuseOpen(false);
     if (announce)
         umockdev_testbed_uevent(d_->bed, device->hidraw_.toLocal8Bit().constData(), "remove");

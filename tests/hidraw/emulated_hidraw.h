@@ -5,8 +5,9 @@
 // test bed that the whole process (and the programs it starts) sees instead of the machine's.
 //
 // Programs that use it run under two preloads: the emulation's own, which redirects /sys and
-// /dev, serves ioctls and reads from the handlers here and delivers uevents; and ours, which
-// refuses opens of the nodes that a test marks as not granted. runEmulated() sets both up.
+// /dev, serves ioctls from the handlers here and delivers uevents; and ours, which refuses opens
+// of the nodes that a test marks as not granted and hands the reads of the nodes straight to
+// the devices here. runEmulated() sets both up.
 //
 // Readiness: the emulation backs each node by a pseudo-terminal, which poll() looks at (the
 // preload does not intercept poll). A device with something to read keeps one byte waiting in
@@ -26,6 +27,10 @@ namespace rig {
 // Runs `body` inside the emulation: re-executes the program under the preloads first when they
 // are not loaded yet. For the main() of test and benchmark programs.
 int runEmulated(int argc, char** argv, int (*body)(int, char**));
+
+// The threads that do the emulation's work (serving reads and ioctls, feeding reports), as
+// system thread IDs: benchmarks leave them out of what they charge to the program.
+std::vector<int> emulationThreads();
 
 // Report descriptors of the two bridges found in these cables: vendor-defined collections with
 // an 8-byte input report, an 8-byte output report and a 5-byte feature report, no report IDs.
@@ -69,6 +74,9 @@ public:
     void feed(std::shared_ptr<SimReportSource> source, bool numbered = false);
     // The next `count` reads give 0 bytes.
     void emptyReads(int count);
+    // From now on reads fail with `error`, as when the device is going and its node not yet
+    // gone.
+    void failReads(int error);
     // Opens of the node fail with EACCES (or work again).
     void refuseOpen(bool refuse);
 
@@ -103,9 +111,11 @@ public:
     // Takes out every device still plugged in, without uevents (between tests).
     void unplugAll();
 
+    struct Impl;
+    Impl& impl() { return *d_; }
+
 private:
     HidrawBus();
-    struct Impl;
     std::unique_ptr<Impl> d_;
 };
 

@@ -1,6 +1,11 @@
-// Preloaded into the programs that run on emulated hidraw devices: opens of a node fail with
-// EACCES while "$UMOCKDEV_DIR/refuse/<node name>" exists, as they do for a user whom the system
-// has not granted the node. Every other open goes on to the next library unchanged.
+// Preloaded into the programs that run on emulated hidraw devices, before the emulation's own
+// preload. It does two things the emulation does not:
+//  - opens of a node fail with EACCES while "$UMOCKDEV_DIR/refuse/<node name>" exists, as they
+//    do for a user whom the system has not granted the node;
+//  - once the test bed in the process has offered to serve reads itself, a read() of an
+//    emulated node goes straight to it, a call as cheap as the system call it stands for,
+//    instead of a round trip through the emulation's socket to its worker thread.
+// Everything else goes on to the next library unchanged.
 
 // These definitions replace the library's; its inline checking wrappers would clash with them.
 #undef _FORTIFY_SOURCE
@@ -8,8 +13,10 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/syscall.h>
+#include <sys/types.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -18,18 +25,40 @@
 
 namespace {
 
+constexpr char kPrefix[] = "/dev/hidraw";
+
+// The node number of a path "/dev/hidrawN" under the test bed, -1 for any other path.
+int nodeOf(const char* path) {
+    if (!path || std::strncmp(path, kPrefix, sizeof kPrefix - 1) != 0 ||
+        !std::getenv("UMOCKDEV_DIR"))
+        return -1;
+    char* end = nullptr;
+    const long n = std::strtol(path + sizeof kPrefix - 1, &end, 10);
+    return end != path + sizeof kPrefix - 1 && *end == '\0' && n >= 0 && n < 1 << 20 ? int(n) : -1;
+}
+
 bool refused(const char* path) {
-    constexpr char kPrefix[] = "/dev/hidraw";
-    if (!path || std::strncmp(path, kPrefix, sizeof kPrefix - 1) != 0)
-        return false;
-    const char* dir = std::getenv("UMOCKDEV_DIR");
-    if (!dir)
+    if (nodeOf(path) < 0)
         return false;
     char marker[4096];
-    if (std::snprintf(marker, sizeof marker, "%s/refuse/%s", dir, path + 5) >= int(sizeof marker))
+    if (std::snprintf(marker, sizeof marker, "%s/refuse/%s", std::getenv("UMOCKDEV_DIR"),
+                      path + 5) >= int(sizeof marker))
         return false;
     // Straight to the kernel: the marker is a plain file, and no library should see this look.
     return ::syscall(SYS_faccessat, AT_FDCWD, marker, F_OK, 0) == 0;
+}
+
+// Reads of an emulated node: the byte count, or -errno.
+using ServeRead = long (*)(int node, void* buf, size_t count);
+std::atomic<ServeRead> serveRead{nullptr};
+// Which node each file descriptor has open, plus 1; 0 for none.
+constexpr int kFds = 4096;
+std::atomic<int> nodeOfFd[kFds];
+
+int opened(int fd, const char* path) {
+    if (fd >= 0 && fd < kFds)
+        nodeOfFd[fd].store(nodeOf(path) + 1);
+    return fd;
 }
 
 template <typename F> F next(const char* name) {
@@ -49,7 +78,7 @@ int refuse() {
 
 // Each open function of the C library, refusing the marked nodes and passing on the rest. The
 // mode argument is there only with O_CREAT or O_TMPFILE.
-#define Z4072_REFUSING_OPEN(name, params, args)                                                    \
+#define Z4072_EMULATED_OPEN(name, params, args)                                                    \
     int name params {                                                                              \
         va_list va;                                                                                \
         va_start(va, flags);                                                                       \
@@ -58,29 +87,55 @@ int refuse() {
         if (refused(path))                                                                         \
             return refuse();                                                                       \
         static const auto real = next<int(*) params>(#name);                                       \
-        return real args;                                                                          \
+        return opened(real args, path);                                                            \
     }
 
 extern "C" {
 
-Z4072_REFUSING_OPEN(open, (const char* path, int flags, ...), (path, flags, mode))
-Z4072_REFUSING_OPEN(open64, (const char* path, int flags, ...), (path, flags, mode))
-Z4072_REFUSING_OPEN(openat, (int dir, const char* path, int flags, ...), (dir, path, flags, mode))
-Z4072_REFUSING_OPEN(openat64, (int dir, const char* path, int flags, ...), (dir, path, flags, mode))
+Z4072_EMULATED_OPEN(open, (const char* path, int flags, ...), (path, flags, mode))
+Z4072_EMULATED_OPEN(open64, (const char* path, int flags, ...), (path, flags, mode))
+Z4072_EMULATED_OPEN(openat, (int dir, const char* path, int flags, ...), (dir, path, flags, mode))
+Z4072_EMULATED_OPEN(openat64, (int dir, const char* path, int flags, ...), (dir, path, flags, mode))
 
 // The checked forms that callers built with _FORTIFY_SOURCE use.
 int __open_2(const char* path, int flags) {
     if (refused(path))
         return refuse();
     static const auto real = next<int (*)(const char*, int)>("__open_2");
-    return real(path, flags);
+    return opened(real(path, flags), path);
 }
 
 int __open64_2(const char* path, int flags) {
     if (refused(path))
         return refuse();
     static const auto real = next<int (*)(const char*, int)>("__open64_2");
-    return real(path, flags);
+    return opened(real(path, flags), path);
+}
+
+int close(int fd) {
+    if (fd >= 0 && fd < kFds)
+        nodeOfFd[fd].store(0);
+    static const auto real = next<int (*)(int)>("close");
+    return real(fd);
+}
+
+ssize_t read(int fd, void* buf, size_t count) {
+    const ServeRead serve = serveRead.load();
+    const int node = fd >= 0 && fd < kFds ? nodeOfFd[fd].load() - 1 : -1;
+    if (serve && node >= 0) {
+        const long n = serve(node, buf, count);
+        if (n >= 0)
+            return n;
+        errno = int(-n);
+        return -1;
+    }
+    static const auto real = next<ssize_t (*)(int, void*, size_t)>("read");
+    return real(fd, buf, count);
+}
+
+// Called by the test bed in the process: from now on it serves the reads of emulated nodes.
+void z4072_serve_hidraw_reads(ServeRead serve) {
+    serveRead.store(serve);
 }
 
 } // extern "C"
