@@ -257,6 +257,14 @@ struct HidrawDevice::State {
     // The emulation's worker thread: one ioctl() on the node.
     void serveIoctl(UMockdevIoctlClient* client) {
         noteEmulationThread();
+        QByteArray descriptor;
+        HidrawSpec spec;
+        {
+            // Set by the thread that plugged the device in: taken under the lock it set them.
+            std::lock_guard lock(m);
+            descriptor = this->descriptor;
+            spec = this->spec;
+        }
         const gulong request = umockdev_ioctl_client_get_request(client);
         UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
         GError* error = nullptr;
@@ -382,13 +390,23 @@ int HidrawDevice::queued() const {
 
 namespace {
 
+// A device's state reaches the emulation's worker thread through GLib, whose synchronisation
+// a thread checker cannot see: the state is made public under this lock, and the worker takes it
+// before it looks at a state.
+std::mutex publishMutex;
+
+HidrawDevice::State* published(gpointer state) {
+    std::lock_guard lock(publishMutex);
+    return static_cast<HidrawDevice::State*>(state);
+}
+
 gboolean onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer state) {
-    static_cast<HidrawDevice::State*>(state)->serveIoctl(client);
+    published(state)->serveIoctl(client);
     return TRUE;
 }
 
 gboolean onRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer state) {
-    static_cast<HidrawDevice::State*>(state)->serveRead(client);
+    published(state)->serveRead(client);
     return TRUE;
 }
 
@@ -492,27 +510,34 @@ std::shared_ptr<HidrawDevice> HidrawBus::plug(const HidrawSpec& spec, bool annou
     }
 
     auto state = std::make_shared<HidrawDevice::State>();
-    state->spec = spec;
-    state->descriptor = spec.descriptor;
-    // The declared feature report lengths, for the strict model.
-    state->featureLength =
-        parseReportDescriptor(reinterpret_cast<const quint8*>(spec.descriptor.constData()),
-                              size_t(spec.descriptor.size()))
-            .featureReportLength;
     const QByteArray nodeBytes = node.toLocal8Bit();
-    state->master = umockdev_testbed_get_dev_fd(d_->bed, nodeBytes.constData());
-    if (state->master >= 0) {
-        state->drain = openDirect(ptsname(state->master), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        termios raw{};
-        if (state->drain >= 0 && ::tcgetattr(state->drain, &raw) == 0) {
-            ::cfmakeraw(&raw);
-            ::tcsetattr(state->drain, TCSANOW, &raw);
+    {
+        // The emulation's worker thread takes these under the same lock.
+        std::lock_guard lock(state->m);
+        state->spec = spec;
+        state->descriptor = spec.descriptor;
+        // The declared feature report lengths, for the strict model.
+        state->featureLength =
+            parseReportDescriptor(reinterpret_cast<const quint8*>(spec.descriptor.constData()),
+                                  size_t(spec.descriptor.size()))
+                .featureReportLength;
+        state->master = umockdev_testbed_get_dev_fd(d_->bed, nodeBytes.constData());
+        if (state->master >= 0) {
+            state->drain = openDirect(ptsname(state->master), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            termios raw{};
+            if (state->drain >= 0 && ::tcgetattr(state->drain, &raw) == 0) {
+                ::cfmakeraw(&raw);
+                ::tcsetattr(state->drain, TCSANOW, &raw);
+            }
         }
     }
     if (state->drain < 0) {
         std::fprintf(stderr, "emulated device: %s has no terminal behind it\n",
                      nodeBytes.constData());
         std::abort();
+    }
+    {
+        std::lock_guard lock(publishMutex); // the state is complete: let the worker see it
     }
     auto* handler =
         static_cast<UMockdevIoctlBase*>(g_object_new(UMOCKDEV_TYPE_IOCTL_BASE, nullptr));
@@ -542,8 +567,7 @@ std::shared_ptr<HidrawDevice> HidrawBus::plug(const HidrawSpec& spec, bool annou
     return dev;
 }
 
-void HidrawBus::unplug(const std::shared_ptr<HidrawDevice>& gone, int readError, bool announce) {
-    const std::shared_ptr<HidrawDevice> device = gone; // `gone` may be the list's own entry
+void HidrawBus::unplug(const std::shared_ptr<HidrawDevice>& device, int readError, bool announce) {
     auto it = std::find(d_->plugged.begin(), d_->plugged.end(), device);
     if (it == d_->plugged.end())
         return;
@@ -565,8 +589,10 @@ void HidrawBus::unplug(const std::shared_ptr<HidrawDevice>& gone, int readError,
 }
 
 void HidrawBus::unplugAll() {
-    while (!d_->plugged.empty())
-        unplug(d_->plugged.back(), 19, false);
+    while (!d_->plugged.empty()) {
+        const std::shared_ptr<HidrawDevice> last = d_->plugged.back(); // outlives its entry
+        unplug(last, ENODEV, false);
+    }
 }
 
 } // namespace rig

@@ -65,10 +65,6 @@ template <typename F> F next(const char* name) {
     return reinterpret_cast<F>(::dlsym(RTLD_NEXT, name));
 }
 
-mode_t modeOf(int flags, va_list args) {
-    return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? mode_t(va_arg(args, int)) : 0;
-}
-
 int refuse() {
     errno = EACCES;
     return -1;
@@ -78,17 +74,22 @@ int refuse() {
 
 // Each open function of the C library, refusing the marked nodes and passing on the rest. The
 // mode argument is there only with O_CREAT or O_TMPFILE.
+// NOLINTBEGIN(bugprone-macro-parentheses): `params` and `args` are parenthesised lists
 #define Z4072_EMULATED_OPEN(name, params, args)                                                    \
     int name params {                                                                              \
-        va_list va;                                                                                \
-        va_start(va, flags);                                                                       \
-        const mode_t mode = modeOf(flags, va);                                                     \
-        va_end(va);                                                                                \
+        mode_t mode = 0;                                                                           \
+        if ((flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE) {                               \
+            va_list va;                                                                            \
+            va_start(va, flags);                                                                   \
+            mode = mode_t(va_arg(va, int));                                                        \
+            va_end(va);                                                                            \
+        }                                                                                          \
         if (refused(path))                                                                         \
             return refuse();                                                                       \
         static const auto real = next<int(*) params>(#name);                                       \
         return opened(real args, path);                                                            \
     }
+// NOLINTEND(bugprone-macro-parentheses)
 
 extern "C" {
 
@@ -98,14 +99,14 @@ Z4072_EMULATED_OPEN(openat, (int dir, const char* path, int flags, ...), (dir, p
 Z4072_EMULATED_OPEN(openat64, (int dir, const char* path, int flags, ...), (dir, path, flags, mode))
 
 // The checked forms that callers built with _FORTIFY_SOURCE use.
-int __open_2(const char* path, int flags) {
+int __open_2(const char* path, int flags) { // NOLINT(bugprone-reserved-identifier): glibc's
     if (refused(path))
         return refuse();
     static const auto real = next<int (*)(const char*, int)>("__open_2");
     return opened(real(path, flags), path);
 }
 
-int __open64_2(const char* path, int flags) {
+int __open64_2(const char* path, int flags) { // NOLINT(bugprone-reserved-identifier)
     if (refused(path))
         return refuse();
     static const auto real = next<int (*)(const char*, int)>("__open64_2");

@@ -64,24 +64,26 @@ TEST_F(SystemLayer, ListsTheBridgesWithTheirStrings) {
     start();
 
     ASSERT_EQ(controller->Count(), 3);
-    TJvHidDevice* d = nullptr;
-    ASSERT_TRUE(controller->CheckOutAt(0, d));
-    EXPECT_EQ(d->VendorID(), 0x1A86);
-    EXPECT_EQ(d->ProductID(), 0xE008);
-    EXPECT_EQ(d->ProductText(), u"USB to Serial");
-    EXPECT_EQ(d->SerialText(), u"");
-    EXPECT_TRUE(d->CanReadWrite());
-    EXPECT_EQ(d->PnPInfo().DevicePath(), e008->node());
-    delete d;
-    ASSERT_TRUE(controller->CheckOutAt(1, d));
-    EXPECT_EQ(d->VendorID(), 0x04FA);
-    EXPECT_EQ(d->ProductID(), 0x2490);
-    EXPECT_EQ(d->SerialText(), u"A1B2");
-    delete d;
-    ASSERT_TRUE(controller->CheckOutAt(2, d));
-    EXPECT_EQ(d->ProductText(), u"");
-    EXPECT_EQ(d->ProductID(), 0x00C3);
-    delete d;
+    TJvHidDevice* cable = nullptr;
+    ASSERT_TRUE(controller->CheckOutAt(0, cable));
+    EXPECT_EQ(cable->VendorID(), 0x1A86);
+    EXPECT_EQ(cable->ProductID(), 0xE008);
+    EXPECT_EQ(cable->ProductText(), u"USB to Serial");
+    EXPECT_EQ(cable->SerialText(), u"");
+    EXPECT_TRUE(cable->CanReadWrite());
+    EXPECT_EQ(cable->PnPInfo().DevicePath(), e008->node());
+    delete cable;
+    TJvHidDevice* withSerial = nullptr;
+    ASSERT_TRUE(controller->CheckOutAt(1, withSerial));
+    EXPECT_EQ(withSerial->VendorID(), 0x04FA);
+    EXPECT_EQ(withSerial->ProductID(), 0x2490);
+    EXPECT_EQ(withSerial->SerialText(), u"A1B2");
+    delete withSerial;
+    TJvHidDevice* unnamed = nullptr;
+    ASSERT_TRUE(controller->CheckOutAt(2, unnamed));
+    EXPECT_EQ(unnamed->ProductText(), u"");
+    EXPECT_EQ(unnamed->ProductID(), 0x00C3);
+    delete unnamed;
 }
 
 // The cable's 10-byte report reaches each bridge as its descriptor declares the report: ID 0
