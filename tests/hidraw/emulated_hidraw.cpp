@@ -281,27 +281,6 @@ struct HidrawDevice::State {
             std::memcpy(size->data, &n, sizeof n);
             return done(0, 0);
         }
-        if (request == HIDIOCGRDESC) {
-            UMockdevIoctlData* d =
-                umockdev_ioctl_data_resolve(arg, 0, sizeof(hidraw_report_descriptor), &error);
-            if (!d)
-                return done(-1, EFAULT);
-            auto* out = reinterpret_cast<hidraw_report_descriptor*>(d->data);
-            if (out->size > HID_MAX_DESCRIPTOR_SIZE)
-                return done(-1, EINVAL);
-            const quint32 n = std::min<quint32>(out->size, quint32(descriptor.size()));
-            std::copy_n(descriptor.constData(), n, out->value);
-            return done(0, 0);
-        }
-        if (request == HIDIOCGRAWINFO) {
-            UMockdevIoctlData* d =
-                umockdev_ioctl_data_resolve(arg, 0, sizeof(hidraw_devinfo), &error);
-            if (!d)
-                return done(-1, EFAULT);
-            hidraw_devinfo info{3 /* BUS_USB */, qint16(spec.vendorId), qint16(spec.productId)};
-            std::memcpy(d->data, &info, sizeof info);
-            return done(0, 0);
-        }
         if (_IOC_TYPE(request) == 'H' && _IOC_NR(request) == 0x06 &&
             _IOC_DIR(request) == (_IOC_WRITE | _IOC_READ)) {
             const quint32 length = _IOC_SIZE(request);
@@ -379,11 +358,6 @@ std::vector<HidrawDevice::Feature> HidrawDevice::features() const {
 int HidrawDevice::reads() const {
     std::lock_guard lock(state_->m);
     return state_->reads;
-}
-
-int HidrawDevice::queued() const {
-    std::lock_guard lock(state_->m);
-    return int(state_->queue.size());
 }
 
 // ---- the machine ------------------------------------------------------------------------------
@@ -480,8 +454,6 @@ std::shared_ptr<HidrawDevice> HidrawBus::plug(const HidrawSpec& spec, bool annou
                             .arg(n + 2);
     if (spec.product)
         usbRecord += QStringLiteral("A: product=%1\n").arg(*spec.product);
-    if (!spec.manufacturer.isEmpty())
-        usbRecord += QStringLiteral("A: manufacturer=%1\n").arg(spec.manufacturer);
     if (spec.serial)
         usbRecord += QStringLiteral("A: serial=%1\n").arg(*spec.serial);
     const QString name = spec.product.value_or(QString());

@@ -44,7 +44,6 @@ struct HidrawSpec {
     quint16 vendorId = 0x1A86;
     quint16 productId = 0xE008;
     std::optional<QString> product = QStringLiteral("USB to Serial"); // none: no string at all
-    QString manufacturer;
     std::optional<QString> serial; // the device's serial number string, if it has one
     QByteArray descriptor = bridgeDescriptor1a86e008();
     // The device stalls (EPIPE) a feature report whose length is not the one it declares.
@@ -82,7 +81,6 @@ public:
 
     std::vector<Feature> features() const;
     int reads() const;
-    int queued() const;
 
     struct State;
 

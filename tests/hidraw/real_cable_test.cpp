@@ -94,13 +94,18 @@ TEST_F(RealCable, TheDeviceListShowsWhatTheMachineHas) {
     auto second = bus.plug(other);
 
     Link l;
+    // Strings, serial numbers and IDs as the system lists them, in the window's row texts.
     EXPECT_EQ(
         rows(l.link),
         QStringList({QStringLiteral("USB to Serial (Serial=0001)"), QStringLiteral("USB to Serial"),
                      QStringLiteral("Device VID=1A2B PID=00C3"), QStringLiteral("USB to Serial")}));
     // Two cables: the later one is used; the one with a serial number never.
     ASSERT_EQ(l.link.DevListBox.ItemIndex, 3);
-    EXPECT_EQ(l.link.DevListBox.Selected()->PnPInfo().DevicePath(), second->node());
+    TJvHidDevice* cable = l.link.DevListBox.Selected();
+    EXPECT_EQ(cable->PnPInfo().DevicePath(), second->node());
+    EXPECT_EQ(cable->VendorID(), 0x04FA);
+    EXPECT_EQ(cable->ProductID(), 0x2490);
+    EXPECT_TRUE(cable->CanReadWrite());
     l.link.Panel2Click();
     EXPECT_EQ(l.link.Panel2Caption, u"DISCONNECT");
     EXPECT_EQ(second->features().size(), 1u);

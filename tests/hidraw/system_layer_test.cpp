@@ -48,44 +48,6 @@ protected:
     std::vector<quint32> errors;
 };
 
-TEST_F(SystemLayer, ListsTheBridgesWithTheirStrings) {
-    auto e008 = bus.plug({});
-    rig::HidrawSpec other;
-    other.vendorId = 0x04FA;
-    other.productId = 0x2490;
-    other.descriptor = rig::bridgeDescriptor04fa2490();
-    other.serial = QStringLiteral("A1B2");
-    bus.plug(other);
-    rig::HidrawSpec nameless;
-    nameless.vendorId = 0x1A2B;
-    nameless.productId = 0x00C3;
-    nameless.product.reset();
-    bus.plug(nameless);
-    start();
-
-    ASSERT_EQ(controller->Count(), 3);
-    TJvHidDevice* cable = nullptr;
-    ASSERT_TRUE(controller->CheckOutAt(0, cable));
-    EXPECT_EQ(cable->VendorID(), 0x1A86);
-    EXPECT_EQ(cable->ProductID(), 0xE008);
-    EXPECT_EQ(cable->ProductText(), u"USB to Serial");
-    EXPECT_EQ(cable->SerialText(), u"");
-    EXPECT_TRUE(cable->CanReadWrite());
-    EXPECT_EQ(cable->PnPInfo().DevicePath(), e008->node());
-    delete cable;
-    TJvHidDevice* withSerial = nullptr;
-    ASSERT_TRUE(controller->CheckOutAt(1, withSerial));
-    EXPECT_EQ(withSerial->VendorID(), 0x04FA);
-    EXPECT_EQ(withSerial->ProductID(), 0x2490);
-    EXPECT_EQ(withSerial->SerialText(), u"A1B2");
-    delete withSerial;
-    TJvHidDevice* unnamed = nullptr;
-    ASSERT_TRUE(controller->CheckOutAt(2, unnamed));
-    EXPECT_EQ(unnamed->ProductText(), u"");
-    EXPECT_EQ(unnamed->ProductID(), 0x00C3);
-    delete unnamed;
-}
-
 // The cable's 10-byte report reaches each bridge as its descriptor declares the report: ID 0
 // and 5 data bytes. The bridges stall a report of any other length, so this is what makes them
 // send at all.
@@ -190,7 +152,7 @@ TEST_F(SystemLayer, BadDeviceDataIsReportedOnceAndReadingGoesOn) {
     errors.clear();
     read(3);
     longer->push(bytes({0xF8, 1, 2, 3, 4, 5, 6, 7, 8}));
-    longer->emptyReads(40);
+    longer->emptyReads(12);
     longer->push(bytes({0xF8, 1, 2, 3, 4, 5, 6, 7, 8}));
     longer->push(bytes({0xF0, 0, 0, 0, 0, 0, 0, 0}));
     ASSERT_TRUE(runUntil([&] { return seen.size() == 3; }));
