@@ -17,6 +17,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <optional>
 #include <thread>
 
 #ifdef __linux__
@@ -42,7 +43,8 @@ struct DeviceFacts {
     std::u16string product;
     std::u16string serial;
     HidReportLayout layout;
-    QString layoutProblem; // why the layout is not known; empty when it is
+    // Why the descriptor cannot be used; empty when it can (or when the system gives none).
+    QString layoutProblem;
 };
 
 // Reports of a device whose descriptor cannot be read are taken at the largest size that a
@@ -167,7 +169,7 @@ public:
         return true;
     }
     quint16 inputReportLength() override {
-        if (!facts_.layoutProblem.isEmpty())
+        if (!facts_.layout.valid || facts_.layout.inputReportLength == 0)
             return kFallbackReportLength;
         return std::max<quint16>(facts_.layout.inputReportLength, 2);
     }
@@ -289,8 +291,7 @@ public:
 
     bool setFeature(const quint8* report, int length) override {
         std::vector<quint8> wire = featureOnTheWire(report, length);
-        return !wire.empty() &&
-               ::ioctl(fd_, HIDIOCSFEATURE(wire.size()), wire.data()) >= 0;
+        return !wire.empty() && ::ioctl(fd_, HIDIOCSFEATURE(wire.size()), wire.data()) >= 0;
     }
 
     void waitReadable(int timeoutMs) override { (void)wait(timeoutMs); }
@@ -441,7 +442,8 @@ public:
             if (!dir.isEmpty())
                 instance = dir;
 #else
-            f.layout = layoutOf(descriptorOf(d->path), &f.layoutProblem);
+            if (const std::optional<QByteArray> descriptor = descriptorOf(d->path))
+                f.layout = layoutOf(*descriptor, &f.layoutProblem);
 #endif
             facts_.insert(path, std::move(f));
             out.push_back({path, instance});
@@ -515,8 +517,9 @@ private:
     }
 
 #if defined(Z4072_HAVE_HIDAPI) && !defined(__linux__)
-    // The report descriptor as hidapi reconstructs it (from version 0.14 on); unknown before.
-    static QByteArray descriptorOf(const char* path) {
+    // The report descriptor as hidapi gives it (from version 0.14 on); none before, and then
+    // the layout is simply not known.
+    static std::optional<QByteArray> descriptorOf(const char* path) {
 #if HID_API_VERSION >= HID_API_MAKE_VERSION(0, 14, 0)
         QByteArray d;
         if (hid_device* dev = hid_open_path(path)) {
@@ -529,7 +532,7 @@ private:
         return d;
 #else
         (void)path;
-        return {};
+        return std::nullopt;
 #endif
     }
 #endif
