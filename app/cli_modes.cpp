@@ -6,6 +6,7 @@
 #include "data_report.h"
 #include "decimal_sep.h"
 #include "demonstration.h"
+#include "device_listing.h"
 #include "reading_table.h"
 #include "report_export.h"
 #include "report_form.h"
@@ -134,7 +135,7 @@ int reportMode(const QStringList& args, int argc, char* argv[]) {
 QString usage() {
     return QStringLiteral("usage: z4072 [--simulate | --replay CAPTURE] [--capture CAPTURE]") +
            u"\n       " + convertUsage().mid(7) + u"\n       " + decodeUsage().mid(7) +
-           u"\n       z4072 report IN OUT";
+           u"\n       z4072 report IN OUT" + u"\n       " + devicesUsage().mid(7);
 }
 
 bool parse(const QStringList& args, Options& out, QString* error) {
@@ -247,6 +248,24 @@ void nameApplication() {
     QCoreApplication::setApplicationVersion(QStringLiteral(Z4072_VERSION));
 }
 
+QString devicesUsage() {
+    return QStringLiteral("usage: z4072 devices");
+}
+
+int runDevices(const QStringList& args) {
+    if (!args.isEmpty())
+        return wrongUsage(QStringLiteral("devices takes no arguments"), devicesUsage());
+    const std::shared_ptr<HidPlatform> platform = makeSystemHidPlatform();
+    if (!platform->available()) {
+        printErr(QStringLiteral("The system's HID layer could not be started: no HID device can "
+                                "be listed."));
+        return 1;
+    }
+    for (const QString& line : describeDevices(listDevicesAsTheWindowDoes(platform), *platform))
+        printOut(line);
+    return 0;
+}
+
 int run(int argc, char* argv[]) {
     QStringList args;
     for (int i = 1; i < argc; ++i)
@@ -259,8 +278,8 @@ int run(int argc, char* argv[]) {
 
     // Modes without a window.
     using Mode = int (*)(const QStringList&);
-    static const std::pair<const char16_t*, Mode> windowless[] = {{u"convert", &runConvert},
-                                                                  {u"decode", &runDecode}};
+    static const std::pair<const char16_t*, Mode> windowless[] = {
+        {u"convert", &runConvert}, {u"decode", &runDecode}, {u"devices", &runDevices}};
     for (const auto& [name, mode] : windowless)
         if (!args.isEmpty() && args[0] == name) {
             QCoreApplication app(argc, argv);

@@ -33,6 +33,10 @@ QString decodeUsage();
 // it its version. It gets no display name: the window system would append that to the title of
 // every window.
 void nameApplication();
+// "devices": the HID devices as the window's device list sees them, one line each, the cable
+// that CONNECT would use marked; 1 when the system's HID layer cannot start.
+int runDevices(const QStringList& args);
+QString devicesUsage();
 
 // Runs the program as the arguments say; the exit status: 0 done, 1 failed, 2 wrong usage.
 int run(int argc, char* argv[]);

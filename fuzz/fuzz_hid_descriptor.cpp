@@ -15,7 +15,8 @@ HidReportLayout reference(const quint8* d, size_t size) {
         unsigned id = 0;
     } g;
     std::vector<G> stack;
-    std::array<unsigned __int128, 256> input{};
+    std::array<unsigned __int128, 256> input{}, feature{};
+    std::array<bool, 256> anyFeature{};
     bool anyInput = false, numbered = false;
     long depth = 0;
     for (size_t i = 0; i < size;) {
@@ -37,6 +38,9 @@ HidReportLayout reference(const quint8* d, size_t size) {
         if (type == 0 && tag == 0x8) {
             input[g.id] += g.bits * g.count;
             anyInput = true;
+        } else if (type == 0 && tag == 0xB) {
+            feature[g.id] += g.bits * g.count;
+            anyFeature[g.id] = true;
         } else if (type == 0 && tag == 0xA) {
             ++depth;
         } else if (type == 0 && tag == 0xC) {
@@ -69,6 +73,12 @@ HidReportLayout reference(const quint8* d, size_t size) {
     if (bytes > 0xFFFE)
         return {};
     HidReportLayout out;
+    for (size_t id = 0; id < feature.size(); ++id) {
+        const unsigned __int128 featureBytes = (feature[id] + 7) / 8;
+        if (featureBytes > 0xFFFE)
+            return {};
+        out.featureReportLength[id] = anyFeature[id] ? quint16(featureBytes + 1) : 0;
+    }
     out.valid = true;
     out.numbered = numbered;
     out.inputReportLength = anyInput ? quint16(bytes + 1) : 0;
@@ -86,6 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const quint8* data, size_t size) {
         check(got.numbered == want.numbered, "numbered differs from the plain reading");
         check(got.inputReportLength == want.inputReportLength,
               "input report length differs from the plain reading");
+        check(got.featureReportLength == want.featureReportLength,
+              "feature report lengths differ from the plain reading");
     }
     return 0;
 }

@@ -6,6 +6,16 @@
 
 namespace {
 
+// Adds a field's bits to a report's total. Saturates: a total past what any report may hold
+// makes the descriptor invalid either way, and must not wrap round to a plausible length.
+void addBits(quint64& total, quint64 bits) {
+    total = bits > ~total ? ~quint64(0) : total + bits;
+}
+
+quint64 bytesOf(quint64 bits) {
+    return bits / 8 + (bits % 8 != 0);
+}
+
 struct Globals {
     quint32 reportSize = 0;  // bits per field
     quint32 reportCount = 0; // fields per item
@@ -18,8 +28,10 @@ HidReportLayout parseReportDescriptor(const quint8* data, std::size_t size) {
     HidReportLayout layout;
     Globals g;
     std::vector<Globals> stack;
-    // Input bits per report ID (0..255).
+    // Input and feature bits per report ID (0..255).
     std::array<quint64, 256> inputBits{};
+    std::array<quint64, 256> featureBits{};
+    std::array<bool, 256> anyFeature{};
     bool anyInput = false;
     int depth = 0;
 
@@ -46,7 +58,7 @@ HidReportLayout parseReportDescriptor(const quint8* data, std::size_t size) {
         if (type == 0) { // main
             switch (tag) {
             case 0x8: // Input
-                inputBits[g.reportId] += quint64(g.reportSize) * g.reportCount;
+                addBits(inputBits[g.reportId], quint64(g.reportSize) * g.reportCount);
                 anyInput = true;
                 break;
             case 0xA: // Collection
@@ -56,7 +68,11 @@ HidReportLayout parseReportDescriptor(const quint8* data, std::size_t size) {
                 if (--depth < 0)
                     return {};
                 break;
-            default: // Output, Feature
+            case 0xB: // Feature
+                addBits(featureBits[g.reportId], quint64(g.reportSize) * g.reportCount);
+                anyFeature[g.reportId] = true;
+                break;
+            default: // Output
                 break;
             }
         } else if (type == 1) { // global
@@ -94,10 +110,32 @@ HidReportLayout parseReportDescriptor(const quint8* data, std::size_t size) {
     if (anyInput)
         for (quint64 bits : inputBits)
             longest = std::max(longest, bits);
-    const quint64 bytes = (longest + 7) / 8;
+    const quint64 bytes = bytesOf(longest);
     if (bytes > 0xFFFE)
         return {};
     layout.inputReportLength = anyInput ? quint16(bytes + 1) : 0;
+    for (std::size_t id = 0; id < featureBits.size(); ++id) {
+        if (!anyFeature[id])
+            continue;
+        const quint64 featureBytes = bytesOf(featureBits[id]);
+        if (featureBytes > 0xFFFE)
+            return {};
+        layout.featureReportLength[id] = quint16(featureBytes + 1);
+    }
     layout.valid = true;
     return layout;
+}
+
+std::vector<quint8> sizeFeatureReport(const HidReportLayout& layout, const quint8* report,
+                                      std::size_t length) {
+    if (length == 0)
+        return {};
+    if (!layout.valid)
+        return {report, report + length};
+    const std::size_t declared = layout.featureReportLength[report[0]];
+    if (declared == 0)
+        return {};
+    std::vector<quint8> out(declared, 0);
+    std::copy_n(report, std::min(length, declared), out.begin());
+    return out;
 }

@@ -45,7 +45,12 @@ public:
     // > 0 its length, 0 when nothing came within `timeoutMs` (or interruptRead() was called),
     // < 0 on failure with the system's error code in *error.
     virtual int read(quint8* buf, int length, int timeoutMs, quint32* error) = 0;
-    // Makes a read() running on another thread return early. Safe from any thread.
+    // Waits until a read() would find a report or a failure, `timeoutMs` pass, or
+    // interruptRead() is called, without reading anything. A layer that cannot tell returns at
+    // once, and the read waits instead.
+    virtual void waitReadable(int timeoutMs) { (void)timeoutMs; }
+    // Makes a read() or waitReadable() running on another thread return early. Safe from any
+    // thread.
     virtual void interruptRead() {}
 };
 

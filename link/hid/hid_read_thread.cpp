@@ -2,10 +2,9 @@
 
 #include "hid_device_controller.h"
 
-#include <QSocketNotifier>
-
-#include <sys/eventfd.h>
-#include <unistd.h>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
 
 #include <algorithm>
 #include <atomic>
@@ -18,9 +17,11 @@
 
 namespace {
 
-// Wakes the main thread for hand-offs. The readers only append to a locked queue and write to
-// an eventfd, so no memory passes between the threads through the event queue's internals.
-class Waker {
+// Wakes the main thread for hand-offs. A reader appends its state to a locked queue and, when
+// the queue was empty, posts an event that carries nothing: the main thread takes what is due
+// from the queue, under its lock, so no memory passes between the threads through the event
+// queue's internals.
+class Waker : public QObject {
 public:
     using Core = TJvHidDeviceReadThread::Core;
 
@@ -31,27 +32,32 @@ public:
     }
 
     void post(std::weak_ptr<Core> core) {
+        bool first;
         {
             std::lock_guard lock(m_);
+            first = queue_.empty();
             queue_.push_back(std::move(core));
         }
-        const quint64 one = 1;
-        while (::write(fd_, &one, sizeof one) < 0 && errno == EINTR) {
-        }
+        // Otherwise the main thread has yet to take the queue, and takes this one with it.
+        if (first)
+            QCoreApplication::postEvent(this, new QEvent(kWake));
+    }
+
+protected:
+    bool event(QEvent* e) override {
+        if (e->type() != kWake)
+            return QObject::event(e);
+        run();
+        return true;
     }
 
 private:
-    Waker() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
-        notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read);
-        QObject::connect(notifier_, &QSocketNotifier::activated, [this] { run(); });
-    }
+    static inline const QEvent::Type kWake = QEvent::Type(QEvent::registerEventType());
 
     void run();
 
     std::mutex m_;
     std::deque<std::weak_ptr<Core>> queue_;
-    int fd_;
-    QSocketNotifier* notifier_;
 };
 
 } // namespace
@@ -67,7 +73,7 @@ struct TJvHidDeviceReadThread::Core {
     bool closeHandle = false;
     quint32 closeError = 0;
     bool finished = false;
-    int holdMs = 0;
+    std::chrono::steady_clock::time_point holdUntil; // no report is read before this
     Handoff state = Handoff::None;
     bool handingError = false;
     quint32 errorCode = 0;
@@ -97,35 +103,56 @@ struct TJvHidDeviceReadThread::Core {
         }
         lock.lock();
         state = Handoff::Done;
+        // Told with the lock let go: the reader wakes to a free lock, not to wait for it again.
+        lock.unlock();
         cv.notify_all();
+        lock.lock();
         return true;
     }
 
-    // Reader: hands a report or an error to the main thread and waits until it has run.
-    void handOff(bool isError, quint32 code, int n) {
-        std::unique_lock lock(m);
-        if (stop)
-            return;
-        handingError = isError;
-        errorCode = code;
-        bytes = n;
-        state = Handoff::Posted;
+    // Reader: hands a report or an error to the main thread. False when told to stop first.
+    bool post(bool isError, quint32 code, int n) {
+        {
+            std::lock_guard lock(m);
+            if (stop)
+                return false;
+            handingError = isError;
+            errorCode = code;
+            bytes = n;
+            state = Handoff::Posted;
+        }
         cv.notify_all(); // a Stop() waiting on the main thread runs it itself
-        lock.unlock();
         Waker::instance().post(self);
-        lock.lock();
+        return true;
+    }
+
+    // Reader: waits until the main thread has run the hand-off (a Stop() runs it too).
+    void awaitHandler() {
+        std::unique_lock lock(m);
         cv.wait(lock, [this] { return state == Handoff::Done; });
         state = Handoff::None;
     }
 
-    // Reader: waits `ms` or until told to stop.
-    void pause(int ms) {
+    // Reader: waits until `until` or until told to stop.
+    void pauseUntil(std::chrono::steady_clock::time_point until) {
         std::unique_lock lock(m);
-        cv.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stop; });
+        cv.wait_until(lock, until, [this] { return stop; });
+    }
+
+    // Reader: waits out a hold that the last handler asked for.
+    void holdIfAsked() {
+        std::chrono::steady_clock::time_point until;
+        {
+            std::lock_guard lock(m);
+            until = std::exchange(holdUntil, {});
+        }
+        if (until > std::chrono::steady_clock::now())
+            pauseUntil(until);
     }
 
     void run() {
         const int length = int(buffer.size());
+        bool handedOn = false; // the last report went to the main thread
         for (;;) {
             HidHandle* h = nullptr;
             {
@@ -138,6 +165,17 @@ struct TJvHidDeviceReadThread::Core {
                 }
                 h = handle.get();
             }
+            if (handedOn) {
+                // While the main thread handles the last report the reader waits for the next
+                // one to come, and reads it only once the handler has run: one wake-up for both
+                // where the layer can wait without reading.
+                if (h)
+                    h->waitReadable(sleepTime.load());
+                awaitHandler();
+                handedOn = false;
+                holdIfAsked();
+                continue;
+            }
             std::fill(buffer.begin(), buffer.end(), quint8(0));
             quint32 error = 0;
             int n;
@@ -148,27 +186,17 @@ struct TJvHidDeviceReadThread::Core {
                 error = openError != 0 ? openError : quint32(EBADF);
             }
             if (n < 0) {
-                handOff(true, error, 0);
+                if (post(true, error, 0))
+                    awaitHandler();
                 // A read that fails at once would fail again at once: wait a turn first, so a
                 // dead device costs one error a turn instead of a busy loop.
-                pause(sleepTime.load());
+                pauseUntil(std::chrono::steady_clock::now() +
+                           std::chrono::milliseconds(sleepTime.load()));
                 continue;
             }
             if (n == 0)
                 continue;
-            {
-                std::lock_guard lock(m);
-                if (stop)
-                    break;
-            }
-            handOff(false, 0, std::min(n, length));
-            int hold;
-            {
-                std::lock_guard lock(m);
-                hold = std::exchange(holdMs, 0);
-            }
-            if (hold > 0)
-                pause(hold);
+            handedOn = post(false, 0, std::min(n, length));
         }
         std::lock_guard lock(m);
         handle.reset();
@@ -180,9 +208,6 @@ struct TJvHidDeviceReadThread::Core {
 };
 
 void Waker::run() {
-    quint64 count;
-    while (::read(fd_, &count, sizeof count) < 0 && errno == EINTR) {
-    }
     std::deque<std::weak_ptr<Core>> due;
     {
         std::lock_guard lock(m_);
@@ -250,8 +275,9 @@ void TJvHidDeviceReadThread::SetSleepTime(int ms) {
 }
 
 void TJvHidDeviceReadThread::Hold(int ms) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     std::lock_guard lock(core_->m);
-    core_->holdMs = std::max(core_->holdMs, ms);
+    core_->holdUntil = std::max(core_->holdUntil, until);
 }
 
 void TJvHidDeviceReadThread::CloseHandle(quint32 error) {

@@ -25,7 +25,7 @@ public:
     void Stop();
 
     void SetSleepTime(int ms);
-    // Called while a report is being handled: the next read starts `ms` later.
+    // Called while a report is being handled: the next read starts no sooner than `ms` from now.
     void Hold(int ms);
     // The read handle is closed at the next turn of the loop; reads fail with `error` from
     // then on.

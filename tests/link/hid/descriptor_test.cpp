@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -48,6 +49,10 @@ TEST(ReportDescriptor, GivesInputLengthAndNumberingOfRealDevices) {
     EXPECT_FALSE(bridge.numbered);
     EXPECT_EQ(bridge.inputReportLength, 9);
 
+    // The bridge's one feature report (ID 0) carries 5 bytes.
+    EXPECT_EQ(bridge.featureReportLength[0], 6);
+    EXPECT_EQ(bridge.featureReportLength[1], 0);
+
     const HidReportLayout keyboard = parse(kKeyboard);
     ASSERT_TRUE(keyboard.valid);
     EXPECT_FALSE(keyboard.numbered);
@@ -58,6 +63,9 @@ TEST(ReportDescriptor, GivesInputLengthAndNumberingOfRealDevices) {
     EXPECT_TRUE(composite.numbered);
     // Report 4 (6 bytes) is the longest; the 256-byte feature report does not count.
     EXPECT_EQ(composite.inputReportLength, 7);
+    EXPECT_EQ(composite.featureReportLength[3], 257);
+    EXPECT_EQ(composite.featureReportLength[0], 0) << "a numbered device has no report 0";
+    EXPECT_EQ(composite.featureReportLength[1], 0) << "report 1 is input only";
 }
 
 TEST(ReportDescriptor, PopRestoresTheReportThatFieldsBelongTo) {
@@ -89,6 +97,34 @@ TEST(ReportDescriptor, RejectsBrokenDescriptors) {
     // A long item whose data runs past the end is a truncated descriptor, however short.
     EXPECT_FALSE(parse({0x75, 0x08, 0x95, 0x02, 0x81, 0x02, 0xFE, 0x04, 0x10, 0x81}).valid);
     EXPECT_FALSE(parse({0xFE, 0xFE, 0xEF, 0x4B}).valid);
+    // Fields so large that their bit count would wrap 64 bits: invalid, not a short report.
+    const std::vector<quint8> huge = {0x77, 0xFF, 0xFF, 0xFF, 0xFF, 0x97, 0xFF, 0xFF, 0xFF, 0xFF};
+    for (quint8 main : {quint8(0x81), quint8(0xB1)}) {
+        std::vector<quint8> d = huge;
+        for (int k = 0; k < 3; ++k)
+            d.insert(d.end(), {main, 0x02});
+        EXPECT_FALSE(parse(d).valid) << int(main);
+    }
+}
+
+// What goes to the device: its declared feature report, the given bytes cut or padded to it.
+TEST(ReportDescriptor, SizesFeatureReportsAsTheDeviceDeclaresThem) {
+    const std::vector<quint8> cable = {0x00, 0x60, 0x09, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00, 0x00};
+    using Bytes = std::vector<quint8>;
+    EXPECT_EQ(sizeFeatureReport(parse(kBridge), cable.data(), cable.size()),
+              Bytes({0x00, 0x60, 0x09, 0x00, 0x00, 0x03}));
+    const HidReportLayout composite = parse(kComposite);
+    const Bytes three = {0x03, 0xAA};
+    const Bytes sized = sizeFeatureReport(composite, three.data(), three.size());
+    ASSERT_EQ(sized.size(), 257u);
+    EXPECT_EQ(sized[1], 0xAA);
+    EXPECT_EQ(std::count(sized.begin(), sized.end(), 0), 255);
+    EXPECT_TRUE(sizeFeatureReport(composite, cable.data(), cable.size()).empty())
+        << "no feature report 0 on a numbered device";
+    EXPECT_TRUE(sizeFeatureReport(parse(kKeyboard), cable.data(), cable.size()).empty());
+    // Nothing known of the device: the bytes go as given.
+    EXPECT_EQ(sizeFeatureReport(HidReportLayout{}, cable.data(), cable.size()), cable);
+    EXPECT_TRUE(sizeFeatureReport(parse(kBridge), cable.data(), 0).empty());
 }
 
 } // namespace
