@@ -52,7 +52,7 @@ QToolButton* toolButton(QWidget* parent, const QRect& place, const QString& hint
 } // namespace
 
 TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform)
-    : QMainWindow(parent), assembler_(s_), interpreter_(s_, replica_), cable_(s_, replica_) {
+    : QMainWindow(parent), cable_(s_, replica_) {
     initAppResources();
     setObjectName(QStringLiteral("FrmTest"));
     // Fixed single border: system menu and minimise box, no maximise box.
@@ -68,7 +68,8 @@ TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform)
     cds1->setObjectName(QStringLiteral("cds1"));
     DBGrid1->setTable(cds1);
     Chtshow->setTable(cds1);
-    recordControls_ = new RecordControls(s_, *cds1,
+    chain_ = std::make_unique<ReadingChain>(s_, replica_, *cds1);
+    recordControls_ = new RecordControls(chain_->recorder(), *cds1,
                                          {this,
                                           RepeatSet,
                                           RecordSI,
@@ -79,12 +80,7 @@ TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform)
                                           SpeedButton3,
                                           DBGrid1},
                                          this);
-    interpreter_.setRecordHook([this](int kind) { INDataToTable(kind); });
-
-    const int rsUsb = ReplicaState::idOf(u"rsUSB");
-    assembler_.setReportObserver([this, rsUsb] { replica_.setCaption(rsUsb, u"USB"); });
-    assembler_.setFrameConsumer([this](const QString& frame) { ShowData740(frame); });
-    interpreter_.setPause([this](int ms) {
+    chain_->interpreter().setPause([this](int ms) {
         if (readerHold_)
             readerHold_(ms);
     });
@@ -271,7 +267,7 @@ void TFrmTest::fitClientToChildren() {
 void TFrmTest::FormCreate() {
     s_.ExeDir = ExeDirOf(QCoreApplication::applicationFilePath());
     decimalSep_ = GetDecimalSep();
-    interpreter_.setDecimalSep(decimalSep_);
+    chain_->interpreter().setDecimalSep(decimalSep_);
     set10k->setChecked(true);
     Chtshow->startUp();
     RepeatSet->setChecked(true);
@@ -283,13 +279,11 @@ void TFrmTest::Panel3Click() {
 }
 
 void TFrmTest::Read380(quint8 reportId, const quint8* data, quint16 size) {
-    if (reportTap_)
-        reportTap_(reportId, data, size);
-    assembler_.Read380(reportId, data, size);
+    chain_->Read380(reportId, data, size);
 }
 
 void TFrmTest::ShowData740(const QString& frameHex) {
-    interpreter_.ShowData740(frameHex);
+    chain_->ShowData740(frameHex);
 }
 
 void TFrmTest::DispInit(bool show) {
@@ -313,7 +307,7 @@ void TFrmTest::SampInterTimeTimer() {
 }
 
 void TFrmTest::INDataToTable(int kind) {
-    recordControls_->INDataToTable(kind);
+    chain_->INDataToTable(kind);
 }
 
 void TFrmTest::ClearRClick() {

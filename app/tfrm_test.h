@@ -2,6 +2,7 @@
 
 #include "cable_connection.h"
 #include "frame_assembler.h"
+#include "reading_chain.h"
 #include "reading_grid.h"
 #include "reading_interpreter.h"
 #include "reading_table.h"
@@ -64,13 +65,15 @@ public:
     void MajPrintClick();
     void HELP1Click();
 
-    FrameAssembler& assembler() { return assembler_; }
+    // The road from the cable's reports to the table's rows.
+    ReadingChain& chain() { return *chain_; }
+    FrameAssembler& assembler() { return chain_->assembler(); }
     ReplicaState& replica() { return replica_; }
-    ReadingInterpreter& interpreter() { return interpreter_; }
+    ReadingInterpreter& interpreter() { return chain_->interpreter(); }
     // The cable connection: device list, history, connection flag, CurDevice.
     CableConnection& cable() { return cable_; }
     // Sees every report before the frame reassembly does (for recording a capture).
-    void setReportTap(CableConnection::ReportFn tap) { reportTap_ = std::move(tap); }
+    void setReportTap(CableConnection::ReportFn tap) { chain_->setReportTap(std::move(tap)); }
     // The record toolbar, the limit menu and the grid, with the recording rules behind them.
     RecordControls& recordControls() { return *recordControls_; }
 
@@ -120,11 +123,9 @@ private:
 
     UnitState s_;
     QString decimalSep_;
-    FrameAssembler assembler_;
     ReplicaState replica_;
-    ReadingInterpreter interpreter_;
     std::function<void(int ms)> readerHold_;
     CableConnection cable_;
-    CableConnection::ReportFn reportTap_;
+    std::unique_ptr<ReadingChain> chain_;
     RecordControls* recordControls_ = nullptr;
 };

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 
 class QAbstractButton;
 class QAction;
@@ -46,6 +47,10 @@ public:
         std::function<void()> warnDeleteAll;
     };
 
+    // The controls over `recorder`, which records into `cds1`.
+    RecordControls(Recorder& recorder, ReadingTable& cds1, const Widgets& widgets,
+                   QObject* parent = nullptr);
+    // The controls with recording rules of their own.
     RecordControls(UnitState& state, ReadingTable& cds1, const Widgets& widgets,
                    QObject* parent = nullptr);
 
@@ -83,9 +88,9 @@ private:
     QString askOpenFileName();
     void tell(const TableFileMessage& message);
 
-    UnitState& s_;
+    std::unique_ptr<Recorder> ownRecorder_;
     ReadingTable& table_;
-    Recorder recorder_;
+    Recorder& recorder_;
     Widgets w_;
     Prompts prompts_;
     QFileDialog* SaveDialog2 = nullptr;
