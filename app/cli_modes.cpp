@@ -6,6 +6,7 @@
 #include "data_report.h"
 #include "decimal_sep.h"
 #include "demonstration.h"
+#include "journal.h"
 #include "reading_table.h"
 #include "report_export.h"
 #include "report_form.h"
@@ -18,6 +19,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QTimer>
 
 #include <cstdio>
 #include <limits>
@@ -309,6 +311,9 @@ int run(int argc, char* argv[]) {
             capture.write(double(sinceStart.nsecsElapsed()) / 1e9, id, data, size);
         });
     window.show();
+    // Every recorded row is kept against a crash; what a crash left is offered once shown.
+    window.keepJournal(journalFolder());
+    QTimer::singleShot(0, &window, &TFrmTest::offerRecovery);
     return QApplication::exec();
 }
 

@@ -3,6 +3,7 @@
 #include "data_report.h"
 #include "decimal_sep.h"
 #include "help_viewer.h"
+#include "journal_recovery.h"
 #include "panel_button.h"
 #include "reading_table.h"
 #include "replica_panel.h"
@@ -24,6 +25,7 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
+#include <QtDebug>
 
 static void initAppResources() {
     Q_INIT_RESOURCE(app);
@@ -69,6 +71,10 @@ TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform)
     DBGrid1->setTable(cds1);
     Chtshow->setTable(cds1);
     chain_ = std::make_unique<ReadingChain>(s_, replica_, *cds1);
+    chain_->addRowListener([this](const ReadingTable& table, int row) {
+        if (journal_)
+            journal_->append(table, row);
+    });
     recordControls_ = new RecordControls(chain_->recorder(), *cds1,
                                          {this,
                                           RepeatSet,
@@ -136,6 +142,40 @@ TFrmTest::~TFrmTest() {
     // The controller goes first: it stops the cable's reader while the window is still whole.
     delete HidCtl;
     HidCtl = nullptr;
+    // The window closes normally: the journal is no longer needed.
+    if (journal_)
+        journal_->discard();
+}
+
+void TFrmTest::say(const QString& line) {
+    cable_.HistoryListBox.Add(line);
+    qWarning().noquote() << line;
+}
+
+void TFrmTest::keepJournal(const QString& folder) {
+    journal_ = std::make_unique<RecordJournal>(folder);
+    journal_->setFailureSink([this](const QString& line) { say(line); });
+}
+
+void TFrmTest::offerRecovery() {
+    QStringList problems;
+    const std::vector<RecoveredJournal> found =
+        takeOrphanJournals(journal_ ? journal_->folder() : journalFolder(), &problems);
+    for (const QString& p : problems)
+        say(QStringLiteral("JOURNAL ERROR: ") + p);
+    if (found.empty())
+        return;
+    const QString question = recoveryQuestion(found);
+    const bool yes = askRecovery_
+                         ? askRecovery_(question)
+                         : QMessageBox::question(this, QGuiApplication::applicationDisplayName(),
+                                                 question, QMessageBox::Yes | QMessageBox::No,
+                                                 QMessageBox::Yes) == QMessageBox::Yes;
+    if (!yes)
+        return;
+    for (const RecoveredJournal& j : found)
+        if (!recordControls_->addRowsOf(j.path))
+            break;
 }
 
 void TFrmTest::buildMenu() {

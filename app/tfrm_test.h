@@ -2,6 +2,7 @@
 
 #include "cable_connection.h"
 #include "frame_assembler.h"
+#include "journal.h"
 #include "reading_chain.h"
 #include "reading_grid.h"
 #include "reading_interpreter.h"
@@ -77,6 +78,18 @@ public:
     // The record toolbar, the limit menu and the grid, with the recording rules behind them.
     RecordControls& recordControls() { return *recordControls_; }
 
+    // From now on every recorded row is also kept in a journal in `folder` until the window
+    // closes; a journal that cannot be kept is said once in the history and on stderr.
+    void keepJournal(const QString& folder);
+    RecordJournal* journal() { return journal_.get(); }
+    // Offers the rows of journals that programs which did not end normally left in the
+    // journal's folder: one question; Yes adds them to the table as Open Data would.
+    void offerRecovery();
+    // Asks the recovery question; true for Yes. Empty: a message box.
+    void setRecoveryPrompt(std::function<bool(const QString& question)> ask) {
+        askRecovery_ = std::move(ask);
+    }
+
     // After each decoded frame the source of reports is held for the interpreter's pause: the
     // reader thread waits, the window does not. The link installs what holds its reader.
     void setReaderHold(std::function<void(int ms)> hold) { readerHold_ = std::move(hold); }
@@ -121,6 +134,8 @@ private:
     void buildMenu();
     void fitClientToChildren();
 
+    void say(const QString& line);
+
     UnitState s_;
     QString decimalSep_;
     ReplicaState replica_;
@@ -128,4 +143,6 @@ private:
     CableConnection cable_;
     std::unique_ptr<ReadingChain> chain_;
     RecordControls* recordControls_ = nullptr;
+    std::unique_ptr<RecordJournal> journal_;
+    std::function<bool(const QString&)> askRecovery_;
 };

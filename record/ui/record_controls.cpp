@@ -170,6 +170,16 @@ void RecordControls::Save_asClick() {
         tell(m);
 }
 
+bool RecordControls::addRowsOf(const QString& fileName) {
+    QString error;
+    table_.suspendUpdates();
+    const bool ok = loadTextTable(fileName, table_, &error, TextLoad::WholeLinesOnly);
+    table_.resumeUpdates();
+    if (!ok)
+        tell({TableFileMessage::Error, QStringLiteral("Failed to Load File!")});
+    return ok;
+}
+
 void RecordControls::OpenClick() {
     const QString name = askOpenFileName();
     if (name.isEmpty())

@@ -76,6 +76,9 @@ public:
     // Save Data / Open Data through their dialogs.
     void Save_asClick();
     void OpenClick();
+    // Adds the rows of a tab-separated file as Open Data does, without the dialog; a last line
+    // cut short (the file's writer stopped in the middle of it) is left out.
+    bool addRowsOf(const QString& fileName);
 
     static const QString& deleteAllWarning();
 
