@@ -18,6 +18,7 @@ for exe in "$build"/bench/bench_*; do
   [ -x "$exe" ] && [ -f "$exe" ] || continue
   json=$(QT_QPA_PLATFORM=offscreen "$exe" --benchmark_filter="$filter" --benchmark_format=json \
     2>/dev/null) || { echo "$(basename "$exe"): FAILED"; continue; }
+  [ -n "$json" ] || continue # no benchmark of this program matches the regex
   python3 -c '
 import json, re, sys
 scale = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
