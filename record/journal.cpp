@@ -95,6 +95,9 @@ bool RecordJournal::create(QString* error) {
         return false;
     }
     path_ = named;
+    // The folder's entry for the journal reaches the disk too, or a power cut could lose the
+    // file with all its rows.
+    syncFolderOf(path_);
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include "xml_packet.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QSaveFile>
 #include <QStringDecoder>
@@ -502,6 +503,16 @@ bool writeAll(int fd, const QByteArray& bytes) {
 
 } // namespace
 
+bool syncFolderOf(const QString& path) {
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
 struct TextTableAppender::Impl {
     int fd = -1;
     CodePageEncoder encoder;
@@ -543,6 +554,8 @@ bool TextTableAppender::open(const QString& fileName, QString* error) {
         ::close(fd);
         return false;
     }
+    if (st.st_size == 0)
+        syncFolderOf(fileName);
     d_->fd = fd;
     return true;
 }

@@ -75,6 +75,10 @@ bool loadTextTable(const QString& fileName, ReadingTable& table, QString* error,
                    TextLoad how = TextLoad::AllLines);
 bool loadXmlTable(const QString& fileName, ReadingTable& table, QString* error);
 
+// Returns once the folder that holds `path` has its entry for it on the disk (after the file
+// was made or renamed); false when that could not be done.
+bool syncFolderOf(const QString& path);
+
 // A tab-separated table file that grows a line at a time as rows are recorded: the header first
 // when the file is new or empty, then one line a row, each written whole with a single write so
 // that a program killed between two rows leaves only whole lines behind.
@@ -85,8 +89,9 @@ public:
     TextTableAppender(const TextTableAppender&) = delete;
     TextTableAppender& operator=(const TextTableAppender&) = delete;
 
-    // Opens `fileName` for appending, creating it. A file whose last line has no line end gets
-    // one first, so that the rows start on lines of their own.
+    // Opens `fileName` for appending, creating it (and its folder entry on the disk). A file
+    // whose last line has no line end gets one first, so that the rows start on lines of their
+    // own.
     bool open(const QString& fileName, QString* error);
     bool isOpen() const;
     // The open file's descriptor, -1 when closed.
