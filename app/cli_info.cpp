@@ -21,6 +21,13 @@ QString helpText() {
         "  z4072 decode CAPTURE OUT [--limit N] [--interval S] [--no-repeat]\n"
         "                             run CAPTURE's reports through reassembly, interpretation\n"
         "                             and the recording rules, save the table as OUT\n"
+        "  z4072 record OUT [--simulate | --replay CAPTURE] [--limit N] [--interval S]\n"
+        "        [--no-repeat] [--duration SECONDS]\n"
+        "                             no window: connect to the cable (or the simulated one) and\n"
+        "                             record its readings until Ctrl+C, SIGTERM or SECONDS; each\n"
+        "                             row goes to stdout and to OUT (tab-separated: a line at a\n"
+        "                             time; .xml: written at the end). Exit 1 when the cable is\n"
+        "                             missing, unplugged or its meter silent\n"
         "  z4072 report IN OUT        load table file IN, write its data report as OUT\n"
         "                             (.pdf .html .txt .csv)\n"
         "  z4072 devices              list the HID devices as the window sees them: name,\n"
@@ -29,7 +36,10 @@ QString helpText() {
         "  z4072 --version            the version\n"
         "  z4072 --help               this text\n"
         "\n"
-        "Exit status: 0 done, 1 failed (the reason on stderr), 2 wrong usage.\n");
+        "Exit status: 0 done, 1 failed (the reason on stderr), 2 wrong usage.\n"
+        "Recorded readings are also kept in a journal in $XDG_STATE_HOME/z4072 (else\n"
+        "~/.local/state/z4072) until the program ends normally; the window offers to restore\n"
+        "those of a run that did not.\n");
 }
 
 bool printInfo(const QStringList& args, int* status) {

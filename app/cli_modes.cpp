@@ -7,7 +7,9 @@
 #include "decimal_sep.h"
 #include "demonstration.h"
 #include "device_listing.h"
+#include "journal.h"
 #include "reading_table.h"
+#include "record_session.h"
 #include "report_export.h"
 #include "report_form.h"
 #include "sim_cable.h"
@@ -19,7 +21,9 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QTimer>
 
+#include <cmath>
 #include <cstdio>
 #include <limits>
 #include <memory>
@@ -69,6 +73,42 @@ bool parseCount(const QString& text, qint32* out) {
     *out = qint32(v);
     return true;
 }
+
+// --limit N, --interval S and --no-repeat: what the recording controls hold from start-up.
+// 1 when args[i] is one of them (i is moved past its value), 0 when it is not, -1 for wrong
+// usage with *why.
+struct RuleOptions {
+    bool limitGiven = false, intervalGiven = false;
+    int take(const QStringList& args, qsizetype& i, RecordingSettings& settings, QString* why) {
+        const QString& a = args[i];
+        if (a == u"--no-repeat") {
+            settings.repeat = false;
+            return 1;
+        }
+        if (a != u"--limit" && a != u"--interval")
+            return 0;
+        const bool limit = a == u"--limit";
+        if (limit ? limitGiven : intervalGiven) {
+            *why = a + QStringLiteral(" given twice");
+            return -1;
+        }
+        qint32 n = 0;
+        if (i + 1 >= args.size() || !parseCount(args[i + 1], &n)) {
+            *why = a + QStringLiteral(" needs a whole number");
+            return -1;
+        }
+        ++i;
+        if (limit) {
+            settings.maxRecords = n;
+            limitGiven = true;
+        } else {
+            settings.sampling = true;
+            settings.intervalText = QString::number(n);
+            intervalGiven = true;
+        }
+        return 1;
+    }
+};
 
 // Checks a capture to the end before it is played, so that a broken file fails at once.
 bool checkCapture(const QString& path, QString* error) {
@@ -135,7 +175,8 @@ int reportMode(const QStringList& args, int argc, char* argv[]) {
 QString usage() {
     return QStringLiteral("usage: z4072 [--simulate | --replay CAPTURE] [--capture CAPTURE]") +
            u"\n       " + convertUsage().mid(7) + u"\n       " + decodeUsage().mid(7) +
-           u"\n       z4072 report IN OUT" + u"\n       " + devicesUsage().mid(7);
+           u"\n       z4072 report IN OUT" + u"\n       " + devicesUsage().mid(7) +
+           u"\n       " + recordUsage().mid(7);
 }
 
 bool parse(const QStringList& args, Options& out, QString* error) {
@@ -203,27 +244,13 @@ int runConvert(const QStringList& args) {
 int runDecode(const QStringList& args) {
     QStringList files;
     CaptureDecodeSettings settings;
-    bool limitGiven = false, intervalGiven = false;
+    RuleOptions rules;
+    QString why;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
-        if (a == u"--limit" || a == u"--interval") {
-            const bool limit = a == u"--limit";
-            if (limit ? limitGiven : intervalGiven)
-                return wrongUsage(a + QStringLiteral(" given twice"), decodeUsage());
-            qint32 n = 0;
-            if (i + 1 >= args.size() || !parseCount(args[i + 1], &n))
-                return wrongUsage(a + QStringLiteral(" needs a whole number"), decodeUsage());
-            ++i;
-            if (limit) {
-                settings.maxRecords = n;
-                limitGiven = true;
-            } else {
-                settings.sampling = true;
-                settings.intervalText = QString::number(n);
-                intervalGiven = true;
-            }
-        } else if (a == u"--no-repeat") {
-            settings.repeat = false;
+        if (const int r = rules.take(args, i, settings, &why); r != 0) {
+            if (r < 0)
+                return wrongUsage(why, decodeUsage());
         } else if (a.startsWith(u"--")) {
             return wrongUsage(QStringLiteral("unknown option \"%1\"").arg(a), decodeUsage());
         } else {
@@ -266,6 +293,71 @@ int runDevices(const QStringList& args) {
     return 0;
 }
 
+QString recordUsage() {
+    return QStringLiteral("usage: z4072 record OUT [--simulate | --replay CAPTURE] [--limit N] "
+                          "[--interval S] [--no-repeat] [--duration SECONDS]");
+}
+
+int runRecord(const QStringList& args) {
+    RecordOptions options;
+    Options::Hid hid = Options::Hid::System;
+    QString replayPath;
+    RuleOptions rules;
+    bool durationGiven = false;
+    QString why;
+    QStringList files;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (const int r = rules.take(args, i, options.settings, &why); r != 0) {
+            if (r < 0)
+                return wrongUsage(why, recordUsage());
+        } else if (a == u"--simulate" || a == u"--replay") {
+            if (hid != Options::Hid::System)
+                return wrongUsage(QStringLiteral("--simulate and --replay exclude each other"),
+                                  recordUsage());
+            hid = a == u"--simulate" ? Options::Hid::Simulate : Options::Hid::Replay;
+            if (hid == Options::Hid::Replay) {
+                if (i + 1 >= args.size() || args[i + 1].isEmpty())
+                    return wrongUsage(a + QStringLiteral(" needs a file name"), recordUsage());
+                replayPath = args[++i];
+            }
+        } else if (a == u"--duration") {
+            bool ok = false;
+            const double seconds = i + 1 < args.size() ? args[i + 1].toDouble(&ok) : 0;
+            if (durationGiven || !ok || !(seconds > 0) || seconds > 1e9)
+                return wrongUsage(durationGiven ? QStringLiteral("--duration given twice")
+                                                : QStringLiteral("--duration needs a number of "
+                                                                 "seconds above 0"),
+                                  recordUsage());
+            options.durationMs = std::max<qint64>(1, std::llround(seconds * 1000.0));
+            durationGiven = true;
+            ++i;
+        } else if (a.startsWith(u"--")) {
+            return wrongUsage(QStringLiteral("unknown option \"%1\"").arg(a), recordUsage());
+        } else {
+            files << a;
+        }
+    }
+    if (files.size() != 1 || files[0].isEmpty())
+        return wrongUsage(QString(), recordUsage());
+    options.out = files[0];
+    options.settings.decimalSep = GetDecimalSep();
+
+    std::shared_ptr<HidPlatform> platform;
+    if (hid == Options::Hid::Simulate) {
+        platform = simulatedCable(std::make_shared<sim::SimCable>(&sim::demonstration));
+    } else if (hid == Options::Hid::Replay) {
+        if (!checkCapture(replayPath, &why)) {
+            printErr(why);
+            return 1;
+        }
+        platform = simulatedCable(std::make_shared<sim::CaptureCable>(replayPath));
+    }
+    RecordSession session(platform ? platform : makeSystemHidPlatform(), options, journalFolder());
+    StopOnSignals signals([&session] { session.stop(); });
+    return session.exec();
+}
+
 int run(int argc, char* argv[]) {
     QStringList args;
     for (int i = 1; i < argc; ++i)
@@ -279,7 +371,10 @@ int run(int argc, char* argv[]) {
     // Modes without a window.
     using Mode = int (*)(const QStringList&);
     static const std::pair<const char16_t*, Mode> windowless[] = {
-        {u"convert", &runConvert}, {u"decode", &runDecode}, {u"devices", &runDevices}};
+        {u"convert", &runConvert},
+        {u"decode", &runDecode},
+        {u"devices", &runDevices},
+        {u"record", &runRecord}};
     for (const auto& [name, mode] : windowless)
         if (!args.isEmpty() && args[0] == name) {
             QCoreApplication app(argc, argv);
@@ -332,6 +427,9 @@ int run(int argc, char* argv[]) {
             capture.write(double(sinceStart.nsecsElapsed()) / 1e9, id, data, size);
         });
     window.show();
+    // Every recorded row is kept against a crash; what a crash left is offered once shown.
+    window.keepJournal(journalFolder());
+    QTimer::singleShot(0, &window, &TFrmTest::offerRecovery);
     return QApplication::exec();
 }
 

@@ -37,6 +37,11 @@ void nameApplication();
 // that CONNECT would use marked; 1 when the system's HID layer cannot start.
 int runDevices(const QStringList& args);
 QString devicesUsage();
+// "record OUT [--simulate | --replay CAPTURE] [--limit N] [--interval S] [--no-repeat]
+// [--duration SECONDS]": record from the cable without a window until stopped (SIGINT, SIGTERM,
+// the duration) or the cable fails; each row goes to OUT, the journal and stdout as it comes.
+int runRecord(const QStringList& args);
+QString recordUsage();
 
 // Runs the program as the arguments say; the exit status: 0 done, 1 failed, 2 wrong usage.
 int run(int argc, char* argv[]);

@@ -3,6 +3,7 @@
 #include "data_report.h"
 #include "decimal_sep.h"
 #include "help_viewer.h"
+#include "journal_recovery.h"
 #include "panel_button.h"
 #include "reading_table.h"
 #include "replica_panel.h"
@@ -25,6 +26,7 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
+#include <QtDebug>
 
 static void initAppResources() {
     Q_INIT_RESOURCE(app);
@@ -72,7 +74,7 @@ public:
 } // namespace
 
 TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform)
-    : QMainWindow(parent), assembler_(s_), interpreter_(s_, replica_), cable_(s_, replica_) {
+    : QMainWindow(parent), cable_(s_, replica_) {
     initAppResources();
     setObjectName(QStringLiteral("FrmTest"));
     // Fixed single border: system menu and minimise box, no maximise box.
@@ -88,7 +90,12 @@ TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform)
     cds1->setObjectName(QStringLiteral("cds1"));
     DBGrid1->setTable(cds1);
     Chtshow->setTable(cds1);
-    recordControls_ = new RecordControls(s_, *cds1,
+    chain_ = std::make_unique<ReadingChain>(s_, replica_, *cds1);
+    chain_->addRowListener([this](const ReadingTable& table, int row) {
+        if (journal_)
+            journal_->append(table, row);
+    });
+    recordControls_ = new RecordControls(chain_->recorder(), *cds1,
                                          {this,
                                           RepeatSet,
                                           RecordSI,
@@ -99,12 +106,7 @@ TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform)
                                           SpeedButton3,
                                           DBGrid1},
                                          this);
-    interpreter_.setRecordHook([this](int kind) { INDataToTable(kind); });
-
-    const int rsUsb = ReplicaState::idOf(u"rsUSB");
-    assembler_.setReportObserver([this, rsUsb] { replica_.setCaption(rsUsb, u"USB"); });
-    assembler_.setFrameConsumer([this](const QString& frame) { ShowData740(frame); });
-    interpreter_.setPause([this](int ms) {
+    chain_->interpreter().setPause([this](int ms) {
         if (readerHold_)
             readerHold_(ms);
     });
@@ -160,6 +162,40 @@ TFrmTest::~TFrmTest() {
     // The controller goes first: it stops the cable's reader while the window is still whole.
     delete HidCtl;
     HidCtl = nullptr;
+    // The window closes normally: the journal is no longer needed.
+    if (journal_)
+        journal_->discard();
+}
+
+void TFrmTest::say(const QString& line) {
+    cable_.HistoryListBox.Add(line);
+    qWarning().noquote() << line;
+}
+
+void TFrmTest::keepJournal(const QString& folder) {
+    journal_ = std::make_unique<RecordJournal>(folder);
+    journal_->setFailureSink([this](const QString& line) { say(line); });
+}
+
+void TFrmTest::offerRecovery() {
+    QStringList problems;
+    const std::vector<RecoveredJournal> found =
+        takeOrphanJournals(journal_ ? journal_->folder() : journalFolder(), &problems);
+    for (const QString& p : problems)
+        say(QStringLiteral("JOURNAL ERROR: ") + p);
+    if (found.empty())
+        return;
+    const QString question = recoveryQuestion(found);
+    const bool yes = askRecovery_
+                         ? askRecovery_(question)
+                         : QMessageBox::question(this, QGuiApplication::applicationDisplayName(),
+                                                 question, QMessageBox::Yes | QMessageBox::No,
+                                                 QMessageBox::Yes) == QMessageBox::Yes;
+    if (!yes)
+        return;
+    for (const RecoveredJournal& j : found)
+        if (!recordControls_->addRowsOf(j.path))
+            break;
 }
 
 void TFrmTest::buildMenu() {
@@ -295,7 +331,7 @@ void TFrmTest::fitClientToChildren() {
 void TFrmTest::FormCreate() {
     s_.ExeDir = ExeDirOf(QCoreApplication::applicationFilePath());
     decimalSep_ = GetDecimalSep();
-    interpreter_.setDecimalSep(decimalSep_);
+    chain_->interpreter().setDecimalSep(decimalSep_);
     set10k->setChecked(true);
     Chtshow->startUp();
     RepeatSet->setChecked(true);
@@ -307,13 +343,11 @@ void TFrmTest::Panel3Click() {
 }
 
 void TFrmTest::Read380(quint8 reportId, const quint8* data, quint16 size) {
-    if (reportTap_)
-        reportTap_(reportId, data, size);
-    assembler_.Read380(reportId, data, size);
+    chain_->Read380(reportId, data, size);
 }
 
 void TFrmTest::ShowData740(const QString& frameHex) {
-    interpreter_.ShowData740(frameHex);
+    chain_->ShowData740(frameHex);
 }
 
 void TFrmTest::DispInit(bool show) {
@@ -337,7 +371,7 @@ void TFrmTest::SampInterTimeTimer() {
 }
 
 void TFrmTest::INDataToTable(int kind) {
-    recordControls_->INDataToTable(kind);
+    chain_->INDataToTable(kind);
 }
 
 void TFrmTest::ClearRClick() {

@@ -2,6 +2,8 @@
 
 #include "cable_connection.h"
 #include "frame_assembler.h"
+#include "journal.h"
+#include "reading_chain.h"
 #include "reading_grid.h"
 #include "reading_interpreter.h"
 #include "reading_table.h"
@@ -64,15 +66,29 @@ public:
     void MajPrintClick();
     void HELP1Click();
 
-    FrameAssembler& assembler() { return assembler_; }
+    // The road from the cable's reports to the table's rows.
+    ReadingChain& chain() { return *chain_; }
+    FrameAssembler& assembler() { return chain_->assembler(); }
     ReplicaState& replica() { return replica_; }
-    ReadingInterpreter& interpreter() { return interpreter_; }
+    ReadingInterpreter& interpreter() { return chain_->interpreter(); }
     // The cable connection: device list, history, connection flag, CurDevice.
     CableConnection& cable() { return cable_; }
     // Sees every report before the frame reassembly does (for recording a capture).
-    void setReportTap(CableConnection::ReportFn tap) { reportTap_ = std::move(tap); }
+    void setReportTap(CableConnection::ReportFn tap) { chain_->setReportTap(std::move(tap)); }
     // The record toolbar, the limit menu and the grid, with the recording rules behind them.
     RecordControls& recordControls() { return *recordControls_; }
+
+    // From now on every recorded row is also kept in a journal in `folder` until the window
+    // closes; a journal that cannot be kept is said once in the history and on stderr.
+    void keepJournal(const QString& folder);
+    RecordJournal* journal() { return journal_.get(); }
+    // Offers the rows of journals that programs which did not end normally left in the
+    // journal's folder: one question; Yes adds them to the table as Open Data would.
+    void offerRecovery();
+    // Asks the recovery question; true for Yes. Empty: a message box.
+    void setRecoveryPrompt(std::function<bool(const QString& question)> ask) {
+        askRecovery_ = std::move(ask);
+    }
 
     // After each decoded frame the source of reports is held for the interpreter's pause: the
     // reader thread waits, the window does not. The link installs what holds its reader.
@@ -118,13 +134,15 @@ private:
     void buildMenu();
     void fitClientToChildren();
 
+    void say(const QString& line);
+
     UnitState s_;
     QString decimalSep_;
-    FrameAssembler assembler_;
     ReplicaState replica_;
-    ReadingInterpreter interpreter_;
     std::function<void(int ms)> readerHold_;
     CableConnection cable_;
-    CableConnection::ReportFn reportTap_;
+    std::unique_ptr<ReadingChain> chain_;
     RecordControls* recordControls_ = nullptr;
+    std::unique_ptr<RecordJournal> journal_;
+    std::function<bool(const QString&)> askRecovery_;
 };

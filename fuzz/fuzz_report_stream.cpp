@@ -5,10 +5,8 @@
 // Checked: the frame text stays bounded, only well-formed frames are interpreted, each row is
 // the reading offered, numbered on from 1, never beyond the limit, its texts within 20 bytes.
 
-#include "frame_assembler.h"
 #include "fuzz_table.h"
-#include "reading_interpreter.h"
-#include "recorder.h"
+#include "reading_chain.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const quint8* data, size_t size) {
     using fuzz::check;
@@ -17,9 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const quint8* data, size_t size) {
     UnitState s;
     ReplicaState replica;
     ReadingTable table;
-    FrameAssembler assembler(s);
-    ReadingInterpreter interp(s, replica);
-    Recorder recorder(s, table);
+    ReadingChain chain(s, replica, table);
+    ReadingInterpreter& interp = chain.interpreter();
+    Recorder& recorder = chain.recorder();
 
     const quint8 rules = data[0];
     recorder.setRepeat(rules & 1);
@@ -32,12 +30,17 @@ extern "C" int LLVMFuzzerTestOneInput(const quint8* data, size_t size) {
 
     interp.setDecimalSep(QStringLiteral("."));
     interp.setPauseDuration(0);
-    int offered = 0;
+    int offered = 0, listened = 0;
+    chain.addRowListener([&](const ReadingTable&, int row) {
+        ++listened;
+        check(row == table.rowCount() - 1, "a listener told of a row not just recorded");
+    });
     interp.setRecordHook([&](int kind) {
         const int rowsBefore = table.rowCount();
-        recorder.INDataToTable(kind);
+        chain.INDataToTable(kind);
         if (kind == 1)
             ++offered;
+        check(listened == table.rowCount(), "a recorded row not told to the listeners");
         if (table.rowCount() == rowsBefore)
             return;
         check(kind == 1 && table.rowCount() == rowsBefore + 1, "a row not from a reading");
@@ -51,10 +54,10 @@ extern "C" int LLVMFuzzerTestOneInput(const quint8* data, size_t size) {
               "row differs from the reading");
         check(table.timeMs(r) == clock, "row time is not the clock's");
     });
-    assembler.setFrameConsumer([&](const QString& frame) {
+    chain.assembler().setFrameConsumer([&](const QString& frame) {
         check(frame.size() >= 44 && QStringView(frame).mid(40, 4) == u"0D0A",
               "a malformed frame was passed on");
-        interp.ShowData740(frame);
+        chain.ShowData740(frame);
     });
 
     size_t i = 2;
@@ -66,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const quint8* data, size_t size) {
             clock = (clock + 1000) % 86'400'000;
         }
         const size_t n = std::min<size_t>(head & 0x3F, size - i);
-        assembler.Read380(0, n ? data + i : nullptr, quint16(n));
+        chain.Read380(0, n ? data + i : nullptr, quint16(n));
         i += n;
         check(s.FrameHex.size() <= FrameAssembler::kMaxFrameHexChars, "frame text unbounded");
         check(s.IdleReportCount >= 0, "idle count below zero");

@@ -3,10 +3,8 @@
 // Usage: fuzz_seeds OUT_DIR (the corpora in the repository were made with it).
 
 #include "capture_file.h"
-#include "frame_assembler.h"
 #include "meter_display.h"
-#include "reading_interpreter.h"
-#include "recorder.h"
+#include "reading_chain.h"
 #include "table_files.h"
 
 #include <QCoreApplication>
@@ -102,17 +100,13 @@ int main(int argc, char* argv[]) {
     UnitState s;
     ReplicaState replica;
     ReadingTable table;
-    FrameAssembler assembler(s);
-    ReadingInterpreter interp(s, replica);
-    Recorder recorder(s, table);
+    ReadingChain chain(s, replica, table);
     int clock = 14 * 3'600'000 + 3 * 60'000 + 27'000;
-    recorder.setClock([&] { return clock += 1000; });
-    interp.setDecimalSep(QStringLiteral("."));
-    interp.setPauseDuration(0);
-    interp.setRecordHook([&](int kind) { recorder.INDataToTable(kind); });
-    assembler.setFrameConsumer([&](const QString& f) { interp.ShowData740(f); });
+    chain.recorder().setClock([&] { return clock += 1000; });
+    chain.interpreter().setDecimalSep(QStringLiteral("."));
+    chain.interpreter().setPauseDuration(0);
     for (const QByteArray& r : reports)
-        assembler.Read380(0, reinterpret_cast<const quint8*>(r.constData()), quint16(r.size()));
+        chain.Read380(0, reinterpret_cast<const quint8*>(r.constData()), quint16(r.size()));
     ReadingRow blank; // a row without values: empty cells, "NULL" in the files
     blank.No = 99;
     blank.NoNull = false;

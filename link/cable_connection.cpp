@@ -79,6 +79,8 @@ void CableConnection::HidCtlDeviceChange(QObject* /*Sender*/) {
     for (int i = 0; i < DevListBox.Count(); ++i)
         if (DevListBox.Text(i) == kCableName)
             DevListBox.ItemIndex = i;
+    if (listRebuilt_)
+        listRebuilt_();
 }
 
 bool CableConnection::HidCtlEnumerate(TJvHidDevice* HidDev, int Idx) {
@@ -91,16 +93,22 @@ bool CableConnection::HidCtlEnumerate(TJvHidDevice* HidDev, int Idx) {
 }
 
 void CableConnection::HidCtlArrival(TJvHidDevice* HidDev) {
-    HistoryListBox.Add(QStringLiteral("Arrival of ") + DeviceName(HidDev));
+    addEvent(QStringLiteral("Arrival of ") + DeviceName(HidDev));
 }
 
 void CableConnection::HidCtlRemoval(TJvHidDevice* HidDev) {
-    HistoryListBox.Add(QStringLiteral("Removal of ") + DeviceName(HidDev));
+    addEvent(QStringLiteral("Removal of ") + DeviceName(HidDev));
 }
 
 void CableConnection::HidCtlDeviceDataError(TJvHidDevice* /*HidDev*/, quint32 Error) {
-    HistoryListBox.Add(QStringLiteral("READ ERROR: %1 (%2)")
-                           .arg(systemMessage(Error), QString::number(Error, 16).toUpper()));
+    addEvent(QStringLiteral("READ ERROR: %1 (%2)")
+                 .arg(systemMessage(Error), QString::number(Error, 16).toUpper()));
+}
+
+void CableConnection::addEvent(const QString& line) {
+    HistoryListBox.Add(line);
+    if (eventSeen_)
+        eventSeen_(line);
 }
 
 QString CableConnection::systemMessage(quint32 code) const {

@@ -83,6 +83,10 @@ public:
     void setMessageBox(MessageFn show) { message_ = std::move(show); }
     // Told whenever Panel2's caption or colour changed.
     void setPanelObserver(PanelFn observer) { panelChanged_ = std::move(observer); }
+    // Told each history line of a device event (arrival, removal, read error), as it is added.
+    void setEventObserver(MessageFn observer) { eventSeen_ = std::move(observer); }
+    // Told after each rebuild of the device list.
+    void setListObserver(PanelFn observer) { listRebuilt_ = std::move(observer); }
 
     // Attaches the handlers to the controller in the order the window does while it is built;
     // attaching the device-change handler runs the first pass, which fills the device list.
@@ -120,6 +124,7 @@ public:
 
 private:
     void setPanel(const QString& caption, PanelColor color);
+    void addEvent(const QString& line);
     void showMessage(const QString& text);
     QString systemMessage(quint32 code) const;
 
@@ -129,6 +134,8 @@ private:
     ReportFn read380_;
     MessageFn message_;
     PanelFn panelChanged_;
+    MessageFn eventSeen_;
+    PanelFn listRebuilt_;
     TJvHidDataEvent read380Event_;
     TJvHidDevice* handling_ = nullptr; // the device whose report is being handled
     int conOk_;

@@ -1,9 +1,6 @@
 #include "capture_decoding.h"
 
 #include "capture_file.h"
-#include "frame_assembler.h"
-#include "reading_interpreter.h"
-#include "recorder.h"
 #include "replica_state.h"
 #include "unit_state.h"
 
@@ -16,16 +13,11 @@ bool decodeCapture(const QString& path, const CaptureDecodeSettings& settings, R
         return false;
 
     UnitState s;
-    s.MaxRecords = settings.maxRecords;
-    FrameAssembler assembler(s);
     ReplicaState replica;
-    ReadingInterpreter interpreter(s, replica);
-    interpreter.setDecimalSep(settings.decimalSep);
-    interpreter.setPauseDuration(0);
-    Recorder recorder(s, table);
-    recorder.setRepeat(settings.repeat);
-    recorder.setSampling(settings.sampling);
-    recorder.setIntervalText(settings.intervalText);
+    ReadingChain chain(s, replica, table);
+    chain.apply(settings);
+    chain.interpreter().setPauseDuration(0);
+    Recorder& recorder = chain.recorder();
 
     constexpr qint64 kDayMs = 86'400'000;
     qint64 offsetMs = 0; // of the report being handled
@@ -33,8 +25,6 @@ bool decodeCapture(const QString& path, const CaptureDecodeSettings& settings, R
         const qint64 startMs = reader.start() ? reader.start()->time().msecsSinceStartOfDay() : 0;
         return int((startMs + offsetMs) % kDayMs);
     });
-    interpreter.setRecordHook([&](int kind) { recorder.INDataToTable(kind); });
-    assembler.setFrameConsumer([&](const QString& frame) { interpreter.ShowData740(frame); });
 
     qint64 ticks = 0;
     CaptureReport report;
@@ -46,8 +36,8 @@ bool decodeCapture(const QString& path, const CaptureDecodeSettings& settings, R
             ++ticks;
             recorder.SampInterTimeTimer();
         }
-        assembler.Read380(report.reportId, reinterpret_cast<const quint8*>(report.data.constData()),
-                          quint16(std::min<qsizetype>(report.data.size(), 0xFFFF)));
+        chain.Read380(report.reportId, reinterpret_cast<const quint8*>(report.data.constData()),
+                      quint16(std::min<qsizetype>(report.data.size(), 0xFFFF)));
     }
     if (!why.isEmpty()) {
         if (error)

@@ -1,17 +1,11 @@
 #pragma once
 
+#include "reading_chain.h"
 #include "reading_table.h"
 
 #include <QString>
 
-// What the window's recording controls hold from start-up, for a run without a window.
-struct CaptureDecodeSettings {
-    qint32 maxRecords = 10000;                   // the record limit
-    bool sampling = false;                       // "Sampling Interval" ticked
-    QString intervalText = QStringLiteral("10"); // the seconds box
-    bool repeat = true;                          // "Repeat" ticked
-    QString decimalSep = QStringLiteral(".");
-};
+using CaptureDecodeSettings = RecordingSettings;
 
 // Runs a capture file's reports through the frame reassembly, the reading interpretation and
 // the recording rules into `table`, as the window would have seen them from the cable, but on

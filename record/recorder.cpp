@@ -51,10 +51,12 @@ void Recorder::INDataToTable(int kind) {
     row.V_Range = s_.VRangeText;
     row.I_Range = s_.IRangeText;
     row.Unit = s_.UnitText;
-    table_.append(row);
+    const int at = table_.append(row);
 
     ++s_.RecordNo;
     s_.LastRecordedValue = s_.ValueText;
+    if (recorded_)
+        recorded_(at);
 }
 
 void Recorder::SampInterTimeTimer() {

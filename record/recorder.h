@@ -14,6 +14,8 @@ class Recorder {
 public:
     // Local time of day in milliseconds since midnight.
     using Clock = std::function<int()>;
+    // Told the table row of each reading recorded, once the row is in the table.
+    using RowRecorded = std::function<void(int row)>;
 
     // The six record limits of the RecordSet menu, in menu order; the last is "Limitless".
     static constexpr qint32 kLimits[6] = {1000, 5000, 10000, 50000, 100000, 10'000'000};
@@ -22,6 +24,7 @@ public:
 
     void setClock(Clock clock) { clock_ = std::move(clock); }
     static int systemTimeOfDay();
+    void setRowRecorded(RowRecorded observer) { recorded_ = std::move(observer); }
 
     // "Repeat": record a value equal to the last recorded one.
     void setRepeat(bool on) { repeat_ = on; }
@@ -55,6 +58,7 @@ private:
     UnitState& s_;
     ReadingTable& table_;
     Clock clock_;
+    RowRecorded recorded_;
     bool repeat_ = true;
     bool sampling_ = false;
     QString intervalText_ = QStringLiteral("10");

@@ -5,11 +5,19 @@
 #include "xml_packet.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QSaveFile>
 #include <QTime>
 
 #include <array>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <unordered_map>
 
 namespace {
 
@@ -101,6 +109,7 @@ public:
             }
             const bool found = i < n && !(d[i] == u'\r' && i + 1 == n && !eof_);
             if (found || (eof_ && pos_ < n)) {
+                unterminated_ = !found;
                 if (count < kCells)
                     cells[size_t(count)] = QStringView(d + cellStart, i - cellStart);
                 ++count;
@@ -114,6 +123,8 @@ public:
         }
     }
     bool failed() const { return failed_; }
+    // The line last returned is the file's last and has no line end.
+    bool unterminated() const { return unterminated_; }
 
 private:
     void fill() {
@@ -135,6 +146,7 @@ private:
     qsizetype pos_ = 0;
     bool eof_ = false;
     bool failed_ = false;
+    bool unterminated_ = false;
 };
 
 // A decimal integer as the integer field takes it: blanks around it, an optional sign.
@@ -266,6 +278,27 @@ void SplitText(const QString& Text, QChar Delimiter, QStringList& Dest) {
     Dest = std::move(cells);
 }
 
+void appendTextRow(QString& out, const ReadingTable& table, int r, const TimeTextFormatter& times) {
+    if (!table.isNoNull(r))
+        out += QString::number(table.no(r));
+    out += u'\t';
+    if (table.isTimeNull(r)) {
+        out += u"NULL";
+    } else {
+        // Formatted into its own piece so that the trimming sees the time text alone.
+        const qsizetype at = out.size();
+        times.append(out, table.timeMs(r));
+        const QString t = out.mid(at);
+        out.truncate(at);
+        appendCell(out, t);
+    }
+    for (auto f :
+         {ReadingTable::Value, ReadingTable::Unit, ReadingTable::V_Range, ReadingTable::I_Range}) {
+        out += u'\t';
+        appendCell(out, table.text(r, f));
+    }
+}
+
 bool saveTextTable(const ReadingTable& table, const QString& fileName, QString* error) {
     FileWriter out(fileName);
     if (!out.open(error))
@@ -323,7 +356,7 @@ bool saveTextTable(const ReadingTable& table, const QString& fileName, QString* 
     return out.commit(error);
 }
 
-bool loadTextTable(const QString& fileName, ReadingTable& table, QString* error) {
+bool loadTextTable(const QString& fileName, ReadingTable& table, QString* error, TextLoad how) {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
         *error = file.errorString();
@@ -341,6 +374,8 @@ bool loadTextTable(const QString& fileName, ReadingTable& table, QString* error)
     TextIds ids(table);
     qint64 lineNo = 1;
     while (lines.next(line, cells, count)) {
+        if (how == TextLoad::WholeLinesOnly && lines.unterminated())
+            break;
         ++lineNo;
         const auto fail = [&](const char* why) {
             *error = QStringLiteral("line %1: %2").arg(lineNo).arg(QLatin1String(why));
@@ -430,4 +465,129 @@ bool LoadTableFile(const QString& fileName, ReadingTable& table, bool emptyFirst
     if (!ok)
         tell({TableFileMessage::Error, QStringLiteral("Failed to Load File!")});
     return ok;
+}
+
+namespace {
+
+QString errnoText() {
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// Writes all of `bytes`, going on after interruptions and short writes.
+bool writeAll(int fd, const QByteArray& bytes) {
+    const char* p = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0)
+            errno = EIO;
+        if (n <= 0)
+            return false;
+        p += n;
+        left -= n;
+    }
+    return true;
+}
+
+} // namespace
+
+bool syncFolderOf(const QString& path) {
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+struct TextTableAppender::Impl {
+    int fd = -1;
+    CodePageEncoder encoder;
+    TimeTextFormatter times;
+    QString line;
+    QByteArray bytes;
+};
+
+TextTableAppender::TextTableAppender() : d_(std::make_unique<Impl>()) {}
+
+TextTableAppender::~TextTableAppender() {
+    close();
+}
+
+bool TextTableAppender::open(const QString& fileName, QString* error) {
+    close();
+    const int fd = ::open(QFile::encodeName(fileName).constData(),
+                          O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        *error = errnoText();
+        return false;
+    }
+    struct stat st {};
+    QByteArray start;
+    if (::fstat(fd, &st) != 0) {
+        *error = errnoText();
+        ::close(fd);
+        return false;
+    }
+    if (st.st_size == 0) {
+        d_->encoder.encode(QString(tableFileHeader().join(u'\t') + u"\r\n"), start);
+    } else {
+        char last = 0;
+        if (::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n' && last != '\r')
+            start = "\r\n";
+    }
+    if (!start.isEmpty() && !writeAll(fd, start)) {
+        *error = errnoText();
+        ::close(fd);
+        return false;
+    }
+    if (st.st_size == 0)
+        syncFolderOf(fileName);
+    d_->fd = fd;
+    return true;
+}
+
+bool TextTableAppender::isOpen() const {
+    return d_->fd >= 0;
+}
+
+int TextTableAppender::handle() const {
+    return d_->fd;
+}
+
+void TextTableAppender::close() {
+    if (d_->fd >= 0)
+        ::close(d_->fd);
+    d_->fd = -1;
+}
+
+bool TextTableAppender::append(const ReadingTable& table, int row, QString* error) {
+    if (d_->fd < 0) {
+        *error = QStringLiteral("not open");
+        return false;
+    }
+    d_->line.clear();
+    appendTextRow(d_->line, table, row, d_->times);
+    d_->bytes.clear();
+    d_->encoder.encode(d_->line, d_->bytes);
+    d_->bytes += "\r\n";
+    if (writeAll(d_->fd, d_->bytes))
+        return true;
+    *error = errnoText();
+    return false;
+}
+
+bool TextTableAppender::sync(QString* error) {
+    if (d_->fd >= 0 && ::fdatasync(d_->fd) != 0) {
+        *error = errnoText();
+        return false;
+    }
+    return true;
+}
+
+const QString& TextTableAppender::lastLine() const {
+    return d_->line;
 }

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 // Table files. A name ending in ".xml" (any case) holds the table's XML data packet; any other
 // name holds tab-separated text. Both are in the 8-bit code page (GBK), and a save writes a
@@ -49,6 +50,10 @@ private:
 QString timeText(int msOfDay);
 bool parseTimeText(const QString& text, int* msOfDay);
 
+// One row as a line of tab-separated text, without its line end, appended to `out`.
+void appendTextRow(QString& out, const ReadingTable& table, int row,
+                   const TimeTextFormatter& times);
+
 // Splits `Text` at every `Delimiter` into `Dest`: always at least one cell, empty cells kept.
 void SplitText(const QString& Text, QChar Delimiter, QStringList& Dest);
 
@@ -64,5 +69,45 @@ bool LoadTableFile(const QString& fileName, ReadingTable& table, bool emptyFirst
 // The formats themselves, without messages; *error says what went wrong.
 bool saveTextTable(const ReadingTable& table, const QString& fileName, QString* error);
 bool saveXmlTable(const ReadingTable& table, const QString& fileName, QString* error);
-bool loadTextTable(const QString& fileName, ReadingTable& table, QString* error);
+enum class TextLoad {
+    AllLines,
+    WholeLinesOnly // a last line without its line end is left out: its writer was cut off
+};
+bool loadTextTable(const QString& fileName, ReadingTable& table, QString* error,
+                   TextLoad how = TextLoad::AllLines);
 bool loadXmlTable(const QString& fileName, ReadingTable& table, QString* error);
+
+// Returns once the folder that holds `path` has its entry for it on the disk (after the file
+// was made or renamed); false when that could not be done.
+bool syncFolderOf(const QString& path);
+
+// A tab-separated table file that grows a line at a time as rows are recorded: the header first
+// when the file is new or empty, then one line a row, each written whole with a single write so
+// that a program killed between two rows leaves only whole lines behind.
+class TextTableAppender {
+public:
+    TextTableAppender();
+    ~TextTableAppender();
+    TextTableAppender(const TextTableAppender&) = delete;
+    TextTableAppender& operator=(const TextTableAppender&) = delete;
+
+    // Opens `fileName` for appending, creating it (and its folder entry on the disk). A file
+    // whose last line has no line end gets one first, so that the rows start on lines of their
+    // own.
+    bool open(const QString& fileName, QString* error);
+    bool isOpen() const;
+    // The open file's descriptor, -1 when closed.
+    int handle() const;
+    void close();
+
+    // Appends row `row` of `table`; false with *error when the line could not be written whole.
+    bool append(const ReadingTable& table, int row, QString* error);
+    // Returns once everything written so far is on the disk.
+    bool sync(QString* error);
+    // The text of the line last appended, without its line end.
+    const QString& lastLine() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+};

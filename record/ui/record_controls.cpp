@@ -15,7 +15,13 @@
 
 RecordControls::RecordControls(UnitState& state, ReadingTable& cds1, const Widgets& widgets,
                                QObject* parent)
-    : QObject(parent), s_(state), table_(cds1), recorder_(state, cds1), w_(widgets) {
+    : RecordControls(*new Recorder(state, cds1), cds1, widgets, parent) {
+    ownRecorder_.reset(&recorder_);
+}
+
+RecordControls::RecordControls(Recorder& recorder, ReadingTable& cds1, const Widgets& widgets,
+                               QObject* parent)
+    : QObject(parent), table_(cds1), recorder_(recorder), w_(widgets) {
     if (w_.RepeatSet) {
         recorder_.setRepeat(w_.RepeatSet->isChecked());
         connect(w_.RepeatSet, &QCheckBox::toggled, this,
@@ -162,6 +168,16 @@ void RecordControls::Save_asClick() {
         w_.DBGrid1->setUpdatesEnabled(true);
     for (const TableFileMessage& m : said)
         tell(m);
+}
+
+bool RecordControls::addRowsOf(const QString& fileName) {
+    QString error;
+    table_.suspendUpdates();
+    const bool ok = loadTextTable(fileName, table_, &error, TextLoad::WholeLinesOnly);
+    table_.resumeUpdates();
+    if (!ok)
+        tell({TableFileMessage::Error, QStringLiteral("Failed to Load File!")});
+    return ok;
 }
 
 void RecordControls::OpenClick() {

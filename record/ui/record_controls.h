@@ -10,6 +10,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 
 class QAbstractButton;
 class QAction;
@@ -46,6 +47,10 @@ public:
         std::function<void()> warnDeleteAll;
     };
 
+    // The controls over `recorder`, which records into `cds1`.
+    RecordControls(Recorder& recorder, ReadingTable& cds1, const Widgets& widgets,
+                   QObject* parent = nullptr);
+    // The controls with recording rules of their own.
     RecordControls(UnitState& state, ReadingTable& cds1, const Widgets& widgets,
                    QObject* parent = nullptr);
 
@@ -71,6 +76,9 @@ public:
     // Save Data / Open Data through their dialogs.
     void Save_asClick();
     void OpenClick();
+    // Adds the rows of a tab-separated file as Open Data does, without the dialog; a last line
+    // cut short (the file's writer stopped in the middle of it) is left out.
+    bool addRowsOf(const QString& fileName);
 
     static const QString& deleteAllWarning();
 
@@ -83,9 +91,9 @@ private:
     QString askOpenFileName();
     void tell(const TableFileMessage& message);
 
-    UnitState& s_;
+    std::unique_ptr<Recorder> ownRecorder_;
     ReadingTable& table_;
-    Recorder recorder_;
+    Recorder& recorder_;
     Widgets w_;
     Prompts prompts_;
     QFileDialog* SaveDialog2 = nullptr;

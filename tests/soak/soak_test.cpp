@@ -1,8 +1,8 @@
 // The window on a simulated cable for a long day: the meter's demonstration runs at the pace the
 // main thread can take (no waiting for the clock), through connect/disconnect cycles, unplugging
 // and replugging the cable, and sampling switched on and off. Every reading offered must end up
-// in the table exactly when the recording rules say so, nothing may hang, and the heap may grow
-// only with the table.
+// in the table exactly when the recording rules say so, and in the journal as in the table;
+// nothing may hang, and the heap may grow only with the table.
 //
 // Z4072_SOAK_FRAMES sets the length: CI runs 86400 frames, a day of the meter's once-a-second
 // display (sent ten times faster than the meter would, and as fast as the window takes them);
@@ -14,12 +14,15 @@
 #include "record_controls.h"
 #include "recorder.h"
 #include "sim_cable.h"
+#include "table_files.h"
 #include "tfrm_test.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -95,6 +98,8 @@ TEST(Soak, LongRunWithCyclesReplugsAndSamplingKeepsEveryRecordedReading) {
     cable->setReportSource(source);
 
     TFrmTest w(nullptr, platform);
+    QTemporaryDir state;
+    w.keepJournal(state.path());
     w.interpreter().setPauseDuration(0);
     QStringList messages;
     w.cable().setMessageBox([&](const QString& text) { messages << text; });
@@ -204,6 +209,18 @@ TEST(Soak, LongRunWithCyclesReplugsAndSamplingKeepsEveryRecordedReading) {
                 "%d cycles, %d replugs, %.1f s, heap +%lld bytes (table +%lld)\n",
                 source->frames(), offered, recorded, table.rowCount(), reports, cycles, replugs,
                 clock.elapsed() / 1000.0, (long long)heapGrowth, (long long)tableGrowth);
+
+    // The journal holds what the table holds, line for line as a table file would.
+    ASSERT_FALSE(w.journal()->failed());
+    const QString saved = state.filePath(QStringLiteral("table.txt"));
+    QString error;
+    ASSERT_TRUE(saveTextTable(table, saved, &error)) << error.toStdString();
+    auto bytes = [](const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    };
+    EXPECT_EQ(w.journal()->rows(), table.rowCount());
+    EXPECT_TRUE(bytes(w.journal()->path()) == bytes(saved)) << "the journal is not the table";
 
     EXPECT_EQ(wrong, 0) << "readings recorded against the rules or not as offered";
     EXPECT_EQ(recorded, table.rowCount());

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "frame_assembler.h"
+#include "reading_interpreter.h"
+#include "reading_table.h"
+#include "recorder.h"
+#include "replica_state.h"
+#include "unit_state.h"
+
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+// What the window's recording controls hold from start-up, for a run without a window.
+struct RecordingSettings {
+    qint32 maxRecords = 10000;                   // the record limit
+    bool sampling = false;                       // "Sampling Interval" ticked
+    QString intervalText = QStringLiteral("10"); // the seconds box
+    bool repeat = true;                          // "Repeat" ticked
+    QString decimalSep = QStringLiteral(".");
+};
+
+// The road of a reading, from the cable's input report to a row of the table: frame reassembly
+// (Read380), interpretation lighting the replica (ShowData740), the recording rules
+// (INDataToTable). The window, the modes without a window and the tools all run it through one
+// of these, so they record exactly alike. It keeps the count of reports without meter bytes
+// that the silence watch reads.
+class ReadingChain {
+public:
+    using ReportTap = std::function<void(quint8 reportId, const quint8* data, quint16 size)>;
+    // Told each row that the recording rules put into the table, once it is there.
+    using RowListener = std::function<void(const ReadingTable& table, int row)>;
+
+    ReadingChain(UnitState& state, ReplicaState& replica, ReadingTable& table);
+    ReadingChain(const ReadingChain&) = delete;
+    ReadingChain& operator=(const ReadingChain&) = delete;
+
+    // The steps, in the order a report passes them.
+    void Read380(quint8 reportId, const quint8* data, quint16 size);
+    void ShowData740(const QString& frameHex);
+    void INDataToTable(int kind);
+
+    // Reports since the last one that carried meter bytes.
+    qint32 IdleReportCount() const { return s_.IdleReportCount; }
+
+    // Sees every report before the reassembly does (for recording a capture).
+    void setReportTap(ReportTap tap) { tap_ = std::move(tap); }
+    void addRowListener(RowListener listener) { listeners_.push_back(std::move(listener)); }
+    // Sets the rules and the decimal separator as a window's controls would hold them.
+    void apply(const RecordingSettings& settings);
+
+    FrameAssembler& assembler() { return assembler_; }
+    ReadingInterpreter& interpreter() { return interpreter_; }
+    Recorder& recorder() { return recorder_; }
+    UnitState& state() { return s_; }
+    ReplicaState& replica() { return replica_; }
+    ReadingTable& table() { return table_; }
+
+private:
+    UnitState& s_;
+    ReplicaState& replica_;
+    ReadingTable& table_;
+    FrameAssembler assembler_;
+    ReadingInterpreter interpreter_;
+    Recorder recorder_;
+    ReportTap tap_;
+    std::vector<RowListener> listeners_;
+};

@@ -1,0 +1,211 @@
+#include "journal.h"
+#include "journal_recovery.h"
+#include "table_files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class Journal : public ::testing::Test {
+protected:
+    void SetUp() override { QLocale::setDefault(QLocale::c()); }
+    void TearDown() override { QLocale::setDefault(QLocale::system()); }
+
+    QString folder() const { return dir_.filePath(QStringLiteral("state/z4072")); }
+    int add(const QString& value, const QString& iRange = QStringLiteral("Continuous")) {
+        ReadingRow r;
+        r.No = ++no_;
+        r.NoNull = false;
+        r.TimeMs = 50'607'000 + no_ * 1000;
+        r.TimeNull = false;
+        r.Value = value;
+        r.Unit = QStringLiteral("M\u03A9");
+        r.V_Range = QStringLiteral("IR:1000V 40G\u03A9");
+        r.I_Range = iRange;
+        return table_.append(r);
+    }
+    static QByteArray bytes(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    void writeFile(const QString& path, const QByteArray& content) const {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    // What a program that ended abnormally leaves: its journal, no longer locked.
+    QString leftBehind(const QStringList& values) {
+        RecordJournal j(folder());
+        for (const QString& v : values)
+            j.append(table_, add(v));
+        return j.path();
+    }
+
+    QTemporaryDir dir_;
+    ReadingTable table_;
+    int no_ = 0;
+};
+
+const QByteArray kHeader = "No\tTime\tValue\tUnit\tFunction\tRemark\r\n";
+
+TEST_F(Journal, HoldsEveryRecordedRowAsATableFileUntilTheProgramEndsNormally) {
+    RecordJournal journal(folder());
+    EXPECT_TRUE(journal.path().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(folder())) << "nothing is made before the first row";
+
+    journal.append(table_, add(QStringLiteral("1.234")));
+    journal.append(table_, add(QStringLiteral("0L"), QString())); // an empty cell: NULL
+    journal.append(table_, add(QStringLiteral("-12.5")));
+    ASSERT_FALSE(journal.failed());
+    EXPECT_TRUE(RecordJournal::isJournalName(QFileInfo(journal.path()).fileName()));
+    EXPECT_EQ(QFileInfo(folder()).permissions() & 0x0077, 0) << "the folder is the user's alone";
+    const QString saved = dir_.filePath(QStringLiteral("table.txt"));
+    QString error;
+    ASSERT_TRUE(saveTextTable(table_, saved, &error));
+    EXPECT_EQ(bytes(journal.path()), bytes(saved));
+
+    // Delete Data empties the table, not the journal.
+    table_.clear();
+    journal.append(table_, add(QStringLiteral("7")));
+    EXPECT_EQ(journal.rows(), 4);
+    EXPECT_TRUE(bytes(journal.path())
+                    .endsWith("4\t14:03:31\t7\tM\xA6\xB8\tIR:1000V 40G\xA6\xB8\t"
+                              "Continuous\r\n"));
+    EXPECT_EQ(bytes(journal.path()).count('\n'), 5);
+
+    const QString path = journal.path();
+    journal.discard();
+    EXPECT_FALSE(QFileInfo::exists(path));
+}
+
+TEST_F(Journal, AFolderThatCannotBeMadeIsSaidOnceAndRecordingGoesOn) {
+    writeFile(dir_.filePath(QStringLiteral("state")), "a file where the folder should be");
+    RecordJournal journal(folder());
+    QStringList said;
+    journal.setFailureSink([&](const QString& line) { said << line; });
+    journal.append(table_, add(QStringLiteral("1")));
+    journal.append(table_, add(QStringLiteral("2")));
+    ASSERT_EQ(said.size(), 1);
+    EXPECT_TRUE(said[0].startsWith(u"JOURNAL ERROR: ")) << said[0].toStdString();
+    EXPECT_TRUE(said[0].contains(dir_.filePath(QStringLiteral("state")))) << said[0].toStdString();
+    EXPECT_TRUE(journal.failed());
+    EXPECT_EQ(table_.rowCount(), 2);
+    journal.discard();
+}
+
+TEST_F(Journal, OnlyJournalsOfProgramsThatEndedAbnormallyAreTakenAndMovedAside) {
+    const QString orphan = leftBehind({QStringLiteral("1.5"), QStringLiteral("1.6")});
+    RecordJournal running(folder());
+    running.append(table_, add(QStringLiteral("9")));
+    // A journal that holds no whole row, and a file that is no journal.
+    const QString empty = folder() + QStringLiteral("/journal-20261208-140327-99999.txt");
+    writeFile(empty, kHeader.left(10));
+    const QString other = folder() + QStringLiteral("/notes.txt");
+    writeFile(other, "mine");
+
+    QStringList problems;
+    const auto taken = takeOrphanJournals(folder(), &problems);
+    EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
+    ASSERT_EQ(taken.size(), 1u);
+    const RecoveredJournal& j = taken[0];
+    EXPECT_EQ(j.rows, 2);
+    EXPECT_FALSE(QFileInfo::exists(orphan));
+    EXPECT_EQ(QFileInfo(j.path).dir(), QDir(folder()));
+    EXPECT_TRUE(QFileInfo(j.path).fileName().startsWith(
+        QStringLiteral("readings-") + j.firstRow.toString(QStringLiteral("yyyy-MM-dd-HHmmss"))));
+    EXPECT_EQ(bytes(j.path).count('\n'), 3);
+    EXPECT_FALSE(QFileInfo::exists(empty));
+    EXPECT_TRUE(QFileInfo::exists(other));
+
+    // The running program's journal stays and goes on growing.
+    EXPECT_TRUE(QFileInfo::exists(running.path()));
+    EXPECT_TRUE(orphanJournals(folder()).isEmpty());
+    running.append(table_, add(QStringLiteral("10")));
+    EXPECT_EQ(bytes(running.path()).count('\n'), 3);
+
+    const QString q = recoveryQuestion(taken);
+    EXPECT_TRUE(q.startsWith(u"2 readings were recorded on " +
+                             j.firstRow.toString(QStringLiteral("yyyy-MM-dd"))))
+        << q.toStdString();
+    EXPECT_TRUE(q.contains(QDir::toNativeSeparators(j.path)));
+    EXPECT_TRUE(q.endsWith(u"Restore them into the table?"));
+
+    // Taken once: never offered again.
+    EXPECT_TRUE(takeOrphanJournals(folder(), &problems).empty());
+    running.discard();
+}
+
+TEST_F(Journal, AJournalCutInTheMiddleOfALineGivesItsWholeLines) {
+    const QByteArray rows = "1\t14:03:27\t1.234\tM\xA6\xB8\tIR:1000V 40G\xA6\xB8\tContinuous\r\n"
+                            "2\t14:03:28\t1.235\tM\xA6\xB8\tIR:1000V 40G\xA6\xB8\tContinuous\r\n";
+    struct Cut {
+        const char* tail;
+        int rows;
+    };
+    const Cut cuts[] = {{"3\t14:0", 2},
+                        {"3\t14:03:29\t1.2\tM\xA6", 2}, // in the middle of a character
+                        {"3\t14:03:29\t1.2\tV\tDCV  600V\tTimed\r", 3}, // between CR and LF
+                        {"", 2}};
+    int n = 0;
+    for (const Cut& cut : cuts) {
+        SCOPED_TRACE(cut.tail);
+        const QString path =
+            folder() + QStringLiteral("/journal-20261208-1403%1-4242.txt").arg(10 + n++);
+        writeFile(path, kHeader + rows + cut.tail);
+        QStringList problems;
+        const auto taken = takeOrphanJournals(folder(), &problems);
+        ASSERT_EQ(taken.size(), 1u);
+        EXPECT_EQ(taken[0].rows, cut.rows);
+
+        ReadingTable restored;
+        QString error;
+        ASSERT_TRUE(loadTextTable(taken[0].path, restored, &error, TextLoad::WholeLinesOnly))
+            << error.toStdString();
+        ASSERT_EQ(restored.rowCount(), cut.rows);
+        EXPECT_EQ(restored.value(1), u"1.235");
+        if (cut.rows == 3) {
+            EXPECT_EQ(restored.iRange(2), u"Timed");
+        }
+    }
+}
+
+TEST_F(Journal, AppendedTableFilesStartWholeLinesAndHaveOneHeader) {
+    const QString path = dir_.filePath(QStringLiteral("out.xls"));
+    QString error;
+    {
+        TextTableAppender out;
+        ASSERT_TRUE(out.open(path, &error)) << error.toStdString();
+        ASSERT_TRUE(out.append(table_, add(QStringLiteral("1")), &error));
+        EXPECT_EQ(out.lastLine(), u"1\t14:03:28\t1\tM\u03A9\tIR:1000V 40G\u03A9\tContinuous");
+    }
+    {
+        // Again into the same file: no second header.
+        TextTableAppender out;
+        ASSERT_TRUE(out.open(path, &error));
+        ASSERT_TRUE(out.append(table_, add(QStringLiteral("2")), &error));
+        ASSERT_TRUE(out.sync(&error));
+    }
+    EXPECT_EQ(bytes(path).count("No\tTime"), 1);
+    EXPECT_EQ(bytes(path).count("\r\n"), 3);
+
+    // A file whose last line was cut off: the next row starts a line of its own.
+    writeFile(path, kHeader + "5\t14:0");
+    TextTableAppender out;
+    ASSERT_TRUE(out.open(path, &error));
+    ASSERT_TRUE(out.append(table_, add(QStringLiteral("3")), &error));
+    EXPECT_TRUE(bytes(path).endsWith("5\t14:0\r\n3\t14:03:30\t3\tM\xA6\xB8\tIR:1000V 40G\xA6\xB8\t"
+                                     "Continuous\r\n"));
+    EXPECT_FALSE(out.open(dir_.filePath(QStringLiteral("no/such/dir/out.xls")), &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+} // namespace
