@@ -31,6 +31,8 @@ std::optional<double> readingNumber(QStringView text) {
     static constexpr double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     // Plain code units: this runs for every row the chart draws.
+    if (text.isEmpty())
+        return std::nullopt;
     const char16_t* p = text.utf16();
     const char16_t* end = p + text.size();
     while (p < end && *p <= u' ')
