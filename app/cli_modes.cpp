@@ -7,6 +7,7 @@
 #include "decimal_sep.h"
 #include "demonstration.h"
 #include "device_listing.h"
+#include "insulation_runs.h"
 #include "journal.h"
 #include "reading_table.h"
 #include "record_session.h"
@@ -58,6 +59,16 @@ int saveTableAs(const ReadingTable& table, const QString& out) {
     for (const TableFileMessage& m : said)
         ok ? printOut(m.text) : printErr(m.text);
     return ok ? 0 : 1;
+}
+
+// Loads a table file as the window's Open Data does; what it would show on failure goes to stderr.
+bool loadTableFrom(const QString& in, ReadingTable& table) {
+    std::vector<TableFileMessage> said;
+    if (LoadTableFile(in, table, false, [&](const TableFileMessage& m) { said.push_back(m); }))
+        return true;
+    for (const TableFileMessage& m : said)
+        printErr(m.text);
+    return false;
 }
 
 // A count as an option takes it: plain decimal digits that fit 32 bits.
@@ -176,7 +187,7 @@ QString usage() {
     return QStringLiteral("usage: z4072 [--simulate | --replay CAPTURE] [--capture CAPTURE]") +
            u"\n       " + convertUsage().mid(7) + u"\n       " + decodeUsage().mid(7) +
            u"\n       z4072 report IN OUT" + u"\n       " + devicesUsage().mid(7) +
-           u"\n       " + recordUsage().mid(7);
+           u"\n       " + recordUsage().mid(7) + u"\n       " + analyzeUsage().mid(7);
 }
 
 bool parse(const QStringList& args, Options& out, QString* error) {
@@ -231,13 +242,8 @@ int runConvert(const QStringList& args) {
                                            : QString(),
                           convertUsage());
     ReadingTable table;
-    std::vector<TableFileMessage> said;
-    if (!LoadTableFile(args[0], table, false,
-                       [&](const TableFileMessage& m) { said.push_back(m); })) {
-        for (const TableFileMessage& m : said)
-            printErr(m.text);
+    if (!loadTableFrom(args[0], table))
         return 1;
-    }
     return saveTableAs(table, args[1]);
 }
 
@@ -358,6 +364,25 @@ int runRecord(const QStringList& args) {
     return session.exec();
 }
 
+QString analyzeUsage() {
+    return QStringLiteral("usage: z4072 analyze IN");
+}
+
+int runAnalyze(const QStringList& args) {
+    if (args.size() != 1 || args[0].isEmpty())
+        return wrongUsage(QString(), analyzeUsage());
+    ReadingTable table;
+    if (!loadTableFrom(args[0], table))
+        return 1;
+    InsulationRuns runs;
+    runs.scan(table);
+    QByteArray out;
+    for (const InsulationRun& run : runs.runs())
+        out += analysisLine(table, run).toLocal8Bit() + '\n';
+    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
 int run(int argc, char* argv[]) {
     QStringList args;
     for (int i = 1; i < argc; ++i)
@@ -371,10 +396,8 @@ int run(int argc, char* argv[]) {
     // Modes without a window.
     using Mode = int (*)(const QStringList&);
     static const std::pair<const char16_t*, Mode> windowless[] = {
-        {u"convert", &runConvert},
-        {u"decode", &runDecode},
-        {u"devices", &runDevices},
-        {u"record", &runRecord}};
+        {u"convert", &runConvert}, {u"decode", &runDecode}, {u"devices", &runDevices},
+        {u"record", &runRecord},   {u"analyze", &runAnalyze}};
     for (const auto& [name, mode] : windowless)
         if (!args.isEmpty() && args[0] == name) {
             QCoreApplication app(argc, argv);

@@ -42,6 +42,11 @@ QString devicesUsage();
 // the duration) or the cable fails; each row goes to OUT, the journal and stdout as it comes.
 int runRecord(const QStringList& args);
 QString recordUsage();
+// "analyze IN": load table file IN as convert does and print one line per insulation test run
+// in it (first row number, start time, function, duration in seconds, R(30 s), R(1 min),
+// R(10 min), DAR, PI; TAB-separated, "-" where not available).
+int runAnalyze(const QStringList& args);
+QString analyzeUsage();
 
 // Runs the program as the arguments say; the exit status: 0 done, 1 failed, 2 wrong usage.
 int run(int argc, char* argv[]);

@@ -4,10 +4,12 @@
 #include "reading_table.h"
 #include "report_export.h"
 #include "report_preview.h"
+#include "sample_rows.h"
 #include "trend_chart.h"
 
 #include <QApplication>
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QLineEdit>
 
 #include <benchmark/benchmark.h>
@@ -93,39 +95,52 @@ void BM_ExportCsv10k(benchmark::State& state) {
 }
 BENCHMARK(BM_ExportCsv10k)->Unit(benchmark::kMillisecond);
 
-// A recorded row as the chart sees it, following the last page of 100 points.
-void BM_ChartAppendRow(benchmark::State& state) {
-    UnitState s;
-    ReadingTable t;
-    TrendChart chart(s);
-    chart.resize(361, 209);
-    chart.setTable(&t);
-    chart.startUp();
-    ReadingRow r;
-    r.NoNull = false;
-    r.Value = QStringLiteral("1.23");
-    for (auto _ : state) {
-        r.No = t.rowCount() + 1;
-        t.append(r);
+// The chart at its size in the window, in the given view, following a table.
+struct ChartOn {
+    ChartOn(ReadingTable& t, TrendChart::View view) : chart(s) {
+        chart.resize(361, 209);
+        chart.setTable(&t);
+        chart.startUp();
+        chart.setView(view);
     }
-    state.counters["pages"] = double(chart.paging().pageCount());
-}
-BENCHMARK(BM_ChartAppendRow)->Unit(benchmark::kMicrosecond);
+    UnitState s;
+    TrendChart chart;
+};
 
-// Paging off on a million rows: the whole table on one page, thinned for drawing.
-void BM_ChartAllPointsOf1M(benchmark::State& state) {
-    UnitState s;
+// A recorded row as the chart sees it, following the last page of 100 points: a day of
+// insulation tests, so that the physical view also keeps the figures of the test on view.
+void BM_ChartAppendRow(benchmark::State& state, TrendChart::View view) {
     ReadingTable t;
-    fill(t, 1000000);
-    TrendChart chart(s);
-    chart.resize(361, 209);
-    chart.setTable(&t);
-    chart.startUp();
+    ChartOn on(t, view);
+    for (auto _ : state)
+        t.append(insulationTestRow(t.rowCount()));
+    state.counters["pages"] = double(on.chart.paging().pageCount());
+}
+BENCHMARK_CAPTURE(BM_ChartAppendRow, physical, TrendChart::View::Physical)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_ChartAppendRow, counts, TrendChart::View::Counts)
+    ->Unit(benchmark::kMicrosecond);
+
+// A million rows loaded into a table the chart follows (the chart takes them in afresh), then
+// paging off and on again: the whole table on one page, thinned for drawing, and back.
+void BM_ChartAllPointsOf1M(benchmark::State& state, TrendChart::View view) {
+    ReadingTable t;
+    ChartOn on(t, view);
+    t.suspendUpdates();
+    for (int i = 0; i < 1'000'000; ++i)
+        t.append(insulationTestRow(i));
+    QElapsedTimer load;
+    load.start();
+    t.resumeUpdates();
+    state.counters["follow_load_ms"] = double(load.nsecsElapsed()) / 1e6;
     for (auto _ : state) {
-        chart.Maxrecord->setText(QStringLiteral("0"));
-        chart.Maxrecord->setText(QStringLiteral("100"));
+        on.chart.Maxrecord->setText(QStringLiteral("0"));
+        on.chart.Maxrecord->setText(QStringLiteral("100"));
     }
 }
-BENCHMARK(BM_ChartAllPointsOf1M)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ChartAllPointsOf1M, physical, TrendChart::View::Physical)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ChartAllPointsOf1M, counts, TrendChart::View::Counts)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace

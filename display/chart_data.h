@@ -19,3 +19,14 @@ std::optional<double> plotValueOf(QStringView valueText);
 using PlotValueAt = std::function<std::optional<double>(qint64 index)>;
 QList<QList<QPointF>> pageRuns(const PlotValueAt& yAt, qint64 first, qint64 count, double xOfFirst,
                                int maxDrawn);
+
+// The same for several lanes at once (the physical view draws resistance and voltage from one
+// pass over the page): `at(i)` names the lane of point i, or -1 for none. A point that is not on
+// a lane ends that lane's run, so each lane shows a gap where the other has its points.
+struct LanePoint {
+    int lane = -1;
+    double y = 0;
+};
+using LaneValueAt = std::function<LanePoint(qint64 index)>;
+QList<QList<QList<QPointF>>> laneRuns(const LaneValueAt& at, int lanes, qint64 first, qint64 count,
+                                      double xOfFirst, int maxDrawn);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "chart_paging.h"
+#include "insulation_runs.h"
 #include "unit_state.h"
 
 #include <QChartView>
@@ -9,9 +10,12 @@
 
 #include <functional>
 
+class QAbstractAxis;
 class QAreaSeries;
+class QCategoryAxis;
 class QCheckBox;
 class QFrame;
+class QLabel;
 class QLineEdit;
 class QLineSeries;
 class QPushButton;
@@ -22,46 +26,72 @@ class QXYSeries;
 class ReadingTable;
 
 // One of the chart's two series as the user sees it: an area series (filled) or a line series.
-// Gaps in the readings split it into several pieces on the chart, all shown or hidden together.
+// Gaps in the readings split it into several pieces on the chart, all shown or hidden together;
+// pieces are kept per value axis, since the physical view draws resistance and voltage against
+// axes of their own.
 class TrendSeries {
 public:
     enum Kind { Area, Line };
-    TrendSeries(QChart* chart, QValueAxis* x, QValueAxis* y, Kind kind, const QString& name);
+    TrendSeries(QChart* chart, QValueAxis* x, Kind kind, const QString& name);
 
     Kind kind() const { return kind_; }
     const QString& name() const { return name_; }
     bool isActive() const { return active_; }
     void setActive(bool active);
-    // The runs of the page being shown, replacing what the series held.
-    void setRuns(const QList<QList<QPointF>>& runs);
-    // All points the series holds, over every piece, in X order.
-    QList<QPointF> points() const;
-    int pieceCount() const { return used_; }
+    // The runs drawn against axis `y` on the page being shown, replacing what the series drew
+    // against it.
+    void setRuns(QAbstractAxis* y, const QList<QList<QPointF>>& runs);
+    // Colours of the pieces drawn against `y`, in place of the series' own.
+    void setLook(QAbstractAxis* y, const QColor& fill, const QColor& line);
+    // The points the series shows against `y` (against every axis when null), in X order.
+    QList<QPointF> points(const QAbstractAxis* y = nullptr) const;
+    // The pieces in use, over every axis.
+    int pieceCount() const;
     QXYSeries* piece(int i) const;
-    std::function<void(const QPointF&, bool)> onHover;
 
 private:
-    QXYSeries* addPiece();
+    struct Pool {
+        QAbstractAxis* y = nullptr;
+        QList<QList<QPointF>> runs;     // what the pool shows, or will once the series is active
+        QList<QAbstractSeries*> pieces; // QAreaSeries or QLineSeries
+        QList<QLineSeries*> lines;      // the line of each piece (the upper line of an area)
+        QList<QList<QPointF>> drawn;    // what each piece holds
+        QColor fill, line;
+    };
+    Pool& pool(QAbstractAxis* y);
+    void addPiece(Pool& pool);
+    void paint(const Pool& pool, int piece);
+    // Hands the pool's runs to its pieces; only pieces whose points changed are touched, since
+    // the chart lays out a piece afresh whenever it gets points.
+    void draw(Pool& pool);
 
     QChart* chart_;
     QValueAxis* x_;
-    QValueAxis* y_;
     Kind kind_;
     QString name_;
     bool active_ = false;
-    QList<QAbstractSeries*> pieces_; // QAreaSeries or QLineSeries
-    QList<QLineSeries*> lines_;      // the line of each piece (the upper line of an area)
-    int used_ = 0;
+    QList<Pool> pools_;
 };
 
 // The trend chart `Chtshow` with its tool strip: fill switch, points per page, save the page as
-// a bitmap, clear, four paging buttons with the page number, enlarge/restore. It plots the rows of
-// a reading table, one point a row, and follows the table's changes.
+// a bitmap, clear, four paging buttons with the page number, enlarge/restore, the switch between
+// its two views, and the figures of the insulation test on view. It plots the rows of a reading
+// table, one point a row at the row's place, and follows the table's changes.
+//
+// Physical view (the default): resistance in ohms on a logarithmic axis on the left, voltage on
+// a linear axis on the right. Count view: every reading as the display counts it on the fixed
+// -11000..11000 axis.
 class TrendChart : public QChartView {
     Q_OBJECT
 public:
     static constexpr int kAxisMin = -11000;
     static constexpr int kAxisMax = 11000;
+    // The resistance axis spans at least 100 kΩ .. 1 TΩ (as log10 of ohms), like the meter's
+    // bar graph, and widens by whole decades for readings outside it.
+    static constexpr double kOhmDecadeLow = 5;
+    static constexpr double kOhmDecadeHigh = 12;
+
+    enum class View { Physical, Counts };
     // A page with more points than this is drawn thinned (lowest and highest of neighbours).
     static constexpr int kMaxDrawnPoints = 4000;
 
@@ -84,6 +114,14 @@ public:
 
     // Start-up: the clear operation without a page-size change, then 100 points a page.
     void startUp();
+
+    View view() const { return view_; }
+    void setView(View view);
+
+    // The insulation tests in the table, and the one whose figures the strip shows (-1: none):
+    // the last one with a row on the page on view, else the last one plotted.
+    const InsulationRuns& runs() const { return runs_; }
+    int runOnView() const { return figuresRun_; }
 
     // Handlers.
     void ShowSeries(int index);
@@ -110,8 +148,11 @@ public:
     void refresh() { showPage(); }
     // The table row that a point at X shows, or -1.
     int rowAtX(double x) const;
-    // Tooltip text of a table row: its number, value and unit.
+    // Tooltip text of a table row: its number, time, value and unit ("No 6 · 06:27:19 ·
+    // 2.961 GΩ"), what the row held even where the plot has a gap.
     QString pointText(int row) const;
+    // The table row under a point of the view, or -1.
+    int rowAtViewPos(const QPoint& pos) const;
 
     // Components, by their names.
     QFrame* Bevel1 = nullptr;
@@ -126,21 +167,33 @@ public:
     QToolButton* BTlast = nullptr;
     QToolButton* TbFd = nullptr;
     QToolButton* TbSx = nullptr;
-    TrendSeries* Series2 = nullptr; // index 0, area
-    TrendSeries* Series1 = nullptr; // index 1, line
+    QToolButton* countView = nullptr; // checked: the count view
+    QLabel* figures = nullptr;        // DAR and PI of the test on view
+    TrendSeries* Series2 = nullptr;   // index 0, area
+    TrendSeries* Series1 = nullptr;   // index 1, line
     QValueAxis* axisX = nullptr;
-    QValueAxis* axisY = nullptr;
+    QValueAxis* axisY = nullptr;      // counts
+    QCategoryAxis* axisOhm = nullptr; // log10 of ohms, labelled 100K .. 1T
+    QValueAxis* axisVolt = nullptr;   // volts
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void buildToolStrip();
     void setUpChart();
     void afterPaging();
     void showPage();
-    void hover(const QPointF& point, bool state);
+    void showCountPage(qint64 first, qint64 count, double xFirst);
+    void showPhysicalPage(qint64 first, qint64 count, double xFirst);
+    void labelOhmAxis(double lo, double hi);
     void tableChanged(bool follow, qint64 firstChanged);
+    // Brings the runs and the plotted range up to date: afresh, or for appended rows.
+    void track(bool afresh);
+    void updateFigures();
+    void layoutStrip();
     qint64 plottedRows() const;
     void tell(bool error, const QString& text);
 
@@ -152,6 +205,28 @@ private:
     int plotFrom_ = 0;
     // The sample values of the last clear, one a series, shown while no row is plotted.
     double sample_[2] = {0, 0};
+    View view_ = View::Physical;
+
+    // What the plotted rows hold, for the axes of the physical view: kept up as rows arrive.
+    struct PlotRange {
+        int from = 0; // the first plotted row
+        int seen = 0; // rows taken in
+        qint64 ohmRows = 0, voltRows = 0;
+        double minOhms = 0, maxOhms = 0; // over positive readings
+        double minVolts = 0, maxVolts = 0;
+    } range_;
+    // Value texts read in the current drawing of the physical view, by the text's address.
+    struct ValueRead {
+        const QString* text = nullptr;
+        quint32 pass = 0;
+        std::optional<double> number;
+    };
+    std::vector<ValueRead> reads_ = std::vector<ValueRead>(4096);
+    quint32 readPass_ = 0;
+    InsulationRuns runs_;
+    int figuresRun_ = -1;
+    InsulationRun figuresOf_{-1, -1, 0}; // the run the label was made for
+
     QTimer* refreshTimer_ = nullptr;
     MessageSink tell_;
     std::function<QDateTime()> now_;

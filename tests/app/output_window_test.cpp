@@ -74,6 +74,9 @@ TEST(Chart, PlotsTheWindowsTable) {
     app();
     TFrmTest w;
     fill(*w.cds1, 3);
+    // Readings without a unit measured nothing the physical view knows; the count view has them.
+    EXPECT_TRUE(w.Chtshow->series(0).points().isEmpty());
+    w.Chtshow->countView->click();
     EXPECT_EQ(w.Chtshow->series(0).points().size(), 3);
     EXPECT_EQ(w.Chtshow->series(0).points().back(), QPointF(3, 250));
     w.cds1->clear();

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTime>
 
 #include <gtest/gtest.h>
 
@@ -183,6 +184,58 @@ TEST_F(TableModes, DecodeFailuresNameTheLineAndLeaveTheTargetAlone) {
         EXPECT_EQ(r.exitCode, c.exitCode) << c.args.join(' ').toStdString();
         EXPECT_TRUE(r.err.contains(QString::fromLatin1(c.message))) << r.err.toStdString();
         EXPECT_EQ(read("out.xls"), "keep me");
+    }
+}
+
+// A morning's tests as a text file: a dead-circuit check, a ten-minute test at 1000 V read every
+// 10 s (saved under two locales, so both separators occur), then a 500 V test cut short.
+TEST_F(TableModes, AnalyzePrintsTheFiguresOfEachTest) {
+    QByteArray file = "No\tTime\tValue\tUnit\tFunction\tRemark\r\n";
+    int no = 1;
+    auto row = [&](int seconds, const QString& value, const char* unit, const char* function) {
+        const QTime at = QTime(9, 0, 0).addSecs(seconds);
+        file += QByteArray::number(no++) + '\t' + at.toString("HH:mm:ss").toLatin1() + '\t' +
+                value.toLatin1() + '\t' + unit + '\t' + function + "\tTimed\r\n";
+    };
+    row(0, "0.4", "V", "DCV  600V");
+    row(2, "0.3", "V", "DCV  600V");
+    for (int t = 0; t <= 600; t += 10) {
+        // 1 GΩ at 30 s, 1.5 GΩ at 1 min, 3.3 GΩ at 10 min.
+        const double g = t <= 30   ? 0.5 + t / 60.0
+                         : t <= 60 ? 1 + (t - 30) / 60.0
+                                   : 1.5 + (t - 60) / 300.0;
+        QString value = QString::number(g, 'f', 3);
+        if (t % 20)
+            value.replace(u'.', u',');
+        row(5 + t, value, "G\xA6\xB8", "IR:1000V 40G\xA6\xB8");
+    }
+    row(700, "0L", "G\xA6\xB8", "IR:500V 20G\xA6\xB8");
+    for (int t = 5; t <= 45; t += 5)
+        row(700 + t, QString::number(100 + t), "M\xA6\xB8", "IR:500V 20G\xA6\xB8");
+    row(760, "0.2", "V", "DCV  600V");
+    write("tests.xls", file);
+
+    const Outcome r = z4072({"analyze", path("tests.xls")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, u"3\t09:00:05\tIR:1000V 40G\u03A9\t600\t1.000 G\u03A9\t1.500 G\u03A9\t"
+                     u"3.300 G\u03A9\t1.50\t2.20\n"
+                     u"64\t09:11:40\tIR:500V 20G\u03A9\t45\t130.0 M\u03A9\t-\t-\t-\t-\n"_qs);
+    EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+
+    struct Case {
+        QStringList args;
+        int exitCode;
+        const char* message;
+    } cases[] = {
+        {{"analyze", path("missing.xls")}, 1, "Failed to Load File!"},
+        {{"analyze"}, 2, "usage: z4072 analyze IN"},
+        {{"analyze", path("tests.xls"), path("more.xls")}, 2, "usage: z4072 analyze IN"},
+    };
+    for (const Case& c : cases) {
+        const Outcome out = z4072(c.args);
+        EXPECT_EQ(out.exitCode, c.exitCode) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(out.out.isEmpty());
+        EXPECT_TRUE(out.err.contains(QString::fromLatin1(c.message))) << out.err.toStdString();
     }
 }
 

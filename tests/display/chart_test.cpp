@@ -4,9 +4,11 @@
 #include "trend_chart.h"
 
 #include <QApplication>
+#include <QCategoryAxis>
 #include <QCheckBox>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
@@ -138,15 +140,29 @@ protected:
         chart->setTable(&table);
         chart->startUp();
     }
-    void addRows(int n, const QString& value = QStringLiteral("1.000")) {
+    void addRows(int n, const QString& value = QStringLiteral("1.000"),
+                 const QString& unit = QStringLiteral("M\u03A9")) {
         for (int i = 0; i < n; ++i) {
             ReadingRow r;
             r.No = table.rowCount() + 1;
             r.NoNull = false;
             r.Value = value;
-            r.Unit = QStringLiteral("M\u03A9");
+            r.Unit = unit;
             table.append(r);
         }
+    }
+    // A reading of an insulation test at `seconds` after 06:27:19.
+    void reading(int seconds, const QString& value, const QString& unit,
+                 const QString& function = QStringLiteral("IR:1000V 40G\u03A9")) {
+        ReadingRow r;
+        r.No = table.rowCount() + 1;
+        r.NoNull = false;
+        r.TimeMs = (6 * 3600 + 27 * 60 + 19 + seconds) * 1000;
+        r.TimeNull = false;
+        r.Value = value;
+        r.Unit = unit;
+        r.V_Range = function;
+        table.append(r);
     }
 
     UnitState state;
@@ -155,7 +171,17 @@ protected:
     QStringList errors, infos;
 };
 
-TEST_F(ChartTest, StartsWithTheAreaSeriesAndAllPagingButtonsEnabled) {
+TEST_F(ChartTest, StartsInThePhysicalViewWithTheAreaSeriesAndAllPagingButtonsEnabled) {
+    EXPECT_EQ(chart->view(), TrendChart::View::Physical);
+    EXPECT_FALSE(chart->countView->isChecked());
+    EXPECT_TRUE(chart->axisOhm->isVisible());
+    EXPECT_FALSE(chart->axisVolt->isVisible());
+    EXPECT_FALSE(chart->axisY->isVisible());
+    EXPECT_EQ(chart->axisOhm->categoriesLabels(),
+              (QStringList{"100K", "1M", "10M", "100M", "1G", "10G", "100G", "1T"}));
+    EXPECT_TRUE(chart->series(0).points().isEmpty());
+    EXPECT_TRUE(chart->figures->isHidden());
+    chart->countView->click();
     EXPECT_TRUE(chart->series(0).isActive());
     EXPECT_FALSE(chart->series(1).isActive());
     EXPECT_EQ(chart->series(0).kind(), TrendSeries::Area);
@@ -170,6 +196,8 @@ TEST_F(ChartTest, StartsWithTheAreaSeriesAndAllPagingButtonsEnabled) {
     EXPECT_EQ(chart->axisY->min(), -11000);
     EXPECT_EQ(chart->axisY->max(), 11000);
     EXPECT_EQ(chart->series(0).points().size(), 1); // the sample point
+    EXPECT_TRUE(chart->axisY->isVisible());
+    EXPECT_FALSE(chart->axisOhm->isVisible());
 }
 
 TEST_F(ChartTest, ClosingTheChartFreesEverySeries) {
@@ -248,7 +276,8 @@ TEST_F(ChartTest, PageSizeTextThatIsNoNumberOrNegativeIsRefused) {
     EXPECT_EQ(chart->Maxrecord->text(), u"12");
 }
 
-TEST_F(ChartTest, PlotKeepsInStepWithTheTable) {
+TEST_F(ChartTest, CountViewPlotKeepsInStepWithTheTable) {
+    chart->countView->click();
     addRows(3);
     addRows(1, QStringLiteral("0L"));
     addRows(2, QStringLiteral("-2.50"));
@@ -258,7 +287,7 @@ TEST_F(ChartTest, PlotKeepsInStepWithTheTable) {
     EXPECT_EQ(pts.back(), QPointF(6, -250));
     EXPECT_EQ(chart->series(0).pieceCount(), 2); // "0L" leaves a gap
     EXPECT_EQ(chart->series(1).points(), pts);
-    EXPECT_EQ(chart->pointText(chart->rowAtX(6)), u"No 6: -2.50 M\u03A9");
+    EXPECT_EQ(chart->pointText(chart->rowAtX(6)), u"No 6 \u00B7 -2.50 M\u03A9");
 
     table.removeRow(0);
     EXPECT_EQ(chart->series(1).points().front(), QPointF(1, 1000));
@@ -280,6 +309,152 @@ TEST_F(ChartTest, PlotKeepsInStepWithTheTable) {
     table.resumeUpdates();
     EXPECT_EQ(chart->paging().pageCount(), 2);
     EXPECT_EQ(chart->series(0).points().size(), 100);
+}
+
+TEST_F(ChartTest, PhysicalViewPlotsOhmsOnTheLogAxisAndVoltsOnTheOther) {
+    const QString G = QStringLiteral("G\u03A9"), M = QStringLiteral("M\u03A9");
+    reading(-6, "0.4", "V", "DCV  600V");
+    reading(-5, "512.0", M);
+    reading(-4, "2,961", G); // recorded under a locale with a decimal comma
+    reading(-3, "0L", G);
+    reading(-2, "0.050", M); // 50 kΩ: below the axis' usual floor
+    reading(0, "2.961", G);
+    reading(1, "230.1", "V", "ACV  600V");
+    reading(2, "", G);
+    reading(3, "0.000", M); // a dead short
+
+    const QList<QPointF> ohms = chart->series(0).points(chart->axisOhm);
+    ASSERT_EQ(ohms.size(), 5);
+    EXPECT_EQ(ohms[0].x(), 2);
+    EXPECT_DOUBLE_EQ(ohms[0].y(), std::log10(512e6));
+    EXPECT_EQ(ohms[1].x(), 3);
+    EXPECT_DOUBLE_EQ(ohms[1].y(), std::log10(2.961e9));
+    EXPECT_EQ(ohms[2].x(), 5);
+    EXPECT_DOUBLE_EQ(ohms[2].y(), std::log10(50e3));
+    EXPECT_EQ(ohms[3].x(), 6);
+    EXPECT_EQ(ohms[4], QPointF(9, 4)); // on the floor of the widened axis
+    EXPECT_EQ(chart->series(0).points(chart->axisVolt), (QList<QPointF>{{1, 0.4}, {7, 230.1}}));
+    // Gaps at the "0L", at the volts between and at the empty row.
+    EXPECT_EQ(chart->series(0).pieceCount(), 5);
+    chart->BtFill->click(); // the line series: its pieces are the series on the chart
+    for (int i = 0; i < chart->series(1).pieceCount(); ++i) {
+        QXYSeries* piece = chart->series(1).piece(i);
+        const bool volts = piece->at(0).y() == 0.4 || piece->at(0).y() == 230.1;
+        EXPECT_TRUE(piece->attachedAxes().contains(volts ? chart->axisVolt : chart->axisOhm));
+    }
+
+    EXPECT_EQ(chart->axisOhm->min(), 4);
+    EXPECT_EQ(chart->axisOhm->max(), 12);
+    EXPECT_EQ(chart->axisOhm->categoriesLabels().front(), u"10K");
+    EXPECT_TRUE(chart->axisOhm->isVisible());
+    EXPECT_TRUE(chart->axisVolt->isVisible());
+    EXPECT_EQ(chart->axisVolt->min(), 0);
+    EXPECT_EQ(chart->axisVolt->max(), 300);
+
+    EXPECT_EQ(chart->pointText(5), u"No 6 \u00B7 06:27:19 \u00B7 2.961 G\u03A9");
+    EXPECT_EQ(chart->pointText(chart->rowAtX(4)), u"No 4 \u00B7 06:27:16 \u00B7 0L G\u03A9");
+    EXPECT_EQ(chart->pointText(7), u"No 8 \u00B7 06:27:21 \u00B7 (no value) G\u03A9");
+
+    // The count view is one click away, and back.
+    chart->countView->click();
+    EXPECT_EQ(chart->view(), TrendChart::View::Counts);
+    const QList<QPointF> counts = chart->series(0).points(chart->axisY);
+    EXPECT_TRUE(counts.contains(QPointF(3, 2961)));
+    EXPECT_TRUE(counts.contains(QPointF(7, 2301)));
+    EXPECT_TRUE(chart->series(0).points(chart->axisOhm).isEmpty());
+    EXPECT_FALSE(chart->axisVolt->isVisible());
+    chart->countView->click();
+    EXPECT_EQ(chart->series(0).points(chart->axisOhm), ohms);
+
+    // A table of volts only has no use for the resistance axis.
+    table.clear();
+    addRows(3, QStringLiteral("12.5"), QStringLiteral("V"));
+    EXPECT_FALSE(chart->axisOhm->isVisible());
+    EXPECT_TRUE(chart->axisVolt->isVisible());
+}
+
+TEST_F(ChartTest, TheToolStripKeepsWorkingInThePhysicalView) {
+    const QString M = QStringLiteral("M\u03A9");
+    for (int i = 0; i < 250; ++i)
+        reading(i, QString::number(100 + i) + QStringLiteral(".0"), M);
+    EXPECT_EQ(chart->paging().page(), 3);
+    QList<QPointF> pts = chart->series(0).points(chart->axisOhm);
+    ASSERT_EQ(pts.size(), 50);
+    EXPECT_DOUBLE_EQ(pts.front().y(), std::log10(300e6));
+    EXPECT_EQ(pts.front().x(), 201);
+
+    chart->BtFirstClick();
+    pts = chart->series(0).points(chart->axisOhm);
+    ASSERT_EQ(pts.size(), 100);
+    EXPECT_EQ(pts.front().x(), 1);
+
+    chart->BtFill->click();
+    EXPECT_TRUE(chart->series(1).isActive());
+    EXPECT_FALSE(chart->series(0).isActive());
+    EXPECT_EQ(chart->series(1).points(chart->axisOhm), pts);
+
+    // Zoomed into less than a decade, the axis labels the steps in between.
+    const QRectF plot = chart->chart()->plotArea();
+    chart->chart()->zoomIn(QRectF(plot.left(), plot.center().y() - 8, plot.width() / 2, 16));
+    EXPECT_LT(chart->axisOhm->max() - chart->axisOhm->min(), 0.8);
+    EXPECT_GT(chart->axisOhm->categoriesLabels().size(), 0);
+    chart->BtNextClick(); // a new page is shown whole
+    EXPECT_EQ(chart->axisOhm->min(), 5);
+    EXPECT_EQ(chart->axisOhm->max(), 12);
+    EXPECT_EQ(chart->axisOhm->categoriesLabels().size(), 8);
+
+    chart->Maxrecord->setText(QStringLiteral("0"));
+    EXPECT_EQ(chart->series(1).points(chart->axisOhm).size(), 250);
+    chart->BtNewClick();
+    EXPECT_TRUE(chart->series(1).points().isEmpty());
+    reading(250, QStringLiteral("1.000"), QStringLiteral("G\u03A9"));
+    EXPECT_EQ(chart->series(1).points(), (QList<QPointF>{{251, 9}}));
+}
+
+TEST_F(ChartTest, TheStripShowsTheFiguresOfTheTestOnView) {
+    const QString G = QStringLiteral("G\u03A9");
+    // A ten-minute test read every 10 s: 1 GΩ at 30 s, 1.5 GΩ at 1 min, 3.3 GΩ at 10 min.
+    auto at = [](int t) {
+        const double g = t <= 30   ? 0.5 + t / 60.0
+                         : t <= 60 ? 1 + (t - 30) / 60.0
+                                   : 1.5 + (t - 60) / 300.0;
+        return QString::number(g, 'f', 3);
+    };
+    for (int t = 0; t <= 60; t += 10)
+        reading(t, at(t), G);
+    EXPECT_EQ(chart->figures->text(), u"Test 06:27:19   DAR 1.50   PI -");
+    EXPECT_TRUE(
+        chart->figures->toolTip().contains(u"R(10 min): not available (the test ended before)"));
+    for (int t = 70; t <= 600; t += 10)
+        reading(t, at(t), G);
+    EXPECT_EQ(chart->figures->text(), u"Test 06:27:19   DAR 1.50   PI 2.20");
+    EXPECT_TRUE(chart->figures->toolTip().contains(u"R(10 min): 3.300 G\u03A9"));
+    // Then a short test at 500 V: both are on the page, the later one is shown.
+    for (int t = 0; t <= 40; t += 5)
+        reading(700 + t, QString::number(100 + t), QStringLiteral("M\u03A9"),
+                QStringLiteral("IR:500V 20G\u03A9"));
+    EXPECT_EQ(chart->runOnView(), 1);
+    EXPECT_EQ(chart->figures->text(), u"Test 06:38:59   DAR -   PI -");
+
+    chart->Maxrecord->setText(QStringLiteral("50")); // rows 1-50: the first test only
+    EXPECT_EQ(chart->runOnView(), 0);
+    EXPECT_EQ(chart->figures->text(), u"Test 06:27:19   DAR 1.50   PI 2.20");
+    chart->BtNextClick();
+    EXPECT_EQ(chart->runOnView(), 1);
+    chart->countView->click(); // the count view shows them too
+    EXPECT_FALSE(chart->figures->isHidden());
+    EXPECT_EQ(chart->runOnView(), 1);
+
+    // Below the strip on the small chart, beside it when there is room.
+    chart->show();
+    EXPECT_EQ(chart->figures->y(), 26);
+    chart->resize(800, 300);
+    EXPECT_EQ(chart->figures->pos(), QPoint(346, 7));
+
+    chart->BtNewClick();
+    EXPECT_TRUE(chart->figures->isHidden());
+    reading(800, QStringLiteral("0.4"), QStringLiteral("V"), QStringLiteral("DCV  600V"));
+    EXPECT_TRUE(chart->figures->isHidden());
 }
 
 TEST_F(ChartTest, EnlargeThenRestoreReturnsTheExactBounds) {
@@ -326,6 +501,7 @@ TEST_F(ChartTest, ANearTopChartWithoutSavedBoundsEnlargesInsteadOfVanishing) {
 }
 
 TEST_F(ChartTest, AHugePageIsThinnedAndDrawnOnceAfterABurstOfRows) {
+    chart->countView->click();
     chart->Maxrecord->setText(QStringLiteral("0"));
     table.suspendUpdates();
     addRows(20000);

@@ -1,0 +1,365 @@
+#include "insulation_runs.h"
+
+#include <QStringList>
+#include <QTime>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr qint64 kDayMs = 86'400'000;
+
+bool isOhmSign(QChar c) {
+    return c.unicode() == 0x03A9 || c.unicode() == 0x2126;
+}
+
+// Milliseconds from one time of day to the next, counting on past midnight.
+qint64 stepMs(int fromMs, int toMs) {
+    return (qint64(toMs) - fromMs + kDayMs) % kDayMs;
+}
+
+bool isInsulationFunction(const QString& vRange) {
+    return vRange.startsWith(u"IR:");
+}
+
+} // namespace
+
+// ---- Readings
+
+std::optional<double> readingNumber(QStringView text) {
+    static constexpr double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    // Plain code units: this runs for every row the chart draws.
+    if (text.isEmpty())
+        return std::nullopt;
+    const char16_t* p = text.utf16();
+    const char16_t* end = p + text.size();
+    while (p < end && *p <= u' ')
+        ++p;
+    while (end > p && end[-1] <= u' ')
+        --end;
+    bool negative = false;
+    if (p < end && *p == u'-') {
+        negative = true;
+        ++p;
+    }
+    qint64 mantissa = 0;
+    int digits = 0;
+    int decimals = -1; // -1 until the separator
+    for (; p < end; ++p) {
+        const char16_t u = *p;
+        if (u >= u'0' && u <= u'9') {
+            if (++digits > 15)
+                return std::nullopt;
+            mantissa = mantissa * 10 + (u - u'0');
+            if (decimals >= 0)
+                ++decimals;
+        } else if ((u == u'.' || u == u',') && decimals < 0) {
+            decimals = 0;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digits == 0)
+        return std::nullopt;
+    double v = double(mantissa);
+    if (decimals > 0)
+        v /= kTens[decimals];
+    return negative ? -v : v;
+}
+
+bool isBeyondRange(QStringView text) {
+    text = text.trimmed();
+    if (text.startsWith(u'>'))
+        return true;
+    bool sawL = false;
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u'L' || u == u'l')
+            sawL = true;
+        else if (!((u >= u'0' && u <= u'9') || u == u'O' || u == u'o' || u == u'.' || u == u',' ||
+                   u == u'-' || u == u' '))
+            return false;
+    }
+    return sawL;
+}
+
+double ohmsPerUnit(QStringView unit) {
+    unit = unit.trimmed();
+    if (unit.isEmpty() || !isOhmSign(unit.back()))
+        return 0;
+    const QStringView prefix = unit.chopped(1);
+    if (prefix.isEmpty())
+        return 1;
+    if (prefix.size() > 1)
+        return 0;
+    switch (prefix.front().unicode()) {
+    case u'k':
+    case u'K':
+        return 1e3;
+    case u'M':
+        return 1e6;
+    case u'G':
+        return 1e9;
+    case u'T':
+        return 1e12;
+    default:
+        return 0;
+    }
+}
+
+double voltsPerUnit(QStringView unit) {
+    unit = unit.trimmed();
+    if (unit == u"V")
+        return 1;
+    if (unit == u"mV")
+        return 1e-3;
+    if (unit == u"kV")
+        return 1e3;
+    return 0;
+}
+
+UnitScale unitScale(QStringView unit) {
+    if (const double f = ohmsPerUnit(unit); f > 0)
+        return {Measurement::Resistance, f};
+    if (const double f = voltsPerUnit(unit); f > 0)
+        return {Measurement::Voltage, f};
+    return {};
+}
+
+namespace {
+
+Measurement measured(QStringView valueText, const UnitScale& scale) {
+    Measurement m;
+    m.quantity = scale.quantity;
+    if (const auto v = readingNumber(valueText)) {
+        m.reading = Measurement::Number;
+        m.value = *v * scale.factor;
+    } else if (isBeyondRange(valueText)) {
+        m.reading = Measurement::BeyondRange;
+    }
+    return m;
+}
+
+} // namespace
+
+Measurement measurementOf(QStringView valueText, QStringView unit) {
+    return measured(valueText, unitScale(unit));
+}
+
+Measurement RowReader::measurement(int row) {
+    const QString& unit = table_.unit(row);
+    if (&unit != unit_) {
+        unit_ = &unit;
+        scale_ = unitScale(unit);
+    }
+    return measured(table_.value(row), scale_);
+}
+
+bool RowReader::isInsulation(int row) {
+    const QString& function = table_.vRange(row);
+    if (&function != function_) {
+        function_ = &function;
+        insulation_ = isInsulationFunction(function);
+    }
+    return insulation_;
+}
+
+// ---- Runs
+
+void InsulationRuns::scan(const ReadingTable& table) {
+    runs_.clear();
+    seen_ = 0;
+    open_ = false;
+    append(table);
+}
+
+void InsulationRuns::append(const ReadingTable& table) {
+    RowReader read(table);
+    const QString* sameFunction = nullptr; // function_ as this pass has met it in the table
+    for (; seen_ < table.rowCount(); ++seen_) {
+        const int row = seen_;
+        const Measurement m = read.measurement(row);
+        const bool fits = !table.isTimeNull(row) && read.isInsulation(row) &&
+                          m.quantity == Measurement::Resistance &&
+                          m.reading != Measurement::NoReading;
+        if (!fits) {
+            open_ = false;
+            continue;
+        }
+        const int timeMs = table.timeMs(row);
+        const qint64 step = stepMs(lastTimeMs_, timeMs);
+        const bool collapsed =
+            m.reading == Measurement::Number && lastOhms_ > 0 && m.value < lastOhms_ / 10;
+        const QString& function = table.vRange(row);
+        if (&function != sameFunction && function == function_)
+            sameFunction = &function;
+        if (open_ && step <= kMaxGapMs && !collapsed && &function == sameFunction) {
+            InsulationRun& run = runs_.back();
+            run.lastRow = row;
+            run.durationMs += step;
+        } else {
+            runs_.push_back(InsulationRun{row, row, 0});
+            function_ = function;
+            sameFunction = &function;
+            lastOhms_ = -1;
+            open_ = true;
+        }
+        lastTimeMs_ = timeMs;
+        if (m.reading == Measurement::Number)
+            lastOhms_ = m.value;
+    }
+}
+
+int InsulationRuns::lastRunIn(int firstRow, int lastRow) const {
+    // The last run that starts at or before lastRow; runs do not overlap.
+    auto it = std::upper_bound(runs_.begin(), runs_.end(), lastRow,
+                               [](int row, const InsulationRun& r) { return row < r.firstRow; });
+    if (it == runs_.begin())
+        return -1;
+    --it;
+    return it->lastRow >= firstRow ? int(it - runs_.begin()) : -1;
+}
+
+// ---- Figures
+
+ResistanceAt resistanceAt(const ReadingTable& table, const InsulationRun& run, int seconds) {
+    const qint64 t = qint64(seconds) * 1000;
+    struct Place {
+        int row = -1;
+        qint64 at = 0; // ms after the run's first row
+    } before, after;
+    qint64 elapsed = 0;
+    int prevMs = table.timeMs(run.firstRow);
+    for (int row = run.firstRow; row <= run.lastRow; ++row) {
+        const int ms = table.timeMs(row);
+        elapsed += stepMs(prevMs, ms);
+        prevMs = ms;
+        if (elapsed <= t) {
+            before = {row, elapsed};
+        } else {
+            after = {row, elapsed};
+            break;
+        }
+    }
+
+    auto measured = [&](int row) { return measurementOf(table.value(row), table.unit(row)); };
+    auto take = [&](int row) {
+        const Measurement m = measured(row);
+        if (m.reading != Measurement::Number)
+            return ResistanceAt{ResistanceAt::BeyondRange, 0};
+        return ResistanceAt{ResistanceAt::Measured, m.value};
+    };
+
+    if (before.row >= 0 && before.at == t)
+        return take(before.row);
+
+    if (before.row >= 0 && after.row >= 0 && t - before.at <= t / 2 && after.at - t <= t / 2) {
+        const Measurement a = measured(before.row);
+        const Measurement b = measured(after.row);
+        if (a.reading != Measurement::Number || b.reading != Measurement::Number)
+            return {ResistanceAt::BeyondRange, 0};
+        const double lo = std::min(a.value, b.value);
+        const double hi = std::max(a.value, b.value);
+        if (hi <= 0)
+            return {ResistanceAt::Measured, 0};
+        if (lo <= 0 || hi > 2 * lo)
+            return {ResistanceAt::Unsteady, 0};
+        // Straight on log-log scales; before.at >= t/2 > 0.
+        const double u = std::log(double(t) / double(before.at)) /
+                         std::log(double(after.at) / double(before.at));
+        return {ResistanceAt::Measured, a.value * std::pow(b.value / a.value, u)};
+    }
+
+    const qint64 tolerance = t / 20;
+    const bool beforeNear = before.row >= 0 && t - before.at <= tolerance;
+    const bool afterNear = after.row >= 0 && after.at - t <= tolerance;
+    if (beforeNear && (!afterNear || t - before.at <= after.at - t))
+        return take(before.row);
+    if (afterNear)
+        return take(after.row);
+    return {after.row < 0 ? ResistanceAt::NotReached : ResistanceAt::NoReading, 0};
+}
+
+InsulationFigures insulationFigures(const ReadingTable& table, const InsulationRun& run) {
+    InsulationFigures f;
+    f.r30s = resistanceAt(table, run, 30);
+    f.r1min = resistanceAt(table, run, 60);
+    f.r10min = resistanceAt(table, run, 600);
+    auto ratio = [](const ResistanceAt& num, const ResistanceAt& den) -> std::optional<double> {
+        if (!num.ok() || !den.ok() || den.ohms <= 0)
+            return std::nullopt;
+        return num.ohms / den.ohms;
+    };
+    f.dar = ratio(f.r1min, f.r30s);
+    f.pi = ratio(f.r10min, f.r1min);
+    return f;
+}
+
+// ---- Texts
+
+QString ohmsText(double ohms) {
+    static const struct {
+        double factor;
+        const char16_t* unit;
+    } kUnits[] = {{1e12, u"T\u03A9"},
+                  {1e9, u"G\u03A9"},
+                  {1e6, u"M\u03A9"},
+                  {1e3, u"k\u03A9"},
+                  {1, u"\u03A9"}};
+    // Four significant digits first, so that 999.96 MΩ becomes 1.000 GΩ and not 1000 MΩ.
+    if (ohms > 0) {
+        const double p = std::pow(10.0, std::floor(std::log10(ohms)) - 3);
+        ohms = std::round(ohms / p) * p;
+    }
+    size_t i = 0;
+    while (i + 1 < std::size(kUnits) && ohms < kUnits[i].factor * (1 - 1e-12))
+        ++i;
+    const double v = ohms / kUnits[i].factor;
+    const int decimals = v >= 999.5 ? 0 : v >= 99.95 ? 1 : v >= 9.995 ? 2 : 3;
+    return QString::number(v, 'f', decimals) + u' ' + QString::fromUtf16(kUnits[i].unit);
+}
+
+QString ratioText(const std::optional<double>& ratio) {
+    return ratio ? QString::number(*ratio, 'f', 2) : QStringLiteral("-");
+}
+
+QString clockText(int msOfDay) {
+    return QTime::fromMSecsSinceStartOfDay(msOfDay).toString(QStringLiteral("HH:mm:ss"));
+}
+
+QString statusText(ResistanceAt::Status status) {
+    switch (status) {
+    case ResistanceAt::Measured:
+        return QStringLiteral("measured");
+    case ResistanceAt::BeyondRange:
+        return QStringLiteral("beyond the range");
+    case ResistanceAt::NotReached:
+        return QStringLiteral("the test ended before");
+    case ResistanceAt::NoReading:
+        return QStringLiteral("no reading close enough");
+    case ResistanceAt::Unsteady:
+        return QStringLiteral("readings jump there");
+    }
+    return {};
+}
+
+QString analysisLine(const ReadingTable& table, const InsulationRun& run) {
+    const InsulationFigures f = insulationFigures(table, run);
+    auto r = [](const ResistanceAt& at) {
+        return at.ok() ? ohmsText(at.ohms) : QStringLiteral("-");
+    };
+    const int first = run.firstRow;
+    return QStringList{table.isNoNull(first) ? QStringLiteral("-")
+                                             : QString::number(table.no(first)),
+                       clockText(table.timeMs(first)),
+                       table.vRange(first),
+                       QString::number(qRound64(double(run.durationMs) / 1000.0)),
+                       r(f.r30s),
+                       r(f.r1min),
+                       r(f.r10min),
+                       ratioText(f.dar),
+                       ratioText(f.pi)}
+        .join(u'\t');
+}

@@ -1,0 +1,156 @@
+#pragma once
+
+#include "reading_table.h"
+
+#include <QString>
+#include <QStringView>
+
+#include <optional>
+#include <vector>
+
+// What the recorded rows measured, and the figures of an insulation test: the runs of readings
+// that make up one test, the resistance at 30 s, 1 min and 10 min into it, and from these the
+// dielectric absorption ratio DAR = R(1 min) / R(30 s) and the polarization index
+// PI = R(10 min) / R(1 min).
+
+// ---- Readings
+
+// The number in a Value text, read with either "." or "," as its decimal separator (a table
+// recorded under one locale may be loaded under another). At most one separator, an optional
+// leading "-", blanks and control characters around it ignored. Anything else ("0L", "", "-",
+// "NULL", "1.2.3") is no number.
+std::optional<double> readingNumber(QStringView valueText);
+
+// True for a Value text that says the reading lies beyond the range: "0L" (the meter's L
+// pattern, also with a point or an O for the zero) or a text starting with ">".
+bool isBeyondRange(QStringView valueText);
+
+// Ohms per unit for Ω, kΩ, MΩ, GΩ and TΩ (the ohm sign U+2126 is taken for Ω too); 0 for any
+// other unit. Volts per unit for V, mV and kV; 0 otherwise.
+double ohmsPerUnit(QStringView unit);
+double voltsPerUnit(QStringView unit);
+
+// What a row measured, from its Value and Unit texts.
+struct Measurement {
+    enum Quantity { NoQuantity, Resistance, Voltage };
+    enum Reading { NoReading, Number, BeyondRange };
+    Quantity quantity = NoQuantity;
+    Reading reading = NoReading;
+    double value = 0; // ohms or volts when the reading is a number
+};
+Measurement measurementOf(QStringView valueText, QStringView unit);
+
+// The quantity a unit measures, and its factor to ohms or volts (1 for other units).
+struct UnitScale {
+    Measurement::Quantity quantity = Measurement::NoQuantity;
+    double factor = 1;
+};
+UnitScale unitScale(QStringView unit);
+
+// Reads the rows of a table one after another. The table keeps each text once, so while it does
+// not change a text's address stands for the text, and units and functions are looked up once
+// while they repeat. One reader serves one pass over an unchanged table.
+class RowReader {
+public:
+    explicit RowReader(const ReadingTable& table) : table_(table) {}
+    Measurement measurement(int row);
+    // True when the row's V_Range names an insulation function ("IR:...").
+    bool isInsulation(int row);
+
+private:
+    const ReadingTable& table_;
+    const QString* unit_ = nullptr;
+    UnitScale scale_;
+    const QString* function_ = nullptr;
+    bool insulation_ = false;
+};
+
+// ---- Runs
+
+// One insulation test as the table recorded it: consecutive rows of one insulation function
+// ("IR:..." in V_Range), each a resistance reading (a number, or beyond the range) with a time.
+// A run ends at a row that does not fit it:
+//  - another function, a unit that is no resistance, a Value that is no reading, a missing time;
+//  - more than kMaxGapMs between two rows, or a time earlier than the row before (unless the
+//    clock passed midnight: 23:59:50 then 00:00:10 is 20 s later);
+//  - a reading below a tenth of the run's last number (the test was stopped and started again,
+//    the insulation broke down, or the meter shows its own result instead of a reading).
+struct InsulationRun {
+    int firstRow = 0; // table rows, inclusive
+    int lastRow = 0;
+    qint64 durationMs = 0; // from the first row's time to the last's
+};
+
+class InsulationRuns {
+public:
+    static constexpr qint64 kMaxGapMs = 90'000;
+
+    // Finds the runs of the whole table afresh.
+    void scan(const ReadingTable& table);
+    // Takes in the rows appended since the last scan or append (from rowsSeen() on).
+    void append(const ReadingTable& table);
+    int rowsSeen() const { return seen_; }
+
+    const std::vector<InsulationRun>& runs() const { return runs_; }
+    // The last run with a row in [firstRow, lastRow], or -1.
+    int lastRunIn(int firstRow, int lastRow) const;
+
+private:
+    std::vector<InsulationRun> runs_;
+    int seen_ = 0;
+    bool open_ = false;    // the last row seen belongs to runs_.back()
+    int lastTimeMs_ = 0;   // its time of day
+    double lastOhms_ = -1; // the run's last number, or -1 before the first
+    QString function_;     // the run's V_Range
+};
+
+// ---- Figures
+
+// The resistance R(t) at t seconds after a run's first row, taken as follows:
+//  1. a reading recorded exactly at t;
+//  2. else the readings just before and just after t, when both lie within t/2 of it: read off
+//     the straight line through them on logarithmic time and resistance scales (the way the
+//     absorption curve is drawn); not available when they differ by more than a factor of 2;
+//  3. else the nearest reading within t/20 of t (1.5 s at 30 s, 3 s at 1 min, 30 s at 10 min);
+//  4. else not available.
+// A reading beyond the range at the chosen place makes R(t) not available too.
+struct ResistanceAt {
+    enum Status {
+        Measured,
+        BeyondRange, // the reading there was beyond the range
+        NotReached,  // the run ended before t
+        NoReading,   // no reading close enough to t
+        Unsteady     // the readings either side of t differ by more than a factor of 2
+    };
+    Status status = NoReading;
+    double ohms = 0;
+    bool ok() const { return status == Measured; }
+};
+
+struct InsulationFigures {
+    ResistanceAt r30s, r1min, r10min;
+    std::optional<double> dar; // R(1 min) / R(30 s)
+    std::optional<double> pi;  // R(10 min) / R(1 min)
+};
+
+// Rows further than this from a run's start no longer change its figures.
+constexpr qint64 kFiguresSettleMs = 900'000;
+
+ResistanceAt resistanceAt(const ReadingTable& table, const InsulationRun& run, int seconds);
+InsulationFigures insulationFigures(const ReadingTable& table, const InsulationRun& run);
+
+// ---- Texts
+
+// A resistance with four significant digits and its unit, as the meter shows it: "2.961 GΩ",
+// "512.0 MΩ", "87.00 kΩ".
+QString ohmsText(double ohms);
+// A ratio to two decimals, "-" when not available.
+QString ratioText(const std::optional<double>& ratio);
+// A time of day as "HH:mm:ss".
+QString clockText(int msOfDay);
+// Why a resistance is not available, in a few words ("beyond the range").
+QString statusText(ResistanceAt::Status status);
+
+// One line of `z4072 analyze`: first row number, start time, function, duration in seconds,
+// R(30 s), R(1 min), R(10 min), DAR and PI, separated by TABs; "-" for what is not available.
+QString analysisLine(const ReadingTable& table, const InsulationRun& run);
