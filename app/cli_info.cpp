@@ -1,4 +1,4 @@
-#include "cli_info.h"
+#include "app/cli_info.h"
 
 #include <cstdio>
 

@@ -1,22 +1,22 @@
-#include "cli_modes.h"
+#include "app/cli_modes.h"
 
-#include "capture_decoding.h"
-#include "capture_file.h"
-#include "cli_info.h"
-#include "data_report.h"
-#include "decimal_sep.h"
-#include "demonstration.h"
-#include "device_listing.h"
-#include "insulation_runs.h"
-#include "journal.h"
-#include "reading_table.h"
-#include "record_session.h"
-#include "report_export.h"
-#include "report_form.h"
-#include "sim_cable.h"
-#include "sim_hid_platform.h"
-#include "table_files.h"
-#include "tfrm_test.h"
+#include "app/cli_info.h"
+#include "app/main_window.h"
+#include "app/record_session.h"
+#include "core/decimal_sep.h"
+#include "decode/capture_file.h"
+#include "link/device_listing.h"
+#include "link/hid/sim_hid_platform.h"
+#include "record/capture_decoding.h"
+#include "record/insulation_runs.h"
+#include "record/journal.h"
+#include "record/reading_table.h"
+#include "record/table_files.h"
+#include "reports/data_report.h"
+#include "reports/report_export.h"
+#include "reports/report_form.h"
+#include "sim/demonstration.h"
+#include "sim/sim_cable.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -186,8 +186,8 @@ int reportMode(const QStringList& args, int argc, char* argv[]) {
 QString usage() {
     return QStringLiteral("usage: z4072 [--simulate | --replay CAPTURE] [--capture CAPTURE]") +
            u"\n       " + convertUsage().mid(7) + u"\n       " + decodeUsage().mid(7) +
-           u"\n       z4072 report IN OUT" + u"\n       " + devicesUsage().mid(7) +
-           u"\n       " + recordUsage().mid(7) + u"\n       " + analyzeUsage().mid(7);
+           u"\n       z4072 report IN OUT" + u"\n       " + devicesUsage().mid(7) + u"\n       " +
+           recordUsage().mid(7) + u"\n       " + analyzeUsage().mid(7);
 }
 
 bool parse(const QStringList& args, Options& out, QString* error) {
@@ -395,9 +395,11 @@ int run(int argc, char* argv[]) {
 
     // Modes without a window.
     using Mode = int (*)(const QStringList&);
-    static const std::pair<const char16_t*, Mode> windowless[] = {
-        {u"convert", &runConvert}, {u"decode", &runDecode}, {u"devices", &runDevices},
-        {u"record", &runRecord},   {u"analyze", &runAnalyze}};
+    static const std::pair<const char16_t*, Mode> windowless[] = {{u"convert", &runConvert},
+                                                                  {u"decode", &runDecode},
+                                                                  {u"devices", &runDevices},
+                                                                  {u"record", &runRecord},
+                                                                  {u"analyze", &runAnalyze}};
     for (const auto& [name, mode] : windowless)
         if (!args.isEmpty() && args[0] == name) {
             QCoreApplication app(argc, argv);

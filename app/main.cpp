@@ -1,4 +1,4 @@
-#include "cli_modes.h"
+#include "app/cli_modes.h"
 
 int main(int argc, char* argv[]) {
     return cli::run(argc, argv);

@@ -1,4 +1,4 @@
-#include "panel_button.h"
+#include "app/panel_button.h"
 
 #include <QLabel>
 #include <QMouseEvent>

@@ -1,6 +1,6 @@
-#include "record_session.h"
+#include "app/record_session.h"
 
-#include "journal_recovery.h"
+#include "record/journal_recovery.h"
 
 #include <QEventLoop>
 #include <QSaveFile>

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "cable_connection.h"
-#include "hid_device_controller.h"
-#include "journal.h"
-#include "reading_chain.h"
-#include "reading_table.h"
-#include "replica_state.h"
-#include "table_files.h"
-#include "unit_state.h"
+#include "core/unit_state.h"
+#include "link/cable_connection.h"
+#include "link/hid/hid_device_controller.h"
+#include "record/journal.h"
+#include "record/reading_chain.h"
+#include "record/reading_table.h"
+#include "record/table_files.h"
+#include "replica/replica_state.h"
 
 #include <QDeadlineTimer>
 #include <QObject>

@@ -1,7 +1,7 @@
-#include "cable_stream.h"
-#include "capture_decoding.h"
-#include "capture_file.h"
-#include "demonstration.h"
+#include "decode/capture_file.h"
+#include "record/capture_decoding.h"
+#include "sim/cable_stream.h"
+#include "sim/demonstration.h"
 
 #include <QDateTime>
 #include <QFileInfo>

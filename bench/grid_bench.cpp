@@ -1,6 +1,6 @@
-#include "reading_grid.h"
-#include "reading_table_model.h"
-#include "sample_rows.h"
+#include "bench/sample_rows.h"
+#include "record/reading_table_model.h"
+#include "record/ui/reading_grid.h"
 
 #include <QApplication>
 #include <QScrollBar>

@@ -3,10 +3,10 @@
 // of a core the program uses while connected to a meter that sends nothing (an idle report every
 // 8 ms, as the cable sends them). The emulation's own threads are measured apart and left out.
 
-#include "emulated_hidraw.h"
-#include "hid_device_controller.h"
-#include "sim_cable.h"
-#include "tfrm_test.h"
+#include "app/main_window.h"
+#include "link/hid/hid_device_controller.h"
+#include "sim/sim_cable.h"
+#include "tests/hidraw/emulated_hidraw.h"
 
 #include <QApplication>
 #include <QDir>
@@ -72,9 +72,9 @@ Split between(const std::map<int, ThreadTimes>& before, const std::map<int, Thre
     for (const auto& [tid, t] : after) {
         const auto it = before.find(tid);
         const ThreadTimes b = it == before.end() ? ThreadTimes{} : it->second;
-        ThreadTimes& into = tid == ::getpid() ? s.main
+        ThreadTimes& into = tid == ::getpid()                                     ? s.main
                             : std::count(emulation.begin(), emulation.end(), tid) ? s.emulation
-                                                                                   : s.others;
+                                                                                  : s.others;
         into.cpuSeconds += t.cpuSeconds - b.cpuSeconds;
         into.wakeUps += t.wakeUps - b.wakeUps;
     }
@@ -119,8 +119,8 @@ BENCHMARK(BM_RealLayerReportToHandlerLatency)->UseManualTime()->Unit(benchmark::
 void BM_RealLayerConnectedToASilentMeter(benchmark::State& state) {
     guiApp();
     auto cable = rig::HidrawBus::instance().plug({}, false);
-    cable->feed(std::make_shared<sim::SimCable>(
-        [](double) { return std::optional<sim::MeterDisplay>(); }));
+    cable->feed(
+        std::make_shared<sim::SimCable>([](double) { return std::optional<sim::MeterDisplay>(); }));
     {
         TFrmTest w;
         w.cable().setMessageBox([](const QString&) {}); // the watch must not block the loop

@@ -1,8 +1,8 @@
 // The insulation-test figures of a long recording: what `z4072 analyze` does with a million rows
 // (1640 ten-minute tests), with and without reading the file.
-#include "insulation_runs.h"
-#include "sample_rows.h"
-#include "table_files.h"
+#include "bench/sample_rows.h"
+#include "record/insulation_runs.h"
+#include "record/table_files.h"
 
 #include <QLocale>
 #include <QTemporaryDir>

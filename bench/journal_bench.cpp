@@ -1,8 +1,8 @@
 // What the journal costs a recorded row: the line formatted, encoded and written whole, and the
 // disk flush, either after every row or at most once a second (what the program does).
 
-#include "journal.h"
-#include "sample_rows.h"
+#include "bench/sample_rows.h"
+#include "record/journal.h"
 
 #include <QCoreApplication>
 #include <QLocale>

@@ -1,9 +1,9 @@
 // The meter link's costs: how long a report takes from the device to its handler on the main
 // thread, and how much of a core the program uses while connected to a meter that sends nothing.
 
-#include "sim_cable.h"
-#include "sim_hid_platform.h"
-#include "tfrm_test.h"
+#include "app/main_window.h"
+#include "link/hid/sim_hid_platform.h"
+#include "sim/sim_cable.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

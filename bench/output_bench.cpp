@@ -1,11 +1,11 @@
 // The data report and the trend chart over long tables: how long the preview takes to open on
 // ten thousand rows (271 pages), what the exports cost, and what a recorded row costs the chart.
-#include "data_report.h"
-#include "reading_table.h"
-#include "report_export.h"
-#include "report_preview.h"
-#include "sample_rows.h"
-#include "trend_chart.h"
+#include "bench/sample_rows.h"
+#include "chart/trend_chart.h"
+#include "record/reading_table.h"
+#include "reports/data_report.h"
+#include "reports/report_export.h"
+#include "reports/report_preview.h"
 
 #include <QApplication>
 #include <QBuffer>

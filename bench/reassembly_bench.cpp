@@ -1,6 +1,6 @@
 // Frame reassembly throughput on the cable's report stream: 22-byte frames in reports of seven
 // serial bytes, with idle reports between frames, as the bridge delivers them at 2400 baud.
-#include "frame_assembler.h"
+#include "decode/frame_assembler.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,10 +1,10 @@
 // Reading interpretation and the replica's repaint: frames interpreted per second with the pause
 // at zero, the latency from the cable's reports to a replica ready to paint, and the cost of
 // repainting what a frame changed against repainting the whole panel.
-#include "frame_assembler.h"
-#include "meter_display.h"
-#include "reading_interpreter.h"
-#include "replica_panel.h"
+#include "decode/frame_assembler.h"
+#include "decode/reading_interpreter.h"
+#include "display/replica_panel.h"
+#include "sim/meter_display.h"
 
 #include <QImage>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reading_table.h"
+#include "record/reading_table.h"
 
 #include <algorithm>
 #include <cmath>

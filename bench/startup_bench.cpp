@@ -1,6 +1,6 @@
 // Start-up: the time from making the main window (on the simulated cable) to its first paint.
-#include "sim_cable.h"
-#include "tfrm_test.h"
+#include "app/main_window.h"
+#include "sim/sim_cable.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,5 +1,5 @@
-#include "reading_table.h"
-#include "sample_rows.h"
+#include "bench/sample_rows.h"
+#include "record/reading_table.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,4 +1,4 @@
-#include "digit_tables.h"
+#include "decode/digit_tables.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "frame_assembler.h"
+#include "decode/frame_assembler.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "unit_state.h"
+#include "core/unit_state.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "reading_interpreter.h"
+#include "decode/reading_interpreter.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "digit_tables.h"
-#include "replica_state.h"
-#include "unit_state.h"
+#include "core/unit_state.h"
+#include "decode/digit_tables.h"
+#include "replica/replica_state.h"
 
 #include <QString>
 

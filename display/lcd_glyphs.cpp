@@ -1,4 +1,4 @@
-#include "lcd_glyphs.h"
+#include "display/lcd_glyphs.h"
 
 #include <QLineF>
 #include <QPainterPathStroker>

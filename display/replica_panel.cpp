@@ -1,6 +1,6 @@
-#include "replica_panel.h"
+#include "display/replica_panel.h"
 
-#include "lcd_glyphs.h"
+#include "display/lcd_glyphs.h"
 
 #include <QFontMetrics>
 #include <QPaintEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "replica_state.h"
+#include "replica/replica_state.h"
 
 #include <QFont>
 #include <QFrame>

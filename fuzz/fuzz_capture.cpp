@@ -2,8 +2,8 @@
 // malformed line ends the reading with a reason, and what was read, written again by the
 // capture writer, reads back the same.
 
-#include "capture_file.h"
-#include "fuzz_common.h"
+#include "decode/capture_file.h"
+#include "fuzz/fuzz_common.h"
 
 #include <cmath>
 #include <vector>

@@ -1,8 +1,8 @@
 // HID report descriptors: any bytes. The parser is compared with a plain reading of the item
 // stream that counts in 128 bits, so a wrapped count or a truncated item cannot slip through.
 
-#include "fuzz_common.h"
-#include "hid_descriptor.h"
+#include "fuzz/fuzz_common.h"
+#include "link/hid/hid_descriptor.h"
 
 #include <array>
 #include <vector>

@@ -5,8 +5,8 @@
 // Checked: the frame text stays bounded, only well-formed frames are interpreted, each row is
 // the reading offered, numbered on from 1, never beyond the limit, its texts within 20 bytes.
 
-#include "fuzz_table.h"
-#include "reading_chain.h"
+#include "fuzz/fuzz_table.h"
+#include "record/reading_chain.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const quint8* data, size_t size) {
     using fuzz::check;

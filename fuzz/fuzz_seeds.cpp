@@ -2,10 +2,10 @@
 // capture, the table it records saved in both formats, and the cable's report descriptor.
 // Usage: fuzz_seeds OUT_DIR (the corpora in the repository were made with it).
 
-#include "capture_file.h"
-#include "meter_display.h"
-#include "reading_chain.h"
-#include "table_files.h"
+#include "decode/capture_file.h"
+#include "record/reading_chain.h"
+#include "record/table_files.h"
+#include "sim/meter_display.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,8 +2,8 @@
 
 // Table invariants shared by the fuzz targets that load and save table files.
 
-#include "fuzz_common.h"
-#include "reading_table.h"
+#include "fuzz/fuzz_common.h"
+#include "record/reading_table.h"
 
 #include <QStringEncoder>
 

@@ -4,8 +4,8 @@
 // keeps it (cells trimmed, "NULL" for nothing, whole seconds), failing only at a row without
 // a time, whose "NULL" time cell no load takes.
 
-#include "fuzz_table.h"
-#include "table_files.h"
+#include "fuzz/fuzz_table.h"
+#include "record/table_files.h"
 
 #include <QRegularExpression>
 #include <QStringDecoder>

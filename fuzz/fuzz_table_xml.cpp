@@ -2,8 +2,8 @@
 // leaves it empty; texts fit their fields; the loaded table is saved as one line in the usual
 // form of such packets, and loading that again gives exactly the same table.
 
-#include "fuzz_table.h"
-#include "table_files.h"
+#include "fuzz/fuzz_table.h"
+#include "record/table_files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const quint8* data, size_t size) {
     using namespace fuzz;

@@ -1,4 +1,4 @@
-#include "cable_connection.h"
+#include "link/cable_connection.h"
 
 #include <QtDebug>
 

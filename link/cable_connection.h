@@ -1,8 +1,8 @@
 #pragma once
 
-#include "hid_device_controller.h"
-#include "replica_state.h"
-#include "unit_state.h"
+#include "core/unit_state.h"
+#include "link/hid/hid_device_controller.h"
+#include "replica/replica_state.h"
 
 #include <QPointer>
 #include <QString>

@@ -1,8 +1,8 @@
-#include "device_listing.h"
+#include "link/device_listing.h"
 
-#include "cable_connection.h"
-#include "replica_state.h"
-#include "unit_state.h"
+#include "core/unit_state.h"
+#include "link/cable_connection.h"
+#include "replica/replica_state.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include "capture_decoding.h"
+#include "record/capture_decoding.h"
 
-#include "capture_file.h"
-#include "replica_state.h"
-#include "unit_state.h"
+#include "core/unit_state.h"
+#include "decode/capture_file.h"
+#include "replica/replica_state.h"
 
 #include <cmath>
 

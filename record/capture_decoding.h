@@ -1,7 +1,7 @@
 #pragma once
 
-#include "reading_chain.h"
-#include "reading_table.h"
+#include "record/reading_chain.h"
+#include "record/reading_table.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "code_page.h"
+#include "record/code_page.h"
 
 #include <atomic>
 #include <cstring>

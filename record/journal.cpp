@@ -1,4 +1,4 @@
-#include "journal.h"
+#include "record/journal.h"
 
 #include <QAbstractEventDispatcher>
 #include <QDir>

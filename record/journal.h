@@ -1,7 +1,7 @@
 #pragma once
 
-#include "reading_table.h"
-#include "table_files.h"
+#include "record/reading_table.h"
+#include "record/table_files.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
-#include "journal_recovery.h"
+#include "record/journal_recovery.h"
 
-#include "journal.h"
+#include "record/journal.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "reading_chain.h"
+#include "record/reading_chain.h"
 
 ReadingChain::ReadingChain(UnitState& state, ReplicaState& replica, ReadingTable& table)
     : s_(state), replica_(replica), table_(table), assembler_(state), interpreter_(state, replica),

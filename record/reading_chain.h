@@ -1,11 +1,11 @@
 #pragma once
 
-#include "frame_assembler.h"
-#include "reading_interpreter.h"
-#include "reading_table.h"
-#include "recorder.h"
-#include "replica_state.h"
-#include "unit_state.h"
+#include "core/unit_state.h"
+#include "decode/frame_assembler.h"
+#include "decode/reading_interpreter.h"
+#include "record/reading_table.h"
+#include "record/recorder.h"
+#include "replica/replica_state.h"
 
 #include <QString>
 

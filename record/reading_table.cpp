@@ -1,4 +1,4 @@
-#include "reading_table.h"
+#include "record/reading_table.h"
 
 #include <algorithm>
 

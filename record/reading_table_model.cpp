@@ -1,4 +1,4 @@
-#include "reading_table_model.h"
+#include "record/reading_table_model.h"
 
 ReadingTableModel::ReadingTableModel(ReadingTable& table, QObject* parent)
     : QAbstractTableModel(parent), table_(table), rows_(table.rowCount()) {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "reading_table.h"
-#include "unit_state.h"
+#include "core/unit_state.h"
+#include "record/reading_table.h"
 
 #include <QChar>
 #include <QString>

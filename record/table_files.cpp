@@ -1,8 +1,8 @@
-#include "table_files.h"
+#include "record/table_files.h"
 
-#include "code_page.h"
-#include "table_texts.h"
-#include "xml_packet.h"
+#include "record/code_page.h"
+#include "record/table_texts.h"
+#include "record/xml_packet.h"
 
 #include <QFile>
 #include <QFileInfo>

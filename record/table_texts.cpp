@@ -1,4 +1,4 @@
-#include "table_texts.h"
+#include "record/table_texts.h"
 
 #include <QHashFunctions>
 

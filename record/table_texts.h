@@ -1,7 +1,7 @@
 #pragma once
 
-#include "code_page.h"
-#include "reading_table.h"
+#include "record/code_page.h"
+#include "record/reading_table.h"
 
 #include <QByteArray>
 #include <QString>

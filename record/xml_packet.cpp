@@ -1,4 +1,4 @@
-#include "xml_packet.h"
+#include "record/xml_packet.h"
 
 #include <QRegularExpression>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "code_page.h"
-#include "reading_table.h"
-#include "table_texts.h"
+#include "record/code_page.h"
+#include "record/reading_table.h"
+#include "record/table_texts.h"
 
 #include <QFile>
 #include <QHash>

@@ -1,7 +1,7 @@
-#include "data_report.h"
+#include "reports/data_report.h"
 
-#include "reading_table.h"
-#include "table_files.h"
+#include "record/reading_table.h"
+#include "record/table_files.h"
 
 #include <QGuiApplication>
 #include <QLocale>

@@ -1,4 +1,4 @@
-#include "help_viewer.h"
+#include "reports/help_viewer.h"
 
 #include <QAction>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "report_export.h"
+#include "reports/report_export.h"
 
 #include <QFileInfo>
 #include <QHash>

@@ -1,6 +1,6 @@
-#include "report_form.h"
+#include "reports/report_form.h"
 
-#include "report_preview.h"
+#include "reports/report_preview.h"
 
 DataReportForm::DataReportForm(QObject* parent) : QObject(parent) {
     setObjectName(QStringLiteral("QuickRep1"));

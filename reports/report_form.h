@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data_report.h"
+#include "reports/data_report.h"
 
 #include <QObject>
 

@@ -1,6 +1,6 @@
-#include "report_preview.h"
+#include "reports/report_preview.h"
 
-#include "report_export.h"
+#include "reports/report_export.h"
 
 #include <QAction>
 #include <QApplication>

@@ -34,7 +34,7 @@ echo "lint: cppcheck"
 if ! cppcheck --quiet --error-exitcode=1 --inline-suppr --library=qt --library=googletest -j "$jobs" \
     --enable=warning,performance,portability --std=c++20 --language=c++ \
     --suppressions-list="$here/scripts/cppcheck.supp" \
-    -I app -I app/core -I decode -I display -I link -I link/hid -I record -I reports -I sim \
+    -I . \
     "${units[@]}" 2>"$build/cppcheck.log"; then
   cat "$build/cppcheck.log" >&2
   echo "lint: cppcheck found the above" >&2

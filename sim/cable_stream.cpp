@@ -1,4 +1,4 @@
-#include "cable_stream.h"
+#include "sim/cable_stream.h"
 
 #include <cmath>
 

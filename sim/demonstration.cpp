@@ -1,4 +1,4 @@
-#include "demonstration.h"
+#include "sim/demonstration.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "meter_display.h"
+#include "sim/meter_display.h"
 
 #include <optional>
 

@@ -1,4 +1,4 @@
-#include "meter_display.h"
+#include "sim/meter_display.h"
 
 #include <algorithm>
 #include <cmath>

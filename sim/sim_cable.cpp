@@ -1,4 +1,4 @@
-#include "sim_cable.h"
+#include "sim/sim_cable.h"
 
 #include <QtDebug>
 

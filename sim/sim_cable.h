@@ -1,8 +1,8 @@
 #pragma once
 
-#include "cable_stream.h"
-#include "capture_file.h"
-#include "sim_hid_platform.h"
+#include "decode/capture_file.h"
+#include "link/hid/sim_hid_platform.h"
+#include "sim/cable_stream.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "hid_device_controller.h"
+#include "link/hid/hid_device_controller.h"
 
-#include "hid_read_thread.h"
+#include "link/hid/hid_read_thread.h"
 
 #include <algorithm>
 #include <cerrno>

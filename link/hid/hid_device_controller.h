@@ -1,7 +1,7 @@
 #pragma once
 
-#include "hid_event.h"
-#include "hid_platform.h"
+#include "link/hid/hid_event.h"
+#include "link/hid/hid_platform.h"
 
 #include <QObject>
 #include <QString>

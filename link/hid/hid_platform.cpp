@@ -1,4 +1,4 @@
-#include "hid_platform.h"
+#include "link/hid/hid_platform.h"
 
 #include <cstring>
 

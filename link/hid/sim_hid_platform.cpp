@@ -1,4 +1,4 @@
-#include "sim_hid_platform.h"
+#include "link/hid/sim_hid_platform.h"
 
 #include <algorithm>
 #include <cerrno>

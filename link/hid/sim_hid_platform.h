@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hid_platform.h"
+#include "link/hid/hid_platform.h"
 
 #include <QByteArray>
 

@@ -4,8 +4,8 @@
 // listing the devices again every second and comparing). Elsewhere hidapi's own back-end does all
 // the work, with the report descriptor as hidapi gives it.
 
-#include "hid_descriptor.h"
-#include "hid_platform.h"
+#include "link/hid/hid_descriptor.h"
+#include "link/hid/hid_platform.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "reading_grid.h"
+#include "record/ui/reading_grid.h"
 
-#include "reading_table_model.h"
+#include "record/reading_table_model.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
-#include "record_controls.h"
+#include "record/ui/record_controls.h"
 
-#include "reading_grid.h"
+#include "record/ui/reading_grid.h"
 
 #include <QAction>
 #include <QApplication>

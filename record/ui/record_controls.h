@@ -1,9 +1,9 @@
 #pragma once
 
-#include "reading_table.h"
-#include "recorder.h"
-#include "table_files.h"
-#include "unit_state.h"
+#include "core/unit_state.h"
+#include "record/reading_table.h"
+#include "record/recorder.h"
+#include "record/table_files.h"
 
 #include <QObject>
 #include <QString>

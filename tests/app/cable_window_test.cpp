@@ -1,7 +1,7 @@
-#include "capture_file.h"
-#include "panel_button.h"
-#include "sim_cable.h"
-#include "tfrm_test.h"
+#include "app/main_window.h"
+#include "app/panel_button.h"
+#include "decode/capture_file.h"
+#include "sim/sim_cable.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

@@ -1,5 +1,5 @@
-#include "../test_app.h"
-#include "cli_modes.h"
+#include "app/cli_modes.h"
+#include "tests/test_app.h"
 
 #include <QGuiApplication>
 

@@ -1,8 +1,8 @@
-#include "../test_app.h"
-#include "journal_recovery.h"
-#include "meter_display.h"
-#include "record_process.h"
-#include "tfrm_test.h"
+#include "app/main_window.h"
+#include "record/journal_recovery.h"
+#include "sim/meter_display.h"
+#include "tests/app/record_process.h"
+#include "tests/test_app.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "meter_display.h"
-#include "panel_button.h"
-#include "replica_panel.h"
-#include "tfrm_test.h"
+#include "app/main_window.h"
+#include "app/panel_button.h"
+#include "display/replica_panel.h"
+#include "sim/meter_display.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,10 +1,10 @@
-#include "data_report.h"
-#include "help_viewer.h"
-#include "reading_table.h"
-#include "report_form.h"
-#include "report_preview.h"
-#include "tfrm_test.h"
-#include "trend_chart.h"
+#include "app/main_window.h"
+#include "chart/trend_chart.h"
+#include "record/reading_table.h"
+#include "reports/data_report.h"
+#include "reports/help_viewer.h"
+#include "reports/report_form.h"
+#include "reports/report_preview.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,7 +15,7 @@
 #include <QTextBrowser>
 #include <QToolButton>
 
-#include "../test_app.h"
+#include "tests/test_app.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "../test_app.h"
-#include "record_process.h"
-#include "record_session.h"
-#include "sim_cable.h"
-#include "table_files.h"
+#include "app/record_session.h"
+#include "record/table_files.h"
+#include "sim/sim_cable.h"
+#include "tests/app/record_process.h"
+#include "tests/test_app.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "../test_app.h"
-#include "meter_display.h"
+#include "sim/meter_display.h"
+#include "tests/test_app.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

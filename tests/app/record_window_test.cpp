@@ -1,5 +1,5 @@
-#include "meter_display.h"
-#include "tfrm_test.h"
+#include "app/main_window.h"
+#include "sim/meter_display.h"
 
 #include <QAction>
 #include <QApplication>

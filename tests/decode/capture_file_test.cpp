@@ -1,4 +1,4 @@
-#include "capture_file.h"
+#include "decode/capture_file.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
-#include "frame_assembler.h"
-#include "meter_display.h"
-#include "reading_interpreter.h"
+#include "decode/frame_assembler.h"
+#include "decode/reading_interpreter.h"
+#include "sim/meter_display.h"
 
 #include <gtest/gtest.h>
 

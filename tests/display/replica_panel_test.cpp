@@ -1,12 +1,12 @@
-#include "lcd_glyphs.h"
-#include "meter_display.h"
-#include "reading_interpreter.h"
-#include "replica_panel.h"
+#include "decode/reading_interpreter.h"
+#include "display/lcd_glyphs.h"
+#include "display/replica_panel.h"
+#include "sim/meter_display.h"
 
 #include <QApplication>
 #include <QImage>
 
-#include "../test_app.h"
+#include "tests/test_app.h"
 
 #include <gtest/gtest.h>
 

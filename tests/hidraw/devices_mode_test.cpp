@@ -1,6 +1,6 @@
 // `z4072 devices` on the emulated machine: the program itself, run as the user runs it.
 
-#include "hidraw_test_util.h"
+#include "tests/hidraw/hidraw_test_util.h"
 
 #include <QProcess>
 

@@ -1,6 +1,6 @@
-#include "emulated_hidraw.h"
+#include "tests/hidraw/emulated_hidraw.h"
 
-#include "hid_descriptor.h"
+#include "link/hid/hid_descriptor.h"
 
 #include <umockdev.h>
 

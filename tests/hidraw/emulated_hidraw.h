@@ -13,7 +13,7 @@
 // preload does not intercept poll). A device with something to read keeps one byte waiting in
 // its terminal, so a poll on the node wakes exactly when a read would be served.
 
-#include "sim_hid_platform.h"
+#include "link/hid/sim_hid_platform.h"
 
 #include <QByteArray>
 #include <QString>

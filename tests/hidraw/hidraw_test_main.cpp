@@ -1,4 +1,4 @@
-#include "emulated_hidraw.h"
+#include "tests/hidraw/emulated_hidraw.h"
 
 #include <gtest/gtest.h>
 

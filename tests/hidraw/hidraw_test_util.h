@@ -1,7 +1,7 @@
 #pragma once
 
-#include "emulated_hidraw.h"
-#include "hid_device_controller.h"
+#include "link/hid/hid_device_controller.h"
+#include "tests/hidraw/emulated_hidraw.h"
 
 #include <QApplication>
 #include <QByteArray>

@@ -3,15 +3,15 @@
 // request to the recorded reading, the cable pulled out and plugged in again, and a cable that
 // the user may not open.
 
-#include "hidraw_test_util.h"
+#include "tests/hidraw/hidraw_test_util.h"
 
-#include "cable_connection.h"
-#include "panel_button.h"
-#include "reading_table.h"
-#include "replica_state.h"
-#include "sim_cable.h"
-#include "tfrm_test.h"
-#include "unit_state.h"
+#include "app/main_window.h"
+#include "app/panel_button.h"
+#include "core/unit_state.h"
+#include "link/cable_connection.h"
+#include "record/reading_table.h"
+#include "replica/replica_state.h"
+#include "sim/sim_cable.h"
 
 #include <cerrno>
 

@@ -2,7 +2,7 @@
 // what reaches the device's feature ioctl, what the reader hands on, and how bad device data
 // and refused opens come out.
 
-#include "hidraw_test_util.h"
+#include "tests/hidraw/hidraw_test_util.h"
 
 #include <cerrno>
 #include <vector>

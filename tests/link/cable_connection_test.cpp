@@ -1,6 +1,6 @@
-#include "cable_connection.h"
-#include "frame_assembler.h"
-#include "hid_test_util.h"
+#include "decode/frame_assembler.h"
+#include "link/cable_connection.h"
+#include "tests/link/hid/hid_test_util.h"
 
 #include <gtest/gtest.h>
 

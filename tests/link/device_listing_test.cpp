@@ -1,5 +1,5 @@
-#include "device_listing.h"
-#include "hid_test_util.h"
+#include "link/device_listing.h"
+#include "tests/link/hid/hid_test_util.h"
 
 #include <gtest/gtest.h>
 

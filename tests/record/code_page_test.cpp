@@ -1,5 +1,5 @@
-#include "code_page.h"
-#include "table_texts.h"
+#include "record/code_page.h"
+#include "record/table_texts.h"
 
 #include <gtest/gtest.h>
 

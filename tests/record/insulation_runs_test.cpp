@@ -1,4 +1,4 @@
-#include "insulation_runs.h"
+#include "record/insulation_runs.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "journal.h"
-#include "journal_recovery.h"
-#include "table_files.h"
+#include "record/journal.h"
+#include "record/journal_recovery.h"
+#include "record/table_files.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "meter_display.h"
-#include "reading_chain.h"
+#include "record/reading_chain.h"
+#include "sim/meter_display.h"
 
 #include <gtest/gtest.h>
 

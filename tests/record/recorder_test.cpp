@@ -1,4 +1,4 @@
-#include "recorder.h"
+#include "record/recorder.h"
 
 #include <gtest/gtest.h>
 

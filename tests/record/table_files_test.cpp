@@ -1,4 +1,4 @@
-#include "table_files.h"
+#include "record/table_files.h"
 
 #include <QDir>
 #include <QFile>

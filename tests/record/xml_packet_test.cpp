@@ -1,5 +1,5 @@
-#include "table_files.h"
-#include "xml_packet.h"
+#include "record/table_files.h"
+#include "record/xml_packet.h"
 
 #include <QFile>
 #include <QLocale>

@@ -1,6 +1,6 @@
-#include "data_report.h"
-#include "reading_table.h"
-#include "report_export.h"
+#include "record/reading_table.h"
+#include "reports/data_report.h"
+#include "reports/report_export.h"
 
 #include <QApplication>
 #include <QFile>
@@ -11,7 +11,7 @@
 #include <QStringDecoder>
 #include <QTemporaryDir>
 
-#include "../test_app.h"
+#include "tests/test_app.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "help_viewer.h"
-#include "reading_table.h"
-#include "report_export.h"
-#include "report_form.h"
-#include "report_preview.h"
+#include "record/reading_table.h"
+#include "reports/help_viewer.h"
+#include "reports/report_export.h"
+#include "reports/report_form.h"
+#include "reports/report_preview.h"
 
 #include <QAction>
 #include <QApplication>
@@ -12,7 +12,7 @@
 #include <QTextBrowser>
 #include <QTreeWidget>
 
-#include "../test_app.h"
+#include "tests/test_app.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "cable_stream.h"
-#include "frame_assembler.h"
-#include "sim_cable.h"
+#include "decode/frame_assembler.h"
+#include "sim/cable_stream.h"
+#include "sim/sim_cable.h"
 
 #include <QTemporaryDir>
 

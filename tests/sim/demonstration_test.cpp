@@ -1,5 +1,5 @@
-#include "demonstration.h"
-#include "reading_interpreter.h"
+#include "decode/reading_interpreter.h"
+#include "sim/demonstration.h"
 
 #include <gtest/gtest.h>
 

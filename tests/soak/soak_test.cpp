@@ -8,14 +8,14 @@
 // display (sent ten times faster than the meter would, and as fast as the window takes them);
 // without it, 2400 frames run through the same events, for the ordinary test runs.
 
-#include "cable_stream.h"
-#include "demonstration.h"
-#include "panel_button.h"
-#include "record_controls.h"
-#include "recorder.h"
-#include "sim_cable.h"
-#include "table_files.h"
-#include "tfrm_test.h"
+#include "app/main_window.h"
+#include "app/panel_button.h"
+#include "record/recorder.h"
+#include "record/table_files.h"
+#include "record/ui/record_controls.h"
+#include "sim/cable_stream.h"
+#include "sim/demonstration.h"
+#include "sim/sim_cable.h"
 
 #include <QApplication>
 #include <QCheckBox>

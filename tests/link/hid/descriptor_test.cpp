@@ -1,4 +1,4 @@
-#include "hid_descriptor.h"
+#include "link/hid/hid_descriptor.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "hid_device_controller.h"
-#include "sim_hid_platform.h"
+#include "link/hid/hid_device_controller.h"
+#include "link/hid/sim_hid_platform.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,4 +1,4 @@
-#include "hid_test_util.h"
+#include "tests/link/hid/hid_test_util.h"
 
 #include <gtest/gtest.h>
 

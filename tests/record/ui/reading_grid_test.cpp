@@ -1,6 +1,6 @@
-#include "reading_grid.h"
-#include "reading_table_model.h"
-#include "ui_test_app.h"
+#include "record/reading_table_model.h"
+#include "record/ui/reading_grid.h"
+#include "tests/record/ui/ui_test_app.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
-#include "reading_grid.h"
-#include "record_controls.h"
-#include "ui_test_app.h"
+#include "record/ui/reading_grid.h"
+#include "record/ui/record_controls.h"
+#include "tests/record/ui/ui_test_app.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "decimal_sep.h"
+#include "core/decimal_sep.h"
 
 #include <QDir>
 #include <QFileInfo>

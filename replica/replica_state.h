@@ -1,6 +1,6 @@
 #pragma once
 
-#include "replica_elements.h"
+#include "replica/replica_elements.h"
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "trend_chart.h"
+#include "chart/trend_chart.h"
 
-#include "chart_data.h"
-#include "reading_table.h"
+#include "chart/chart_data.h"
+#include "record/reading_table.h"
 
 #include <QApplication>
 #include <QAreaSeries>

@@ -1,4 +1,4 @@
-#include "replica_elements.h"
+#include "replica/replica_elements.h"
 
 #include <QHash>
 #include <QString>

@@ -1,5 +1,5 @@
-#include "decimal_sep.h"
-#include "unit_state.h"
+#include "core/decimal_sep.h"
+#include "core/unit_state.h"
 
 #include <QDir>
 #include <QFile>

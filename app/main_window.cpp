@@ -1,14 +1,14 @@
-#include "tfrm_test.h"
+#include "app/main_window.h"
 
-#include "data_report.h"
-#include "decimal_sep.h"
-#include "help_viewer.h"
-#include "journal_recovery.h"
-#include "panel_button.h"
-#include "reading_table.h"
-#include "replica_panel.h"
-#include "report_form.h"
-#include "trend_chart.h"
+#include "app/panel_button.h"
+#include "chart/trend_chart.h"
+#include "core/decimal_sep.h"
+#include "display/replica_panel.h"
+#include "record/journal_recovery.h"
+#include "record/reading_table.h"
+#include "reports/data_report.h"
+#include "reports/help_viewer.h"
+#include "reports/report_form.h"
 
 #include <QAction>
 #include <QActionGroup>

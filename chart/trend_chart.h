@@ -1,8 +1,8 @@
 #pragma once
 
-#include "chart_paging.h"
-#include "insulation_runs.h"
-#include "unit_state.h"
+#include "chart/chart_paging.h"
+#include "core/unit_state.h"
+#include "record/insulation_runs.h"
 
 #include <QChartView>
 #include <QDateTime>

@@ -1,4 +1,4 @@
-#include "chart_paging.h"
+#include "chart/chart_paging.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "chart_data.h"
+#include "chart/chart_data.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,7 +1,7 @@
-#include "chart_data.h"
-#include "chart_paging.h"
-#include "reading_table.h"
-#include "trend_chart.h"
+#include "chart/chart_data.h"
+#include "chart/chart_paging.h"
+#include "chart/trend_chart.h"
+#include "record/reading_table.h"
 
 #include <QApplication>
 #include <QCategoryAxis>
@@ -20,7 +20,7 @@
 
 #include <QPointer>
 
-#include "../test_app.h"
+#include "tests/test_app.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "replica_state.h"
+#include "replica/replica_state.h"
 
 ReplicaState::ReplicaState(QObject* parent) : QObject(parent) {
     const int n = count();

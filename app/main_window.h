@@ -1,15 +1,15 @@
 #pragma once
 
-#include "cable_connection.h"
-#include "frame_assembler.h"
-#include "journal.h"
-#include "reading_chain.h"
-#include "reading_grid.h"
-#include "reading_interpreter.h"
-#include "reading_table.h"
-#include "record_controls.h"
-#include "replica_state.h"
-#include "unit_state.h"
+#include "core/unit_state.h"
+#include "decode/frame_assembler.h"
+#include "decode/reading_interpreter.h"
+#include "link/cable_connection.h"
+#include "record/journal.h"
+#include "record/reading_chain.h"
+#include "record/reading_table.h"
+#include "record/ui/reading_grid.h"
+#include "record/ui/record_controls.h"
+#include "replica/replica_state.h"
 
 #include <QMainWindow>
 
