@@ -1,14 +1,17 @@
 #pragma once
 
-#include <QStringList>
+#include <QString>
 
 namespace cli {
 
-// "--version" and "--help" (also "-h"), given alone: prints the answer on stdout, sets *status
-// to 0 and returns true. Any other arguments: false, nothing printed.
-bool printInfo(const QStringList& args, int* status);
+class Arguments;
 
-// What --help prints: the usage of every mode.
+// "--version": the version on stdout.
+int printVersion(const Arguments&);
+// "--help" (also "-h"): helpText() on stdout.
+int printHelp(const Arguments&);
+
+// What --help prints: what the program is, the usage of every mode, the exit statuses.
 QString helpText();
 
 } // namespace cli

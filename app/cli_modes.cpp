@@ -26,7 +26,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <limits>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -71,56 +70,6 @@ bool loadTableFrom(const QString& in, ReadingTable& table) {
     return false;
 }
 
-// A count as an option takes it: plain decimal digits that fit 32 bits.
-bool parseCount(const QString& text, qint32* out) {
-    if (text.isEmpty() || text.size() > 10)
-        return false;
-    for (QChar c : text)
-        if (c < u'0' || c > u'9')
-            return false;
-    const qint64 v = text.toLongLong();
-    if (v > std::numeric_limits<qint32>::max())
-        return false;
-    *out = qint32(v);
-    return true;
-}
-
-// --limit N, --interval S and --no-repeat: what the recording controls hold from start-up.
-// 1 when args[i] is one of them (i is moved past its value), 0 when it is not, -1 for wrong
-// usage with *why.
-struct RuleOptions {
-    bool limitGiven = false, intervalGiven = false;
-    int take(const QStringList& args, qsizetype& i, RecordingSettings& settings, QString* why) {
-        const QString& a = args[i];
-        if (a == u"--no-repeat") {
-            settings.repeat = false;
-            return 1;
-        }
-        if (a != u"--limit" && a != u"--interval")
-            return 0;
-        const bool limit = a == u"--limit";
-        if (limit ? limitGiven : intervalGiven) {
-            *why = a + QStringLiteral(" given twice");
-            return -1;
-        }
-        qint32 n = 0;
-        if (i + 1 >= args.size() || !parseCount(args[i + 1], &n)) {
-            *why = a + QStringLiteral(" needs a whole number");
-            return -1;
-        }
-        ++i;
-        if (limit) {
-            settings.maxRecords = n;
-            limitGiven = true;
-        } else {
-            settings.sampling = true;
-            settings.intervalText = QString::number(n);
-            intervalGiven = true;
-        }
-        return 1;
-    }
-};
-
 // Checks a capture to the end before it is played, so that a broken file fails at once.
 bool checkCapture(const QString& path, QString* error) {
     CaptureReader reader;
@@ -143,26 +92,128 @@ std::shared_ptr<HidPlatform> simulatedCable(std::shared_ptr<SimReportSource> sou
     return platform;
 }
 
-// z4072 report IN OUT: the data report of a table file, written as OUT's extension says.
-int reportMode(const QStringList& args, int argc, char* argv[]) {
-    if (args.size() != 2 || args[0].isEmpty() || args[1].isEmpty()) {
-        printErr(usage());
-        return 2;
+// A capture that --replay would play is read to the end first: a broken one fails at once.
+bool replayIsSound(const Options& options) {
+    QString error;
+    if (options.hid != Options::Hid::Replay || checkCapture(options.replayPath, &error))
+        return true;
+    printErr(error);
+    return false;
+}
+
+// The simulated cable that --simulate or --replay asks for; null for the system's HID layer.
+std::shared_ptr<HidPlatform> simulatedCableFor(const Options& options) {
+    switch (options.hid) {
+    case Options::Hid::System:
+        break;
+    case Options::Hid::Simulate:
+        return simulatedCable(std::make_shared<sim::SimCable>(&sim::demonstration));
+    case Options::Hid::Replay:
+        return simulatedCable(std::make_shared<sim::CaptureCable>(options.replayPath));
     }
-    const QString& in = args[0];
-    const QString& out = args[1];
-    const auto format = reportFormatOf(out);
-    if (!format) {
-        printErr(QStringLiteral("The report is saved as %1.").arg(reportExtensions()));
-        printErr(usage());
-        return 2;
+    return nullptr;
+}
+
+// --simulate, --replay and --capture, as the window and record take them.
+Options windowOptions(const Arguments& a) {
+    Options o;
+    if (a.has("--simulate"))
+        o.hid = Options::Hid::Simulate;
+    else if (a.has("--replay"))
+        o.hid = Options::Hid::Replay;
+    o.replayPath = a.value("--replay");
+    o.capturePath = a.value("--capture");
+    return o;
+}
+
+// --limit N, --interval S and --no-repeat: what the recording controls hold from start-up.
+void applyRecordingOptions(const Arguments& a, RecordingSettings& settings) {
+    if (a.has("--limit"))
+        settings.maxRecords = qint32(a.number("--limit"));
+    if (a.has("--interval")) {
+        settings.sampling = true;
+        settings.intervalText = QString::number(qint32(a.number("--interval")));
     }
-    // Fonts and page painting need a GUI application, not a screen.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::optional<QGuiApplication> app;
-    if (!QCoreApplication::instance())
-        app.emplace(argc, argv);
+    if (a.has("--no-repeat"))
+        settings.repeat = false;
+    settings.decimalSep = GetDecimalSep();
+}
+
+// Every input report that reaches the frame reassembly goes to --capture's file, if one is given.
+bool openCapture(const Options& options, CaptureWriter& capture) {
+    QString error;
+    if (options.capturePath.isEmpty() ||
+        capture.open(options.capturePath, QDateTime::currentDateTime(), &error))
+        return true;
+    printErr(error);
+    return false;
+}
+
+// The window; the files first, so that a mode that cannot run fails before any window opens.
+int runWindow(const Arguments& a) {
+    const Options options = windowOptions(a);
+    CaptureWriter capture;
+    if (!replayIsSound(options) || !openCapture(options, capture))
+        return 1;
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+
+    QApplication app(*a.argc, a.argv);
+    nameApplication();
+    // Lets the desktop match the window to z4072.desktop (its icon and name in the task bar).
+    QGuiApplication::setDesktopFileName(QStringLiteral("z4072"));
+    TFrmTest window(nullptr, simulatedCableFor(options));
+    if (capture.isOpen())
+        window.setReportTap([&](quint8 id, const quint8* data, quint16 size) {
+            capture.write(double(sinceStart.nsecsElapsed()) / 1e9, id, data, size);
+        });
+    window.show();
+    // Every recorded row is kept against a crash; what a crash left is offered once shown.
+    window.keepJournal(journalFolder());
+    QTimer::singleShot(0, &window, &TFrmTest::offerRecovery);
+    return QApplication::exec();
+}
+
+// Loads table file IN into an empty table and saves it as OUT.
+int runConvert(const Arguments& a) {
+    ReadingTable table;
+    if (!loadTableFrom(a.files[0], table))
+        return 1;
+    return saveTableAs(table, a.files[1]);
+}
+
+// Records what the capture's reports show, on the capture's clock, and saves the table as OUT.
+int runDecode(const Arguments& a) {
+    CaptureDecodeSettings settings;
+    applyRecordingOptions(a, settings);
+    ReadingTable table;
+    QString error;
+    if (!decodeCapture(a.files[0], settings, table, &error)) {
+        printErr(error);
+        return 1;
+    }
+    return saveTableAs(table, a.files[1]);
+}
+
+// Records from the cable without a window until stopped (SIGINT, SIGTERM, the duration) or the
+// cable fails; each row goes to OUT, the journal and stdout as it comes.
+int runRecord(const Arguments& a) {
+    const Options cable = windowOptions(a);
+    RecordOptions options;
+    options.out = a.files[0];
+    applyRecordingOptions(a, options.settings);
+    if (a.has("--duration"))
+        options.durationMs = std::max<qint64>(1, std::llround(a.number("--duration") * 1000.0));
+    if (!replayIsSound(cable))
+        return 1;
+    std::shared_ptr<HidPlatform> platform = simulatedCableFor(cable);
+    RecordSession session(platform ? platform : makeSystemHidPlatform(), options, journalFolder());
+    StopOnSignals signals([&session] { session.stop(); });
+    return session.exec();
+}
+
+// Loads table file IN and writes its data report as OUT.
+int writeDataReport(const QString& in, const QString& out, ReportFormat format) {
     ReadingTable table;
     const bool loaded = LoadTableFile(in, table, true, [](const TableFileMessage& m) {
         if (m.kind == TableFileMessage::Error)
@@ -174,120 +225,32 @@ int reportMode(const QStringList& args, int argc, char* argv[]) {
     DataReportForm form;
     form.QuickRep1BeforePrint(report, DataReportPageTotal(table.rowCount()));
     QString error;
-    if (!writeReport(report, out, *format, &error)) {
+    if (!writeReport(report, out, format, &error)) {
         printErr(QStringLiteral("Cannot create file \"%1\". %2").arg(out, error));
         return 1;
     }
     return 0;
 }
 
-} // namespace
-
-QString usage() {
-    return QStringLiteral("usage: z4072 [--simulate | --replay CAPTURE] [--capture CAPTURE]") +
-           u"\n       " + convertUsage().mid(7) + u"\n       " + decodeUsage().mid(7) +
-           u"\n       z4072 report IN OUT" + u"\n       " + devicesUsage().mid(7) + u"\n       " +
-           recordUsage().mid(7) + u"\n       " + analyzeUsage().mid(7);
-}
-
-bool parse(const QStringList& args, Options& out, QString* error) {
-    out = Options{};
-    auto fail = [&](const QString& why) {
-        if (error)
-            *error = why;
-        return false;
-    };
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        auto value = [&](QString& into) {
-            if (i + 1 >= args.size() || args[i + 1].isEmpty())
-                return fail(a + QStringLiteral(" needs a file name"));
-            if (!into.isEmpty())
-                return fail(a + QStringLiteral(" given twice"));
-            into = args[++i];
-            return true;
-        };
-        if (a == u"--simulate") {
-            if (out.hid != Options::Hid::System)
-                return fail(QStringLiteral("--simulate and --replay exclude each other"));
-            out.hid = Options::Hid::Simulate;
-        } else if (a == u"--replay") {
-            if (out.hid != Options::Hid::System)
-                return fail(QStringLiteral("--simulate and --replay exclude each other"));
-            if (!value(out.replayPath))
-                return false;
-            out.hid = Options::Hid::Replay;
-        } else if (a == u"--capture") {
-            if (!value(out.capturePath))
-                return false;
-        } else {
-            return fail(QStringLiteral("unknown argument \"%1\"").arg(a));
-        }
+// The data report of a table file, written as OUT's extension says.
+int runReport(const Arguments& a) {
+    const auto format = reportFormatOf(a.files[1]);
+    if (!format) {
+        printErr(QStringLiteral("The report is saved as %1.").arg(reportExtensions()));
+        return kWrongUsage;
     }
-    return true;
+    // Fonts and page painting need a GUI application, not a screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::optional<QGuiApplication> app;
+    if (!QCoreApplication::instance())
+        app.emplace(*a.argc, a.argv);
+    return writeDataReport(a.files[0], a.files[1], *format);
 }
 
-QString convertUsage() {
-    return QStringLiteral("usage: z4072 convert IN OUT");
-}
-
-QString decodeUsage() {
-    return QStringLiteral(
-        "usage: z4072 decode CAPTURE OUT [--limit N] [--interval S] [--no-repeat]");
-}
-
-int runConvert(const QStringList& args) {
-    if (args.size() != 2 || args[0].isEmpty() || args[1].isEmpty())
-        return wrongUsage(args.size() == 2 ? QStringLiteral("file names must not be empty")
-                                           : QString(),
-                          convertUsage());
-    ReadingTable table;
-    if (!loadTableFrom(args[0], table))
-        return 1;
-    return saveTableAs(table, args[1]);
-}
-
-int runDecode(const QStringList& args) {
-    QStringList files;
-    CaptureDecodeSettings settings;
-    RuleOptions rules;
-    QString why;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (const int r = rules.take(args, i, settings, &why); r != 0) {
-            if (r < 0)
-                return wrongUsage(why, decodeUsage());
-        } else if (a.startsWith(u"--")) {
-            return wrongUsage(QStringLiteral("unknown option \"%1\"").arg(a), decodeUsage());
-        } else {
-            files << a;
-        }
-    }
-    if (files.size() != 2 || files[0].isEmpty() || files[1].isEmpty())
-        return wrongUsage(QString(), decodeUsage());
-    settings.decimalSep = GetDecimalSep();
-
-    ReadingTable table;
-    QString error;
-    if (!decodeCapture(files[0], settings, table, &error)) {
-        printErr(error);
-        return 1;
-    }
-    return saveTableAs(table, files[1]);
-}
-
-void nameApplication() {
-    QCoreApplication::setApplicationName(QStringLiteral("Z4072"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(Z4072_VERSION));
-}
-
-QString devicesUsage() {
-    return QStringLiteral("usage: z4072 devices");
-}
-
-int runDevices(const QStringList& args) {
-    if (!args.isEmpty())
-        return wrongUsage(QStringLiteral("devices takes no arguments"), devicesUsage());
+// The HID devices as the window's device list sees them, one line each, the cable that CONNECT
+// would use marked; 1 when the system's HID layer cannot start.
+int runDevices(const Arguments&) {
     const std::shared_ptr<HidPlatform> platform = makeSystemHidPlatform();
     if (!platform->available()) {
         printErr(QStringLiteral("The system's HID layer could not be started: no HID device can "
@@ -299,80 +262,12 @@ int runDevices(const QStringList& args) {
     return 0;
 }
 
-QString recordUsage() {
-    return QStringLiteral("usage: z4072 record OUT [--simulate | --replay CAPTURE] [--limit N] "
-                          "[--interval S] [--no-repeat] [--duration SECONDS]");
-}
-
-int runRecord(const QStringList& args) {
-    RecordOptions options;
-    Options::Hid hid = Options::Hid::System;
-    QString replayPath;
-    RuleOptions rules;
-    bool durationGiven = false;
-    QString why;
-    QStringList files;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (const int r = rules.take(args, i, options.settings, &why); r != 0) {
-            if (r < 0)
-                return wrongUsage(why, recordUsage());
-        } else if (a == u"--simulate" || a == u"--replay") {
-            if (hid != Options::Hid::System)
-                return wrongUsage(QStringLiteral("--simulate and --replay exclude each other"),
-                                  recordUsage());
-            hid = a == u"--simulate" ? Options::Hid::Simulate : Options::Hid::Replay;
-            if (hid == Options::Hid::Replay) {
-                if (i + 1 >= args.size() || args[i + 1].isEmpty())
-                    return wrongUsage(a + QStringLiteral(" needs a file name"), recordUsage());
-                replayPath = args[++i];
-            }
-        } else if (a == u"--duration") {
-            bool ok = false;
-            const double seconds = i + 1 < args.size() ? args[i + 1].toDouble(&ok) : 0;
-            if (durationGiven || !ok || !(seconds > 0) || seconds > 1e9)
-                return wrongUsage(durationGiven ? QStringLiteral("--duration given twice")
-                                                : QStringLiteral("--duration needs a number of "
-                                                                 "seconds above 0"),
-                                  recordUsage());
-            options.durationMs = std::max<qint64>(1, std::llround(seconds * 1000.0));
-            durationGiven = true;
-            ++i;
-        } else if (a.startsWith(u"--")) {
-            return wrongUsage(QStringLiteral("unknown option \"%1\"").arg(a), recordUsage());
-        } else {
-            files << a;
-        }
-    }
-    if (files.size() != 1 || files[0].isEmpty())
-        return wrongUsage(QString(), recordUsage());
-    options.out = files[0];
-    options.settings.decimalSep = GetDecimalSep();
-
-    std::shared_ptr<HidPlatform> platform;
-    if (hid == Options::Hid::Simulate) {
-        platform = simulatedCable(std::make_shared<sim::SimCable>(&sim::demonstration));
-    } else if (hid == Options::Hid::Replay) {
-        if (!checkCapture(replayPath, &why)) {
-            printErr(why);
-            return 1;
-        }
-        platform = simulatedCable(std::make_shared<sim::CaptureCable>(replayPath));
-    }
-    RecordSession session(platform ? platform : makeSystemHidPlatform(), options, journalFolder());
-    StopOnSignals signals([&session] { session.stop(); });
-    return session.exec();
-}
-
-QString analyzeUsage() {
-    return QStringLiteral("usage: z4072 analyze IN");
-}
-
-int runAnalyze(const QStringList& args) {
-    if (args.size() != 1 || args[0].isEmpty())
-        return wrongUsage(QString(), analyzeUsage());
+// One line per insulation test run in table file IN: its first row number, start time,
+// function, duration in seconds, R(30 s), R(1 min), R(10 min), DAR, PI; TAB-separated, "-"
+// where not available.
+int runAnalyze(const Arguments& a) {
     ReadingTable table;
-    if (!loadTableFrom(args[0], table))
+    if (!loadTableFrom(a.files[0], table))
         return 1;
     InsulationRuns runs;
     runs.scan(table);
@@ -383,79 +278,151 @@ int runAnalyze(const QStringList& args) {
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
+const Option kSimulate{"--simulate", Takes::Nothing, nullptr, 1};
+const Option kReplay{"--replay", Takes::FileName, "CAPTURE", 1};
+const Option kLimit{"--limit", Takes::WholeNumber, "N"};
+const Option kInterval{"--interval", Takes::WholeNumber, "S"};
+const Option kNoRepeat{"--no-repeat"};
+
+// The modes: what each takes, what --help says of it, how it starts.
+const std::vector<Mode> kModes{
+    {"",
+     {},
+     {kSimulate.explained("the window on a simulated cable and meter that runs a "
+                          "demonstration of the meter's modes"),
+      kReplay.explained("the window on a simulated cable that plays CAPTURE"),
+      Option{"--capture", Takes::FileName, "CAPTURE"}.explained(
+          "(beside any of the above) append every input report that reaches the frame "
+          "reassembly to CAPTURE")},
+     "the window, on the computer's HID devices",
+     Start::Own,
+     &runWindow},
+    {"convert",
+     {"IN", "OUT"},
+     {},
+     "load table file IN, save it as OUT (.xml: XML data packet, any other extension: "
+     "tab-separated text)",
+     Start::Core,
+     &runConvert},
+    {"decode",
+     {"CAPTURE", "OUT"},
+     {kLimit, kInterval, kNoRepeat},
+     "run CAPTURE's reports through reassembly, interpretation and the recording rules, "
+     "save the table as OUT",
+     Start::Core,
+     &runDecode},
+    {"report",
+     {"IN", "OUT"},
+     {},
+     "load table file IN, write its data report as OUT (.pdf .html .txt .csv)",
+     Start::Own,
+     &runReport},
+    {"devices",
+     {},
+     {},
+     "list the HID devices as the window sees them: name, vendor:product, read/write or "
+     "not, path; the cable that CONNECT uses marked with *",
+     Start::Core,
+     &runDevices},
+    {"record",
+     {"OUT"},
+     {kSimulate, kReplay, kLimit, kInterval, kNoRepeat, {"--duration", Takes::Seconds, "SECONDS"}},
+     "no window: connect to the cable (or the simulated one) and record its readings until "
+     "Ctrl+C, SIGTERM or SECONDS; each row goes to stdout and to OUT (tab-separated: a line "
+     "at a time; .xml: written at the end). Exit 1 when the cable is missing, unplugged or "
+     "its meter silent",
+     Start::Core,
+     &runRecord},
+    {"analyze",
+     {"IN"},
+     {},
+     "load table file IN, print one line per insulation test in it: first row number, "
+     "start time, function, duration (s), R(30 s), R(1 min), R(10 min), DAR, PI "
+     "(TAB-separated, \"-\" where not available)",
+     Start::Core,
+     &runAnalyze},
+    {"--version", {}, {}, "the version", Start::Alone, &printVersion},
+    {"--help", {}, {}, "this text", Start::Alone, &printHelp, "-h"},
+};
+
+const Mode& windowMode() {
+    return kModes.front();
+}
+
+// The mode the first argument names, which is taken off; the window when none is named.
+const Mode& modeFor(QStringList& args) {
+    for (const Mode& m : kModes) {
+        const bool named =
+            !args.isEmpty() && *m.name &&
+            (args[0] == QLatin1String(m.name) || (m.alias && args[0] == QLatin1String(m.alias)));
+        if (named && (m.start != Start::Alone || args.size() == 1)) {
+            args.removeFirst();
+            return m;
+        }
+    }
+    return windowMode();
+}
+
+// What follows wrong usage: the mode's usage line; all of them where no mode was named.
+QString usageOf(const Mode& mode) {
+    return &mode == &windowMode() ? usage() : u"usage: " + synopsis(mode);
+}
+
+int runMode(const Mode& mode, const QStringList& args, Arguments& parsed) {
+    QString why;
+    if (!parseArguments(mode, args, parsed, &why))
+        return wrongUsage(why, usageOf(mode));
+    const int status = mode.run(parsed);
+    if (status == kWrongUsage)
+        printErr(usageOf(mode));
+    return status;
+}
+
+} // namespace
+
+const std::vector<Mode>& modes() {
+    return kModes;
+}
+
+QString usage() {
+    QStringList lines;
+    for (const Mode& m : modes())
+        if (m.start != Start::Alone)
+            lines << synopsis(m);
+    return u"usage: " + lines.join(QStringLiteral("\n       "));
+}
+
+bool parse(const QStringList& args, Options& out, QString* error) {
+    out = Options{};
+    Arguments parsed;
+    QString why;
+    if (!parseArguments(windowMode(), args, parsed, &why)) {
+        if (error)
+            *error = why;
+        return false;
+    }
+    out = windowOptions(parsed);
+    return true;
+}
+
+void nameApplication() {
+    QCoreApplication::setApplicationName(QStringLiteral("Z4072"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(Z4072_VERSION));
+}
+
 int run(int argc, char* argv[]) {
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
-    if (int status; printInfo(args, &status))
-        return status;
-
-    if (args.value(0) == u"report")
-        return reportMode(args.mid(1), argc, argv);
-
-    // Modes without a window.
-    using Mode = int (*)(const QStringList&);
-    static const std::pair<const char16_t*, Mode> windowless[] = {{u"convert", &runConvert},
-                                                                  {u"decode", &runDecode},
-                                                                  {u"devices", &runDevices},
-                                                                  {u"record", &runRecord},
-                                                                  {u"analyze", &runAnalyze}};
-    for (const auto& [name, mode] : windowless)
-        if (!args.isEmpty() && args[0] == name) {
-            QCoreApplication app(argc, argv);
-            nameApplication();
-            return mode(args.mid(1));
-        }
-    Options options;
-    QString error;
-    if (!parse(args, options, &error)) {
-        printErr(error);
-        printErr(usage());
-        return 2;
-    }
-
-    // The files first: a mode that cannot run fails before any window opens.
-    if (options.hid == Options::Hid::Replay && !checkCapture(options.replayPath, &error)) {
-        printErr(error);
-        return 1;
-    }
-    CaptureWriter capture;
-    QElapsedTimer sinceStart;
-    if (!options.capturePath.isEmpty()) {
-        if (!capture.open(options.capturePath, QDateTime::currentDateTime(), &error)) {
-            printErr(error);
-            return 1;
-        }
-        sinceStart.start();
-    }
-
-    QApplication app(argc, argv);
+    const Mode& mode = modeFor(args);
+    Arguments parsed;
+    parsed.argc = &argc;
+    parsed.argv = argv;
+    if (mode.start != Start::Core)
+        return runMode(mode, args, parsed);
+    QCoreApplication app(argc, argv);
     nameApplication();
-    // Lets the desktop match the window to z4072.desktop (its icon and name in the task bar).
-    QGuiApplication::setDesktopFileName(QStringLiteral("z4072"));
-
-    std::shared_ptr<HidPlatform> platform;
-    switch (options.hid) {
-    case Options::Hid::System:
-        break;
-    case Options::Hid::Simulate:
-        platform = simulatedCable(std::make_shared<sim::SimCable>(&sim::demonstration));
-        break;
-    case Options::Hid::Replay:
-        platform = simulatedCable(std::make_shared<sim::CaptureCable>(options.replayPath));
-        break;
-    }
-
-    TFrmTest window(nullptr, std::move(platform));
-    if (capture.isOpen())
-        window.setReportTap([&](quint8 id, const quint8* data, quint16 size) {
-            capture.write(double(sinceStart.nsecsElapsed()) / 1e9, id, data, size);
-        });
-    window.show();
-    // Every recorded row is kept against a crash; what a crash left is offered once shown.
-    window.keepJournal(journalFolder());
-    QTimer::singleShot(0, &window, &TFrmTest::offerRecovery);
-    return QApplication::exec();
+    return runMode(mode, args, parsed);
 }
 
 } // namespace cli

@@ -1,9 +1,13 @@
+#include "app/cli_info.h"
 #include "app/cli_modes.h"
 #include "tests/test_app.h"
 
 #include <QGuiApplication>
+#include <QProcess>
 
 #include <gtest/gtest.h>
+
+#include <stdexcept>
 
 namespace {
 
@@ -49,6 +53,111 @@ TEST(CliModes, NamesTheApplicationWithoutADisplayName) {
     QCoreApplication::setApplicationName(QStringLiteral("renamed"));
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), u"renamed"); // follows: never set
     QCoreApplication::setApplicationName(QStringLiteral("Z4072"));
+}
+
+const cli::Mode& mode(const char* name) {
+    for (const cli::Mode& m : cli::modes())
+        if (qstrcmp(m.name, name) == 0)
+            return m;
+    throw std::invalid_argument(name);
+}
+
+// What the parser says of `args` for `mode`: "ok", or why not ("" when the usage says it all).
+QString verdict(const char* name, const QStringList& args, cli::Arguments* parsed = nullptr) {
+    cli::Arguments a;
+    QString why;
+    const bool ok = cli::parseArguments(mode(name), args, parsed ? *parsed : a, &why);
+    return ok ? QStringLiteral("ok") : why;
+}
+
+TEST(CliParser, TakesEachKindOfValue) {
+    cli::Arguments a;
+    ASSERT_EQ(verdict("record",
+                      {"--no-repeat", "out.xls", "--limit", "2147483647", "--interval", "007",
+                       "--duration", "2.5", "--replay", "--odd.cap", "--no-repeat"},
+                      &a),
+              u"ok");
+    EXPECT_EQ(a.files, QStringList{"out.xls"});
+    EXPECT_EQ(a.number("--limit"), 2147483647.0);
+    EXPECT_EQ(a.number("--interval"), 7.0);
+    EXPECT_EQ(a.number("--duration"), 2.5);
+    EXPECT_EQ(a.value("--replay"), u"--odd.cap") << "a value is the next argument, whatever it is";
+    EXPECT_TRUE(a.has("--no-repeat"));
+    EXPECT_FALSE(a.has("--simulate"));
+}
+
+TEST(CliParser, RefusesWhatDoesNotFitWithTheReason) {
+    const struct {
+        QStringList args;
+        const char* why;
+    } cases[] = {
+        {{"a", "--limit", "2147483648"}, "--limit needs a whole number"},
+        {{"a", "--interval", "-1"}, "--interval needs a whole number"},
+        {{"a", "--limit"}, "--limit needs a whole number"},
+        {{"a", "--duration", "0"}, "--duration needs a number of seconds above 0"},
+        {{"a", "--duration", "nan"}, "--duration needs a number of seconds above 0"},
+        {{"a", "--duration", "1e10"}, "--duration needs a number of seconds above 0"},
+        {{"a", "--replay", ""}, "--replay needs a file name"},
+        {{"a", "--limit", "1", "--limit", "1"}, "--limit given twice"},
+        {{"a", "--replay", "x", "--simulate"}, "--simulate and --replay exclude each other"},
+        {{"a", "--simulate", "--simulate"}, "--simulate and --replay exclude each other"},
+        {{"a", "b", "--fast"}, "unknown option \"--fast\""}, // before the count of files
+        {{"a", "b"}, ""},
+        {{}, ""},
+        {{""}, "file names must not be empty"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(verdict("record", c.args), QString::fromLatin1(c.why))
+            << c.args.join(u' ').toStdString();
+}
+
+TEST(CliParser, ModesWithoutOptionsTakeEveryArgumentAsAFile) {
+    cli::Arguments a;
+    ASSERT_EQ(verdict("convert", {"--in.txt", "out.xml"}, &a), u"ok");
+    EXPECT_EQ(a.files, (QStringList{"--in.txt", "out.xml"}));
+    EXPECT_EQ(verdict("devices", {"--x"}), u"devices takes no arguments");
+    EXPECT_EQ(verdict("", {"x"}), u"unknown argument \"x\"");
+}
+
+TEST(CliHelp, ListsEveryModeWithItsWholeTextWithinTheWidth) {
+    const QString help = cli::helpText();
+    for (const QString& line : help.split(u'\n'))
+        EXPECT_LE(line.size(), 87) << line.toStdString();
+    const QString flat = help.simplified();
+    for (const cli::Mode& m : cli::modes()) {
+        const QString name = *m.name ? u' ' + QString::fromLatin1(m.name) : QString();
+        EXPECT_TRUE(help.contains(u"\n  z4072" + name)) << m.name;
+        EXPECT_TRUE(flat.contains(QString::fromLatin1(m.help))) << m.name;
+        for (const cli::Option& o : m.options)
+            EXPECT_TRUE(!o.help || flat.contains(QString::fromLatin1(o.help))) << o.name;
+    }
+}
+
+// The program itself: which mode the first argument picks, and the usage line of wrong usage.
+TEST(CliModes, PicksTheModeAndEndsWrongUsageWithItsUsageLine) {
+    app();
+    const struct {
+        QStringList args;
+        int status;
+        const char* text; // stdout's first line, or stderr's last
+    } cases[] = {
+        {{"-h"}, 0, "usage: z4072 [MODE] [ARGUMENTS]"},
+        {{"--version", "x"}, 2, "       z4072 analyze IN"}, // not alone: the window's
+        {{"report", "in.txt", "out.doc"}, 2, "usage: z4072 report IN OUT"},
+        {{"devices", "x"}, 2, "usage: z4072 devices"},
+    };
+    for (const auto& c : cases) {
+        QProcess p;
+        p.start(QStringLiteral(Z4072_EXE), c.args);
+        ASSERT_TRUE(p.waitForFinished(30'000));
+        const QStringList out = QString::fromLocal8Bit(p.readAllStandardOutput()).split(u'\n');
+        const QStringList err =
+            QString::fromLocal8Bit(p.readAllStandardError()).split(u'\n', Qt::SkipEmptyParts);
+        EXPECT_EQ(p.exitCode(), c.status) << c.args.join(u' ').toStdString();
+        EXPECT_EQ(c.status == 0 ? out.value(0) : err.value(err.size() - 1),
+                  QString::fromLatin1(c.text))
+            << c.args.join(u' ').toStdString();
+    }
 }
 
 } // namespace
