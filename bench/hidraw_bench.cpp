@@ -4,11 +4,11 @@
 // 8 ms, as the cable sends them). The emulation's own threads are measured apart and left out.
 
 #include "app/main_window.h"
+#include "bench/bench_app.h"
 #include "link/hid/hid_device_controller.h"
 #include "sim/sim_cable.h"
 #include "tests/hidraw/emulated_hidraw.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -24,17 +24,6 @@
 #include <map>
 
 namespace {
-
-QApplication& guiApp() {
-    static int argc = 1;
-    static char arg0[] = "bench_hidraw";
-    static char* argv[] = {arg0, nullptr};
-    static QApplication* app = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
 
 struct ThreadTimes {
     double cpuSeconds = 0;
@@ -91,7 +80,6 @@ void runEventLoop(int ms) {
 // One report pushed into the emulated device until the data handler has run on the main thread:
 // the device's poll wakes the reader, hidapi reads, the hand-off wakes the main thread.
 void BM_RealLayerReportToHandlerLatency(benchmark::State& state) {
-    guiApp();
     auto cable = rig::HidrawBus::instance().plug({}, false);
     {
         TJvHidDeviceController controller(nullptr, makeSystemHidPlatform());
@@ -117,7 +105,6 @@ BENCHMARK(BM_RealLayerReportToHandlerLatency)->UseManualTime()->Unit(benchmark::
 
 // The whole window on the system's layer, connected to a cable whose meter is off.
 void BM_RealLayerConnectedToASilentMeter(benchmark::State& state) {
-    guiApp();
     auto cable = rig::HidrawBus::instance().plug({}, false);
     cable->feed(
         std::make_shared<sim::SimCable>([](double) { return std::optional<sim::MeterDisplay>(); }));
@@ -162,10 +149,5 @@ BENCHMARK(BM_RealLayerConnectedToASilentMeter)->Iterations(3)->Unit(benchmark::k
 } // namespace
 
 int main(int argc, char** argv) {
-    return rig::runEmulated(argc, argv, [](int n, char** args) {
-        benchmark::Initialize(&n, args);
-        benchmark::RunSpecifiedBenchmarks();
-        benchmark::Shutdown();
-        return 0;
-    });
+    return rig::runEmulated(argc, argv, runBenchmarks);
 }

@@ -4,7 +4,6 @@
 #include "bench/sample_rows.h"
 #include "record/journal.h"
 
-#include <QCoreApplication>
 #include <QLocale>
 #include <QTemporaryDir>
 
@@ -12,18 +11,9 @@
 
 namespace {
 
-QCoreApplication& coreApp() {
-    static int argc = 1;
-    static char arg0[] = "bench_journal";
-    static char* argv[] = {arg0, nullptr};
-    static QCoreApplication* app = new QCoreApplication(argc, argv);
-    return *app;
-}
-
 // Arg: how long a written row may wait for the disk, ms (0: flushed with each row). The
 // journal lies in the system's temporary folder; set TMPDIR to measure another disk.
 void BM_JournalRow(benchmark::State& state) {
-    coreApp();
     QLocale::setDefault(QLocale::c());
     QTemporaryDir dir;
     ReadingTable table;
@@ -45,5 +35,3 @@ BENCHMARK(BM_JournalRow)->Arg(0)->Iterations(500);
 BENCHMARK(BM_JournalRow)->Arg(RecordJournal::kDefaultSyncDelayMs)->MinTime(2.0);
 
 } // namespace
-
-BENCHMARK_MAIN();

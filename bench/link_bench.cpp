@@ -5,7 +5,7 @@
 #include "link/hid/sim_hid_platform.h"
 #include "sim/sim_cable.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
@@ -17,17 +17,6 @@
 #include <chrono>
 
 namespace {
-
-QApplication& guiApp() {
-    static int argc = 1;
-    static char arg0[] = "bench_link";
-    static char* argv[] = {arg0, nullptr};
-    static QApplication* app = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
 
 double processCpuSeconds() {
     rusage u{};
@@ -72,7 +61,6 @@ void measureIdleLoad(benchmark::State& state, const int& reports) {
 // One report pushed into the simulated device until the data handler has run on the main
 // thread, through the reader thread's hand-off.
 void BM_ReportToHandlerLatency(benchmark::State& state) {
-    guiApp();
     auto platform = std::make_shared<SimHidPlatform>();
     auto cable = platform->plug(sim::cableDeviceSpec(), false);
     TJvHidDeviceController controller(nullptr, platform);
@@ -96,7 +84,6 @@ BENCHMARK(BM_ReportToHandlerLatency)->UseManualTime()->Unit(benchmark::kMicrosec
 
 // The reader alone on a silent cable, its handler doing nothing.
 void BM_ReaderOnASilentCable(benchmark::State& state) {
-    guiApp();
     auto platform = silentCable();
     TJvHidDeviceController controller(nullptr, platform);
     TJvHidDevice* dev = nullptr;
@@ -111,7 +98,6 @@ BENCHMARK(BM_ReaderOnASilentCable)->Iterations(1)->Unit(benchmark::kMillisecond)
 // The whole window, connected to a cable whose meter is off: an idle report every 8 ms, the
 // connection timer every 100 ms. Reports the share of one core that the process used.
 void BM_ConnectedToASilentMeter(benchmark::State& state) {
-    guiApp();
     auto platform = silentCable();
     TFrmTest w(nullptr, platform);
     w.cable().setMessageBox([](const QString&) {}); // the watch must not block the loop
@@ -124,5 +110,3 @@ void BM_ConnectedToASilentMeter(benchmark::State& state) {
 BENCHMARK(BM_ConnectedToASilentMeter)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-BENCHMARK_MAIN();

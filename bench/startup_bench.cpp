@@ -2,7 +2,7 @@
 #include "app/main_window.h"
 #include "sim/sim_cable.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <benchmark/benchmark.h>
@@ -42,13 +42,3 @@ void BM_StartUpToFirstPaint(benchmark::State& state) {
 BENCHMARK(BM_StartUpToFirstPaint)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

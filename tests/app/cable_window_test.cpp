@@ -2,36 +2,22 @@
 #include "app/panel_button.h"
 #include "decode/capture_file.h"
 #include "sim/sim_cable.h"
+#include "tests/test_app.h"
 
-#include <QApplication>
-#include <QDeadlineTimer>
 #include <QPushButton>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <vector>
+
 namespace {
-
-QApplication& guiApp() {
-    static int argc = 1;
-    static char arg0[] = "app_tests";
-    static char* argv[] = {arg0, nullptr};
-    if (auto* running = qobject_cast<QApplication*>(QCoreApplication::instance()))
-        return *running;
-    return *new QApplication(argc, argv);
-}
-
-template <typename P> bool runUntil(P done, int ms = 5000) {
-    QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
-}
 
 // A window on a simulated cable whose meter shows one insulation reading.
 struct SimWindow {
     explicit SimWindow(sim::CablePace pace = {8, 2400, 10, 150}) {
-        guiApp();
+        app();
         platform = std::make_shared<SimHidPlatform>();
         cable = platform->plug(sim::cableDeviceSpec(), false);
         source = std::make_shared<sim::SimCable>(
@@ -99,22 +85,24 @@ TEST(CableWindow, SetFeatureSendsTheReportAgain) {
 }
 
 TEST(CableWindow, TheFramePauseHoldsTheReaderNotTheWindow) {
+    using Clock = std::chrono::steady_clock;
     SimWindow s({8, 2400, 10, 100});
-    int offered = 0;
-    s.w->interpreter().setRecordHook([&](int) { ++offered; });
+    std::vector<Clock::time_point> offered;
+    int turns = 0, turnsAtFirst = 0;
+    s.w->interpreter().setRecordHook([&](int) {
+        offered.push_back(Clock::now());
+        if (offered.size() == 1)
+            turnsAtFirst = turns;
+    });
     s.w->interpreter().setPauseDuration(400);
     s.w->Panel2Click();
-    ASSERT_TRUE(runUntil([&] { return offered == 1; }));
-    // Frames come every 100 ms, but the next one is read only after the pause.
-    QDeadlineTimer soon(250);
-    int spins = 0;
-    while (!soon.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        ++spins;
-    }
-    EXPECT_EQ(offered, 1);
-    EXPECT_GT(spins, 10) << "the window went on answering";
-    ASSERT_TRUE(runUntil([&] { return offered >= 2; }));
+    // Frames come every 100 ms, but the next one is read only once the pause has passed.
+    ASSERT_TRUE(runUntil([&] {
+        ++turns;
+        return offered.size() >= 2;
+    }));
+    EXPECT_GE(offered[1] - offered[0], std::chrono::milliseconds(400));
+    EXPECT_GT(turns - turnsAtFirst, 10) << "the window went on answering";
 }
 
 TEST(CableWindow, CapturedReportsPlayBackToTheSameReadings) {
@@ -137,7 +125,7 @@ TEST(CableWindow, CapturedReportsPlayBackToTheSameReadings) {
         s.w->setReportTap(nullptr);
         s.w->interpreter().setRecordHook(nullptr);
     }
-    guiApp();
+    app();
     auto platform = std::make_shared<SimHidPlatform>();
     auto replay = std::make_shared<sim::CaptureCable>(path);
     platform->plug(sim::cableDeviceSpec(), false)->setReportSource(replay);

@@ -120,12 +120,7 @@ protected:
         session_->setOutput([this](const QString& row) { rows_ << row; },
                             [this](const QString& line) { said_ << line; });
     }
-    template <typename P> bool runUntil(P done) {
-        QDeadlineTimer deadline(20'000);
-        while (!done() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        return done();
-    }
+    template <typename P> static bool runUntil(P done) { return ::runUntil(done, 20'000); }
 
     std::shared_ptr<SimHidPlatform> platform_;
     std::shared_ptr<SimHidDevice> cable_;

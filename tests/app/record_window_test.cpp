@@ -1,11 +1,12 @@
 #include "app/main_window.h"
 #include "sim/meter_display.h"
+#include "tests/test_app.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -14,22 +15,11 @@
 
 namespace {
 
-QApplication& recordApp() {
-    static int argc = 1;
-    static char arg0[] = "app_tests";
-    static char* argv[] = {arg0, nullptr};
-    if (auto* a = qobject_cast<QApplication*>(QCoreApplication::instance()))
-        return *a;
-    static QApplication* a = new QApplication(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Z4072"));
-    return *a;
-}
-
 // The window with the meter's frames fed in as the cable delivers them.
 class RecordWindow : public ::testing::Test {
 protected:
     RecordWindow() {
-        recordApp();
+        app();
         QLocale::setDefault(QLocale::c());
         w_ = std::make_unique<TFrmTest>();
         w_->interpreter().setPauseDuration(0);
@@ -77,6 +67,34 @@ TEST_F(RecordWindow, DecodedReadingsBecomeRowsOfTheGrid) {
     w_->RepeatSet->setChecked(false);
     show(sim::MeterDisplay::insulation("12.34", u"G\u03A9", 1000));
     EXPECT_EQ(w_->cds1->rowCount(), 2);
+}
+
+// What a fresh window records before the user changes anything: numbers from 1, a reading
+// without a unit or test voltage in the range the window starts with, and rows up to the limit
+// that its menu shows ticked.
+TEST_F(RecordWindow, AFreshWindowRecordsFromNumberOneUpToTheLimitItsMenuShows) {
+    sim::MeterDisplay bare;
+    bare.setMain("1234");
+    show(bare);
+    ASSERT_EQ(w_->cds1->rowCount(), 1);
+    EXPECT_EQ(w_->cds1->no(0), 1);
+    EXPECT_EQ(w_->cds1->value(0), "1234");
+    EXPECT_EQ(w_->cds1->unit(0), "");
+    EXPECT_EQ(w_->cds1->vRange(0), "IR:500V 20G\u03A9");
+
+    QStringList ticked;
+    for (QAction* a : w_->RecSet->actions())
+        if (a->isChecked())
+            ticked << a->text();
+    ASSERT_EQ(ticked.size(), 1);
+    const int limit = ticked[0].toInt();
+    ASSERT_GT(limit, 1);
+    w_->cds1->suspendUpdates(); // the grid and the chart catch up once
+    for (int i = 1; i <= limit; ++i)
+        w_->INDataToTable(1); // the reading offered again
+    w_->cds1->resumeUpdates();
+    ASSERT_EQ(w_->cds1->rowCount(), limit);
+    EXPECT_EQ(w_->cds1->no(limit - 1), limit);
 }
 
 TEST_F(RecordWindow, TheSamplingTimerRunsTheCountdownWhileSamplingIsOn) {

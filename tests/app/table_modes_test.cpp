@@ -1,6 +1,6 @@
 #include "sim/meter_display.h"
+#include "tests/test_app.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -17,12 +17,7 @@ struct Outcome {
 
 // The program itself, in the C locale.
 Outcome z4072(const QStringList& args) {
-    if (QCoreApplication::instance() == nullptr) {
-        static int argc = 1;
-        static char arg0[] = "app_tests";
-        static char* argv[] = {arg0, nullptr};
-        new QCoreApplication(argc, argv);
-    }
+    app();
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("LC_ALL", "C");

@@ -1,5 +1,4 @@
 #include "core/decimal_sep.h"
-#include "core/unit_state.h"
 
 #include <QDir>
 #include <QFile>
@@ -48,16 +47,4 @@ TEST(ExeDir, HelpFileBesideTheProgramElseInTheInstalledDataFolder) {
 
     ASSERT_TRUE(touch(bin + name));
     EXPECT_EQ(HelpFileOf(bin, name), bin + name);
-}
-
-TEST(UnitState, StartsWithTheDocumentedValues) {
-    const UnitState s;
-    EXPECT_EQ(s.ValueText, u"0000");
-    EXPECT_EQ(s.VRangeText.toUtf8(), QByteArray("IR:500V 20G\xCE\xA9"));
-    EXPECT_EQ(s.IRangeText, u"40.0A");
-    EXPECT_EQ(s.RecordNo, 1);
-    EXPECT_EQ(s.MaxRecords, 10000);
-    EXPECT_EQ(s.DataReportPages, 1);
-    EXPECT_FALSE(s.FrameOpen);
-    EXPECT_TRUE(s.FrameHex.isEmpty() && s.UnitText.isEmpty() && s.ExeDir.isEmpty());
 }

@@ -110,11 +110,12 @@ TEST_F(Cable, ConnectAttachesTheReassemblyAndDisconnectDetachesIt) {
     EXPECT_EQ(lines(kFeatureLine), 2);
     EXPECT_TRUE(messages.isEmpty());
 
-    // Not connected: nothing reads the cable.
+    // Not connected: no reader is left to read the cable.
     cable->pushReport(report({0, 0xF0}));
-    runFor(30);
+    QCoreApplication::sendPostedEvents();
     EXPECT_EQ(reports, 1);
     EXPECT_EQ(cable->queuedReports(), 1);
+    EXPECT_EQ(cable->waitingReaders(), 0);
 }
 
 TEST_F(Cable, WithoutACableConnectTellsTheUserAndStaysDisconnected) {
@@ -235,9 +236,13 @@ TEST_F(Cable, AnotherDevicePluggedInWhileConnectedStopsReadingUntilReconnected) 
     EXPECT_FALSE(selected()->ReaderRunning());
     EXPECT_TRUE(connected());
 
+    // No device object reads: the report stays in the cable.
+    for (int i = 0; i < controller->Count(); ++i)
+        EXPECT_FALSE(controller->At(i)->ReaderRunning()) << i;
     cable->pushReport(report({0, 0xF0}));
-    runFor(30);
+    QCoreApplication::sendPostedEvents();
     EXPECT_EQ(reports, 0);
+    EXPECT_EQ(cable->queuedReports(), 1);
     state.IdleReportCount = 0;
     ticks(3);
     EXPECT_TRUE(messages.isEmpty()) << "nothing is counted, so the watch stays quiet";
@@ -279,13 +284,14 @@ TEST_F(Cable, AHoldDuringAReportHoldsOnlyTheReader) {
     cable->pushReport(report({0, 0xF0}));
     cable->pushReport(report({0, 0xF0}));
     ASSERT_TRUE(runUntil([&] { return reports == 1; }));
+    // The event loop goes on during the hold; the reader does not.
     int ticked = 0;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] { ++ticked; });
     timer.start(1);
-    runFor(40);
+    ASSERT_TRUE(runUntil([&] { return ticked >= 3; }));
     EXPECT_EQ(reports, 1);
-    EXPECT_GT(ticked, 0);
+    EXPECT_EQ(cable->queuedReports(), 1);
     link->Panel2Click(); // disconnecting does not wait out the hold
     EXPECT_FALSE(selected()->ReaderRunning());
 }

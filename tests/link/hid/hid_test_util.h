@@ -2,33 +2,10 @@
 
 #include "link/hid/hid_device_controller.h"
 #include "link/hid/sim_hid_platform.h"
+#include "tests/test_app.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QEventLoop>
-
+#include <initializer_list>
 #include <memory>
-
-inline QCoreApplication& testApp() {
-    static int argc = 1;
-    static char arg0[] = "hid_tests";
-    static char* argv[] = {arg0, nullptr};
-    static QCoreApplication* app = new QCoreApplication(argc, argv);
-    return *app;
-}
-
-// Runs the event loop until `done()` holds or `ms` have passed; answers done().
-template <typename P> bool runUntil(P done, int ms = 5000) {
-    QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
-}
-
-// Runs the event loop for `ms`: for checks that something does NOT happen meanwhile.
-inline void runFor(int ms) {
-    runUntil([] { return false; }, ms);
-}
 
 inline SimHidDeviceSpec cableSpec(QString product = QStringLiteral("USB to Serial")) {
     SimHidDeviceSpec s;
@@ -45,7 +22,6 @@ inline QByteArray report(std::initializer_list<int> bytes) {
     return r;
 }
 
-struct SimFixture {
-    SimFixture() { testApp(); }
+struct SimFixture : WithApp {
     std::shared_ptr<SimHidPlatform> sim = std::make_shared<SimHidPlatform>();
 };

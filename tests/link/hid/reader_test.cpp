@@ -5,6 +5,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <chrono>
+
 #include <vector>
 
 namespace {
@@ -110,8 +112,9 @@ TEST_F(Reader, StoppingWhileAHandOffWaitsDeliversItToTheOldHandler) {
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(quint8(seen[0].data[0]), 0x42);
     EXPECT_FALSE(dev->ReaderRunning());
-    // The event that was posted for it finds nothing left to do.
-    runFor(20);
+    // The wake-up posted for it is queued by now (the thread posted it before it ended) and
+    // finds nothing left to do.
+    QCoreApplication::sendPostedEvents();
     EXPECT_EQ(seen.size(), 1u);
 }
 
@@ -121,12 +124,17 @@ TEST_F(Reader, AHandlerMayStopItsOwnReaderOrGiveTheDeviceBack) {
         ++calls;
         d->SetDataHandler(nullptr); // from inside its own hand-off
     });
+    const int whileReading = sim->openHandles();
     cable->pushReport(report({0, 1}));
     cable->pushReport(report({0, 2}));
     ASSERT_TRUE(runUntil([&] { return calls == 1; }));
     EXPECT_FALSE(dev->ReaderRunning());
-    runFor(20);
+    // The thread ends by itself once the hand-off has returned, letting its handle go: from then
+    // on nothing can read the second report.
+    ASSERT_TRUE(runUntil([&] { return sim->openHandles() < whileReading; }));
+    QCoreApplication::sendPostedEvents();
     EXPECT_EQ(calls, 1);
+    EXPECT_EQ(cable->queuedReports(), 1);
 
     bool gone = false;
     dev->SetDataHandler([&](TJvHidDevice* d, quint8, const quint8*, quint16) {
@@ -142,23 +150,32 @@ TEST_F(Reader, AHandlerMayStopItsOwnReaderOrGiveTheDeviceBack) {
 }
 
 TEST_F(Reader, ReadErrorsAreReportedOnceATurnNotInABusyLoop) {
+    using Clock = std::chrono::steady_clock;
     std::vector<quint32> errors;
-    dev->SetOnDataError([&](TJvHidDevice*, quint32 e) { errors.push_back(e); });
+    std::vector<Clock::time_point> told;
+    dev->SetOnDataError([&](TJvHidDevice*, quint32 e) {
+        errors.push_back(e);
+        told.push_back(Clock::now());
+    });
+    // The next read waits a turn after a failed one, and stopping does not wait the turn out.
     dev->SetSleepTime(10000);
     cable->failReads(5, 3);
     dev->SetDataHandler(recorder());
-    ASSERT_TRUE(runUntil([&] { return errors.size() == 1; }));
+    ASSERT_TRUE(runUntil([&] { return errors.size() >= 1; }));
     EXPECT_EQ(errors[0], 5u);
-    runFor(50);
-    EXPECT_EQ(errors.size(), 1u) << "the next read waits a turn";
-    EXPECT_EQ(cable->pendingFailures(), 2);
-    dev->SetDataHandler(nullptr); // and stopping does not wait out the turn
+    dev->SetDataHandler(nullptr);
     EXPECT_FALSE(dev->ReaderRunning());
+    EXPECT_EQ(errors.size(), 1u);
+    EXPECT_EQ(cable->pendingFailures(), 2) << "no read during the turn";
+
+    // With a short turn the two failures left come a turn apart.
+    const auto turn = std::chrono::milliseconds(20);
+    dev->SetSleepTime(int(turn.count()));
+    dev->SetDataHandler(recorder());
+    ASSERT_TRUE(runUntil([&] { return errors.size() >= 3; }));
+    EXPECT_GE(told[2] - told[1], turn);
 
     // Unplugged while reading: each failed read reports the system's code.
-    dev->SetSleepTime(10);
-    dev->SetDataHandler(recorder());
-    ASSERT_TRUE(runUntil([&] { return errors.size() == 3; })); // the two left over
     sim->unplug(cable);
     ASSERT_TRUE(runUntil([&] { return errors.size() >= 5; }));
     EXPECT_EQ(errors[3], 19u); // ENODEV
@@ -175,15 +192,28 @@ TEST_F(Reader, AHoldDelaysTheNextReportButNotTheMainThread) {
     cable->pushReport(report({0, 1}));
     cable->pushReport(report({0, 2}));
     ASSERT_TRUE(runUntil([&] { return seen.size() == 1; }));
+    // The event loop goes on during the hold; the reader does not.
     int ticks = 0;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
     timer.start(1);
-    runFor(50);
+    ASSERT_TRUE(runUntil([&] { return ticks >= 3; }));
     EXPECT_EQ(seen.size(), 1u);
-    EXPECT_GT(ticks, 0) << "the event loop went on meanwhile";
-    dev->SetDataHandler(nullptr); // a hold does not delay stopping
     EXPECT_EQ(cable->queuedReports(), 1);
+    dev->SetDataHandler(nullptr); // a hold does not delay stopping
+    EXPECT_FALSE(dev->ReaderRunning());
+
+    // A short hold: the next report is read once it has passed.
+    using Clock = std::chrono::steady_clock;
+    const auto hold = std::chrono::milliseconds(20);
+    std::vector<Clock::time_point> handled;
+    dev->SetDataHandler([&](TJvHidDevice* d, quint8, const quint8*, quint16) {
+        handled.push_back(Clock::now());
+        d->HoldReader(int(hold.count()));
+    });
+    cable->pushReport(report({0, 3}));
+    ASSERT_TRUE(runUntil([&] { return handled.size() >= 2; }));
+    EXPECT_GE(handled[1] - handled[0], hold);
 }
 
 TEST_F(Reader, FeatureReportsGoToTheDevice) {

@@ -1,7 +1,8 @@
 #include "record/reading_table_model.h"
 #include "record/ui/reading_grid.h"
-#include "tests/record/ui/ui_test_app.h"
+#include "tests/test_app.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLocale>
@@ -23,10 +24,9 @@ ReadingRow reading(int no, int ms, const QString& value, const QString& mode = "
     return r;
 }
 
-class Grid : public WithUiApp, public ::testing::Test {
+class Grid : public WithApp, public ::testing::Test {
 protected:
     Grid() {
-        uiTestApp();
         QLocale::setDefault(QLocale::c());
         grid_.resize(617, 177);
         grid_.setTable(&table_);

@@ -1,8 +1,9 @@
 #include "record/ui/reading_grid.h"
 #include "record/ui/record_controls.h"
-#include "tests/record/ui/ui_test_app.h"
+#include "tests/test_app.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QKeyEvent>
@@ -23,10 +24,9 @@
 namespace {
 
 // The controls as the window holds them, with scripted answers in place of dialogs.
-class Controls : public WithUiApp, public ::testing::Test {
+class Controls : public WithApp, public ::testing::Test {
 protected:
     Controls() {
-        uiTestApp();
         QLocale::setDefault(QLocale::c());
         repeat_.setChecked(true);
         for (auto& a : actions_)
