@@ -5,8 +5,6 @@
 
 namespace {
 
-const char* const kCodePage = "GBK";
-
 constexpr int kLeadFirst = 0x81, kLeadLast = 0xFE;
 constexpr int kTrailFirst = 0x3F, kTrailLast = 0xFE; // 0x3F: the single bytes 0x80, 0xFF
 constexpr int kTrails = kTrailLast - kTrailFirst + 1;
@@ -20,9 +18,9 @@ bool isLead(quint8 b) {
 bool inCodePage(char32_t u) {
     auto roundTrips = [](char32_t c) {
         const QString text = QString::fromUcs4(&c, 1);
-        QStringEncoder enc(kCodePage);
+        QStringEncoder enc(kCodePageName);
         const QByteArray bytes = enc.encode(text);
-        QStringDecoder dec(kCodePage);
+        QStringDecoder dec(kCodePageName);
         const QString back = dec.decode(bytes);
         return !enc.hasError() && !dec.hasError() && back == text;
     };
@@ -43,7 +41,7 @@ bool inCodePage(char32_t u) {
 
 CodePageDecoder::CodePageDecoder()
     : pairs_(size_t(kLeadLast - kLeadFirst + 2) * kTrails, 0),
-      probe_(kCodePage, QStringConverter::Flag::Stateless), general_(kCodePage) {}
+      probe_(kCodePageName, QStringConverter::Flag::Stateless), general_(kCodePageName) {}
 
 // The character of a pair (lead 0 for the single bytes 0x80 and 0xFF), kNone when the pair is
 // not simply one character.
@@ -145,7 +143,7 @@ void CodePageDecoder::finish(QString& out) {
 // ---- encoding ----
 
 CodePageEncoder::CodePageEncoder()
-    : enc_(kCodePage, QStringConverter::Flag::Stateless), known_(0x10000) {}
+    : enc_(kCodePageName, QStringConverter::Flag::Stateless), known_(0x10000) {}
 
 void CodePageEncoder::encode(QStringView text, QByteArray& out) {
     qsizetype at = out.size();
