@@ -74,6 +74,47 @@ void CodePageDecoder::decodeGeneral(QByteArrayView bytes, QString& out) {
     out += general_.decode(bytes);
 }
 
+namespace {
+
+// Copies ASCII, the bulk of a table file, eight bytes at a time where it can; stops at the
+// first byte that is not ASCII.
+const quint8* copyAscii(const quint8* p, const quint8* end, char16_t*& d) {
+    while (end - p >= 8) {
+        quint64 w;
+        std::memcpy(&w, p, 8);
+        if (w & 0x8080808080808080ull)
+            break;
+        for (int i = 0; i < 8; ++i)
+            d[i] = p[i];
+        d += 8;
+        p += 8;
+    }
+    while (p < end && *p < 0x80)
+        *d++ = *p++;
+    return p;
+}
+
+} // namespace
+
+const quint8* CodePageDecoder::decodeSimple(const quint8* p, const quint8* end, char16_t*& d) {
+    while ((p = copyAscii(p, end, d)) < end) {
+        char16_t c;
+        if (!isLead(*p)) {
+            c = pair(0, *p); // 0x80 or 0xFF on its own
+        } else if (p + 1 == end) {
+            lead_ = *p;
+            return end;
+        } else {
+            c = pair(p[0], p[1]);
+        }
+        if (c == kNone)
+            return p;
+        *d++ = c;
+        p += isLead(*p) ? 2 : 1;
+    }
+    return p;
+}
+
 void CodePageDecoder::decode(QByteArrayView bytes, QString& out) {
     if (generalOnly_) {
         out += general_.decode(bytes);
@@ -97,40 +138,10 @@ void CodePageDecoder::decode(QByteArrayView bytes, QString& out) {
         ++p;
         lead_ = -1;
     }
-    while (p < end) {
-        // ASCII, the bulk of a table file, eight bytes at a time where it can.
-        while (end - p >= 8) {
-            quint64 w;
-            std::memcpy(&w, p, 8);
-            if (w & 0x8080808080808080ull)
-                break;
-            for (int i = 0; i < 8; ++i)
-                d[i] = p[i];
-            d += 8;
-            p += 8;
-        }
-        while (p < end && *p < 0x80)
-            *d++ = *p++;
-        if (p == end)
-            break;
-        char16_t c;
-        if (!isLead(*p)) {
-            c = pair(0, *p); // 0x80 or 0xFF on its own
-        } else if (p + 1 == end) {
-            lead_ = *p++;
-            break;
-        } else {
-            c = pair(p[0], p[1]);
-        }
-        if (c == kNone) {
-            out.resize(start + (d - first));
-            decodeGeneral(QByteArrayView(reinterpret_cast<const char*>(p), end - p), out);
-            return;
-        }
-        *d++ = c;
-        p += isLead(*p) ? 2 : 1;
-    }
+    p = decodeSimple(p, end, d);
     out.resize(start + (d - first));
+    if (p < end)
+        decodeGeneral(QByteArrayView(reinterpret_cast<const char*>(p), end - p), out);
 }
 
 void CodePageDecoder::finish(QString& out) {

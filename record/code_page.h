@@ -33,6 +33,9 @@ public:
 private:
     char16_t pair(quint8 lead, quint8 trail);
     void decodeGeneral(QByteArrayView bytes, QString& out);
+    // Decodes ASCII and well-formed pairs into `d` up to the end, or up to the first sequence
+    // that is not simple, where it returns. A lead byte at the end waits in lead_.
+    const quint8* decodeSimple(const quint8* p, const quint8* end, char16_t*& d);
 
     // Characters of the pairs lead 0x81..0xFE, trail 0x40..0xFE; 0 not asked yet, kNone for a
     // pair that is no single character. Single bytes 0x80 and 0xFF are held as trail 0x3F.
