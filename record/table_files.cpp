@@ -78,6 +78,7 @@ void appendCell(QString& out, QStringView cell) {
 
 // Splits a stream of decoded text into lines ended by CR LF, a lone CR or a lone LF, and each
 // line into its cells at TAB, as SplitText does, reading the file a piece at a time.
+// (Not QTextStream: in Qt 6 it decodes Unicode, Latin-1 and the system's encoding, not GBK.)
 class LineReader {
 public:
     static constexpr int kCells = ReadingTable::kFieldCount;
