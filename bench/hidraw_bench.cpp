@@ -4,37 +4,24 @@
 // 8 ms, as the cable sends them). The emulation's own threads are measured apart and left out.
 
 #include "app/main_window.h"
+#include "bench/hid_bench.h"
+#include "bench/widget_bench.h"
 #include "link/hid/hid_device_controller.h"
 #include "sim/sim_cable.h"
 #include "tests/hidraw/emulated_hidraw.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
-#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <map>
 
 namespace {
-
-QApplication& guiApp() {
-    static int argc = 1;
-    static char arg0[] = "bench_hidraw";
-    static char* argv[] = {arg0, nullptr};
-    static QApplication* app = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
 
 struct ThreadTimes {
     double cpuSeconds = 0;
@@ -81,34 +68,16 @@ Split between(const std::map<int, ThreadTimes>& before, const std::map<int, Thre
     return s;
 }
 
-// The event loop, as the program runs it, for `ms`.
-void runEventLoop(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 // One report pushed into the emulated device until the data handler has run on the main thread:
 // the device's poll wakes the reader, hidapi reads, the hand-off wakes the main thread.
 void BM_RealLayerReportToHandlerLatency(benchmark::State& state) {
-    guiApp();
     auto cable = rig::HidrawBus::instance().plug({}, false);
     {
         TJvHidDeviceController controller(nullptr, makeSystemHidPlatform());
         TJvHidDevice* dev = nullptr;
         controller.CheckOutAt(0, dev);
-        int handled = 0;
-        dev->SetDataHandler([&](TJvHidDevice*, quint8, const quint8*, quint16) { ++handled; });
         const QByteArray report("\xF0\0\0\0\0\0\0\0", 8);
-        for (auto _ : state) {
-            const int before = handled;
-            const auto t0 = std::chrono::steady_clock::now();
-            cable->push(report);
-            while (handled == before)
-                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-            state.SetIterationTime(
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-        }
+        timeReportsToHandler(state, dev, [&] { cable->push(report); });
         delete dev;
     }
     rig::HidrawBus::instance().unplugAll();
@@ -117,7 +86,6 @@ BENCHMARK(BM_RealLayerReportToHandlerLatency)->UseManualTime()->Unit(benchmark::
 
 // The whole window on the system's layer, connected to a cable whose meter is off.
 void BM_RealLayerConnectedToASilentMeter(benchmark::State& state) {
-    guiApp();
     auto cable = rig::HidrawBus::instance().plug({}, false);
     cable->feed(
         std::make_shared<sim::SimCable>([](double) { return std::optional<sim::MeterDisplay>(); }));
@@ -162,10 +130,5 @@ BENCHMARK(BM_RealLayerConnectedToASilentMeter)->Iterations(3)->Unit(benchmark::k
 } // namespace
 
 int main(int argc, char** argv) {
-    return rig::runEmulated(argc, argv, [](int n, char** args) {
-        benchmark::Initialize(&n, args);
-        benchmark::RunSpecifiedBenchmarks();
-        benchmark::Shutdown();
-        return 0;
-    });
+    return rig::runEmulated(argc, argv, runWidgetBenchmarks);
 }

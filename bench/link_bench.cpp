@@ -2,45 +2,23 @@
 // thread, and how much of a core the program uses while connected to a meter that sends nothing.
 
 #include "app/main_window.h"
+#include "bench/hid_bench.h"
 #include "link/hid/sim_hid_platform.h"
 #include "sim/sim_cable.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
 
-#include <chrono>
-
 namespace {
-
-QApplication& guiApp() {
-    static int argc = 1;
-    static char arg0[] = "bench_link";
-    static char* argv[] = {arg0, nullptr};
-    static QApplication* app = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
 
 double processCpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     auto s = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
     return s(u.ru_utime) + s(u.ru_stime);
-}
-
-// The event loop, as the program runs it, for `ms`.
-void runEventLoop(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 // A simulated cable whose meter is off: it sends an idle report every poll.
@@ -72,31 +50,19 @@ void measureIdleLoad(benchmark::State& state, const int& reports) {
 // One report pushed into the simulated device until the data handler has run on the main
 // thread, through the reader thread's hand-off.
 void BM_ReportToHandlerLatency(benchmark::State& state) {
-    guiApp();
     auto platform = std::make_shared<SimHidPlatform>();
     auto cable = platform->plug(sim::cableDeviceSpec(), false);
     TJvHidDeviceController controller(nullptr, platform);
     TJvHidDevice* dev = nullptr;
     controller.CheckOutAt(0, dev);
-    int handled = 0;
-    dev->SetDataHandler([&](TJvHidDevice*, quint8, const quint8*, quint16) { ++handled; });
     const QByteArray report = QByteArray(1, '\0') + sim::idleReport();
-    for (auto _ : state) {
-        const int before = handled;
-        const auto t0 = std::chrono::steady_clock::now();
-        cable->pushReport(report);
-        while (handled == before)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        state.SetIterationTime(
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-    }
+    timeReportsToHandler(state, dev, [&] { cable->pushReport(report); });
     delete dev;
 }
 BENCHMARK(BM_ReportToHandlerLatency)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 // The reader alone on a silent cable, its handler doing nothing.
 void BM_ReaderOnASilentCable(benchmark::State& state) {
-    guiApp();
     auto platform = silentCable();
     TJvHidDeviceController controller(nullptr, platform);
     TJvHidDevice* dev = nullptr;
@@ -111,7 +77,6 @@ BENCHMARK(BM_ReaderOnASilentCable)->Iterations(1)->Unit(benchmark::kMillisecond)
 // The whole window, connected to a cable whose meter is off: an idle report every 8 ms, the
 // connection timer every 100 ms. Reports the share of one core that the process used.
 void BM_ConnectedToASilentMeter(benchmark::State& state) {
-    guiApp();
     auto platform = silentCable();
     TFrmTest w(nullptr, platform);
     w.cable().setMessageBox([](const QString&) {}); // the watch must not block the loop
@@ -124,5 +89,3 @@ void BM_ConnectedToASilentMeter(benchmark::State& state) {
 BENCHMARK(BM_ConnectedToASilentMeter)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-BENCHMARK_MAIN();

@@ -1,15 +1,6 @@
-// The main() of the benchmarks that need widgets: an application object on the offscreen
-// platform (unless another is asked for), then Google Benchmark.
-#include <QApplication>
-
-#include <benchmark/benchmark.h>
+// The main() of the benchmarks that need widgets.
+#include "bench/widget_bench.h"
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }
