@@ -272,12 +272,7 @@ bool parseTimeText(const QString& text, int* msOfDay) {
 }
 
 void SplitText(const QString& Text, QChar Delimiter, QStringList& Dest) {
-    QStringList cells;
-    qsizetype from = 0;
-    for (qsizetype at; (at = Text.indexOf(Delimiter, from)) >= 0; from = at + 1)
-        cells.append(Text.mid(from, at - from));
-    cells.append(Text.mid(from));
-    Dest = std::move(cells);
+    Dest = Text.split(Delimiter, Qt::KeepEmptyParts);
 }
 
 namespace {
