@@ -41,9 +41,10 @@ QFont arialPx(int px, bool bold) {
     return f;
 }
 
-QToolButton* toolButton(QWidget* parent, const QRect& place, const QString& hint,
+QToolButton* toolButton(QWidget* parent, const char* name, const QRect& place, const QString& hint,
                         const QString& icon) {
     auto* b = new QToolButton(parent);
+    b->setObjectName(QString::fromLatin1(name));
     b->setGeometry(place);
     b->setToolTip(hint);
     b->setAutoRaise(true);
@@ -305,18 +306,14 @@ void TFrmTest::buildRecordToolbar() {
     white.setColor(QPalette::Text, Qt::black);
     RecordSITime->setPalette(white);
 
-    SpeedButton1 = toolButton(Panel7, QRect(240, 2, 25, 21), QStringLiteral("Save Data"),
-                              QStringLiteral(":/icons/save.svg"));
-    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
-    SpeedButton2 = toolButton(Panel7, QRect(266, 2, 25, 21), QStringLiteral("Delete Data"),
-                              QStringLiteral(":/icons/delete.svg"));
-    SpeedButton2->setObjectName(QStringLiteral("SpeedButton2"));
-    SpeedButton3 = toolButton(Panel7, QRect(290, 2, 25, 21), QStringLiteral("Open Data"),
-                              QStringLiteral(":/icons/open.svg"));
-    SpeedButton3->setObjectName(QStringLiteral("SpeedButton3"));
-    MajPrint = toolButton(Panel7, QRect(318, 2, 29, 21), QStringLiteral("Print Data"),
+    SpeedButton1 = toolButton(Panel7, "SpeedButton1", QRect(240, 2, 25, 21),
+                              QStringLiteral("Save Data"), QStringLiteral(":/icons/save.svg"));
+    SpeedButton2 = toolButton(Panel7, "SpeedButton2", QRect(266, 2, 25, 21),
+                              QStringLiteral("Delete Data"), QStringLiteral(":/icons/delete.svg"));
+    SpeedButton3 = toolButton(Panel7, "SpeedButton3", QRect(290, 2, 25, 21),
+                              QStringLiteral("Open Data"), QStringLiteral(":/icons/open.svg"));
+    MajPrint = toolButton(Panel7, "MajPrint", QRect(318, 2, 29, 21), QStringLiteral("Print Data"),
                           QStringLiteral(":/icons/print.svg"));
-    MajPrint->setObjectName(QStringLiteral("MajPrint"));
     connect(MajPrint, &QToolButton::clicked, this, &TFrmTest::MajPrintClick);
     QuickRep1 = new DataReportForm(this);
 }

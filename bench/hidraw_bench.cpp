@@ -5,22 +5,20 @@
 
 #include "app/main_window.h"
 #include "bench/bench_app.h"
+#include "bench/hid_bench.h"
 #include "link/hid/hid_device_controller.h"
 #include "sim/sim_cable.h"
 #include "tests/hidraw/emulated_hidraw.h"
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
-#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <map>
 
 namespace {
@@ -70,13 +68,6 @@ Split between(const std::map<int, ThreadTimes>& before, const std::map<int, Thre
     return s;
 }
 
-// The event loop, as the program runs it, for `ms`.
-void runEventLoop(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 // One report pushed into the emulated device until the data handler has run on the main thread:
 // the device's poll wakes the reader, hidapi reads, the hand-off wakes the main thread.
 void BM_RealLayerReportToHandlerLatency(benchmark::State& state) {
@@ -85,18 +76,8 @@ void BM_RealLayerReportToHandlerLatency(benchmark::State& state) {
         TJvHidDeviceController controller(nullptr, makeSystemHidPlatform());
         TJvHidDevice* dev = nullptr;
         controller.CheckOutAt(0, dev);
-        int handled = 0;
-        dev->SetDataHandler([&](TJvHidDevice*, quint8, const quint8*, quint16) { ++handled; });
         const QByteArray report("\xF0\0\0\0\0\0\0\0", 8);
-        for (auto _ : state) {
-            const int before = handled;
-            const auto t0 = std::chrono::steady_clock::now();
-            cable->push(report);
-            while (handled == before)
-                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-            state.SetIterationTime(
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-        }
+        timeReportsToHandler(state, dev, [&] { cable->push(report); });
         delete dev;
     }
     rig::HidrawBus::instance().unplugAll();

@@ -2,19 +2,15 @@
 // thread, and how much of a core the program uses while connected to a meter that sends nothing.
 
 #include "app/main_window.h"
+#include "bench/hid_bench.h"
 #include "link/hid/sim_hid_platform.h"
 #include "sim/sim_cable.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
-
-#include <chrono>
 
 namespace {
 
@@ -23,13 +19,6 @@ double processCpuSeconds() {
     getrusage(RUSAGE_SELF, &u);
     auto s = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
     return s(u.ru_utime) + s(u.ru_stime);
-}
-
-// The event loop, as the program runs it, for `ms`.
-void runEventLoop(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 // A simulated cable whose meter is off: it sends an idle report every poll.
@@ -66,18 +55,8 @@ void BM_ReportToHandlerLatency(benchmark::State& state) {
     TJvHidDeviceController controller(nullptr, platform);
     TJvHidDevice* dev = nullptr;
     controller.CheckOutAt(0, dev);
-    int handled = 0;
-    dev->SetDataHandler([&](TJvHidDevice*, quint8, const quint8*, quint16) { ++handled; });
     const QByteArray report = QByteArray(1, '\0') + sim::idleReport();
-    for (auto _ : state) {
-        const int before = handled;
-        const auto t0 = std::chrono::steady_clock::now();
-        cable->pushReport(report);
-        while (handled == before)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        state.SetIterationTime(
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-    }
+    timeReportsToHandler(state, dev, [&] { cable->pushReport(report); });
     delete dev;
 }
 BENCHMARK(BM_ReportToHandlerLatency)->UseManualTime()->Unit(benchmark::kMicrosecond);

@@ -41,79 +41,113 @@ QList<QList<QPointF>> pageRuns(const PlotValueAt& yAt, qint64 first, qint64 coun
     return lanes.value(0);
 }
 
-QList<QList<QList<QPointF>>> laneRuns(const LaneValueAt& at, int lanes, qint64 first, qint64 count,
-                                      double xOfFirst, int maxDrawn) {
-    QList<QList<QList<QPointF>>> runs(lanes);
-    std::vector<QList<QPointF>> run(size_t(std::max(lanes, 0)));
-    auto endRun = [&](int lane) {
-        if (!run[size_t(lane)].isEmpty())
-            runs[lane].append(std::move(run[size_t(lane)]));
-        run[size_t(lane)] = {};
-    };
-    auto endOthers = [&](int lane) {
-        for (int k = 0; k < lanes; ++k)
-            if (k != lane)
-                endRun(k);
-    };
-    if (count <= 0)
-        return runs;
+namespace {
 
-    if (count <= maxDrawn || maxDrawn < 2) {
-        for (qint64 i = 0; i < count; ++i) {
-            const LanePoint p = at(first + i);
-            const bool on = p.lane >= 0 && p.lane < lanes;
-            endOthers(on ? p.lane : -1);
-            if (on)
-                run[size_t(p.lane)].append(QPointF(xOfFirst + double(i), p.y));
-        }
+// The runs of every lane, grown a point at a time: a lane's run goes on until a gap on that lane.
+class LaneRunBuilder {
+public:
+    explicit LaneRunBuilder(int lanes) : runs_(lanes), open_(size_t(std::max(lanes, 0))) {}
+    int lanes() const { return int(open_.size()); }
+    // The lane's run that is still growing.
+    QList<QPointF>& open(int lane) { return open_[size_t(lane)]; }
+    void end(int lane) {
+        if (!open_[size_t(lane)].isEmpty())
+            runs_[lane].append(std::move(open_[size_t(lane)]));
+        open_[size_t(lane)] = {};
+    }
+    // Ends the runs of every lane but `lane` (-1: of every lane).
+    void endOthers(int lane) {
+        for (int k = 0; k < lanes(); ++k)
+            if (k != lane)
+                end(k);
+    }
+    QList<QList<QList<QPointF>>> finish() {
         endOthers(-1);
-        return runs;
+        return std::move(runs_);
     }
 
-    // Thinned: each bucket of neighbouring points gives, on each lane, its lowest and highest
-    // point in the order they occur; a bucket without any point on a lane is a gap there.
-    struct Extremes {
-        qint64 lo = -1, hi = -1; // indexes, -1 for none
-        double loY = 0, hiY = 0;
-    };
-    std::vector<Extremes> ext(static_cast<size_t>(lanes));
+private:
+    QList<QList<QList<QPointF>>> runs_;
+    std::vector<QList<QPointF>> open_;
+};
+
+void addEveryPoint(LaneRunBuilder& b, const LaneValueAt& at, qint64 first, qint64 count,
+                   double xOfFirst) {
+    for (qint64 i = 0; i < count; ++i) {
+        const LanePoint p = at(first + i);
+        const bool on = p.lane >= 0 && p.lane < b.lanes();
+        b.endOthers(on ? p.lane : -1);
+        if (on)
+            b.open(p.lane).append(QPointF(xOfFirst + double(i), p.y));
+    }
+}
+
+// The lowest and highest point of a bucket on one lane.
+struct Extremes {
+    qint64 lo = -1, hi = -1; // indexes, -1 for none
+    double loY = 0, hiY = 0;
+    void take(qint64 i, double y) {
+        if (lo < 0) {
+            *this = {i, i, y, y};
+        } else if (y < loY) {
+            lo = i;
+            loY = y;
+        } else if (y > hiY) {
+            hi = i;
+            hiY = y;
+        }
+    }
+};
+
+// A bucket's extremes onto each lane's run, in the order they occur; a lane without a point in
+// the bucket has a gap there.
+void addExtremes(LaneRunBuilder& b, const std::vector<Extremes>& ext, double xOfFirst) {
+    for (int k = 0; k < b.lanes(); ++k) {
+        const Extremes& e = ext[size_t(k)];
+        if (e.lo < 0) {
+            b.end(k);
+            continue;
+        }
+        const QPointF lo(xOfFirst + double(e.lo), e.loY);
+        const QPointF hi(xOfFirst + double(e.hi), e.hiY);
+        QList<QPointF>& r = b.open(k);
+        if (e.lo == e.hi)
+            r.append(lo);
+        else if (e.lo < e.hi)
+            r.append({lo, hi});
+        else
+            r.append({hi, lo});
+    }
+}
+
+// Thinned: each bucket of neighbouring points gives, on each lane, its lowest and highest point.
+void addThinned(LaneRunBuilder& b, const LaneValueAt& at, qint64 first, qint64 count,
+                double xOfFirst, int maxDrawn) {
+    std::vector<Extremes> ext(size_t(b.lanes()));
     const qint64 buckets = maxDrawn / 2;
-    for (qint64 b = 0; b < buckets; ++b) {
-        const qint64 from = b * count / buckets;
-        const qint64 to = (b + 1) * count / buckets;
+    for (qint64 bucket = 0; bucket < buckets; ++bucket) {
+        const qint64 from = bucket * count / buckets;
+        const qint64 to = (bucket + 1) * count / buckets;
         std::fill(ext.begin(), ext.end(), Extremes{});
         for (qint64 i = from; i < to; ++i) {
             const LanePoint p = at(first + i);
-            if (p.lane < 0 || p.lane >= lanes)
-                continue;
-            Extremes& e = ext[size_t(p.lane)];
-            if (e.lo < 0) {
-                e = {i, i, p.y, p.y};
-            } else if (p.y < e.loY) {
-                e.lo = i;
-                e.loY = p.y;
-            } else if (p.y > e.hiY) {
-                e.hi = i;
-                e.hiY = p.y;
-            }
+            if (p.lane >= 0 && p.lane < b.lanes())
+                ext[size_t(p.lane)].take(i, p.y);
         }
-        for (int k = 0; k < lanes; ++k) {
-            const Extremes& e = ext[size_t(k)];
-            QList<QPointF>& r = run[size_t(k)];
-            if (e.lo < 0) {
-                endRun(k);
-                continue;
-            }
-            const QPointF lo(xOfFirst + double(e.lo), e.loY);
-            const QPointF hi(xOfFirst + double(e.hi), e.hiY);
-            if (e.lo == e.hi)
-                r.append(lo);
-            else if (e.lo < e.hi)
-                r.append({lo, hi});
-            else
-                r.append({hi, lo});
-        }
+        addExtremes(b, ext, xOfFirst);
     }
-    endOthers(-1);
-    return runs;
+}
+
+} // namespace
+
+QList<QList<QList<QPointF>>> laneRuns(const LaneValueAt& at, int lanes, qint64 first, qint64 count,
+                                      double xOfFirst, int maxDrawn) {
+    LaneRunBuilder b(lanes);
+    if (count <= 0)
+        return b.finish();
+    if (count <= maxDrawn || maxDrawn < 2)
+        addEveryPoint(b, at, first, count, xOfFirst);
+    else
+        addThinned(b, at, first, count, xOfFirst, maxDrawn);
+    return b.finish();
 }

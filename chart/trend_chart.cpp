@@ -58,6 +58,36 @@ QToolButton* stripButton(QWidget* parent, const QRect& place, const char* name, 
     return b;
 }
 
+// The chart without axes or series: silver fading to white behind a white plot area, no legend.
+QChart* newChart() {
+    auto* c = new QChart;
+    c->setAnimationOptions(QChart::NoAnimation);
+    QLinearGradient back(0, 0, 0, 1);
+    back.setCoordinateMode(QGradient::ObjectMode);
+    back.setColorAt(0, kSilver);
+    back.setColorAt(1, Qt::white);
+    c->setBackgroundBrush(back);
+    c->setBackgroundRoundness(0);
+    c->setBackgroundPen(QPen(kSilver));
+    c->setPlotAreaBackgroundBrush(Qt::white);
+    c->setPlotAreaBackgroundPen(QPen(kSilver));
+    c->setPlotAreaBackgroundVisible(true);
+    c->setTitle(QStringLiteral("  "));
+    c->setTitleFont(arialPx(13));
+    c->setTitleBrush(Qt::black);
+    c->legend()->hide();
+    // The tool strip lies over the top edge; keep the plot below it.
+    c->setMargins(QMargins(1, 16, 6, 1));
+    return c;
+}
+
+// An axis whose ticks the chart sets as its range changes, labelled in `format`.
+void withDynamicTicks(QValueAxis* axis, const char* format) {
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setLabelFormat(QString::fromLatin1(format));
+    axis->setLabelsFont(arialPx(10));
+}
+
 // A tick step of 1, 2 or 5 times a power of ten that gives about `ticks` ticks over `span`.
 double niceStep(double span, int ticks) {
     const double raw = std::max(span / std::max(ticks, 1), 1.0);
@@ -243,58 +273,8 @@ QString TrendChart::defaultPictureFolder() {
 }
 
 void TrendChart::setUpChart() {
-    auto* c = new QChart;
-    c->setAnimationOptions(QChart::NoAnimation);
-    QLinearGradient back(0, 0, 0, 1);
-    back.setCoordinateMode(QGradient::ObjectMode);
-    back.setColorAt(0, kSilver);
-    back.setColorAt(1, Qt::white);
-    c->setBackgroundBrush(back);
-    c->setBackgroundRoundness(0);
-    c->setBackgroundPen(QPen(kSilver));
-    c->setPlotAreaBackgroundBrush(Qt::white);
-    c->setPlotAreaBackgroundPen(QPen(kSilver));
-    c->setPlotAreaBackgroundVisible(true);
-    c->setTitle(QStringLiteral("  "));
-    c->setTitleFont(arialPx(13));
-    c->setTitleBrush(Qt::black);
-    c->legend()->hide();
-    // The tool strip lies over the top edge; keep the plot below it.
-    c->setMargins(QMargins(1, 16, 6, 1));
-
-    axisY = new QValueAxis;
-    axisY->setRange(kAxisMin, kAxisMax);
-    axisY->setTickType(QValueAxis::TicksDynamic);
-    axisY->setTickAnchor(0);
-    axisY->setTickInterval(5500);
-    axisY->setMinorTickCount(4);
-    axisY->setLabelFormat(QStringLiteral("%d"));
-    axisY->setLabelsFont(arialPx(10));
-    axisY->setGridLinePen(QPen(kSilver, 1, Qt::DotLine));
-    axisX = new QValueAxis;
-    axisX->setTickType(QValueAxis::TicksDynamic);
-    axisX->setLabelFormat(QStringLiteral("%d"));
-    axisX->setLabelsFont(arialPx(10));
-    axisX->setGridLinePen(QPen(kSilver, 1, Qt::DotLine));
-    axisOhm = new QCategoryAxis;
-    axisOhm->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    axisOhm->setLabelsFont(arialPx(10));
-    axisOhm->setGridLinePen(QPen(kSilver, 1, Qt::DotLine));
-    axisOhm->setRange(kOhmDecadeLow, kOhmDecadeHigh);
-    axisVolt = new QValueAxis;
-    axisVolt->setTickType(QValueAxis::TicksDynamic);
-    axisVolt->setTickAnchor(0);
-    axisVolt->setLabelFormat(QStringLiteral("%g V"));
-    axisVolt->setLabelsFont(arialPx(10));
-    axisVolt->setLabelsColor(kVoltBlue);
-    axisVolt->setGridLineVisible(false);
-    c->addAxis(axisX, Qt::AlignBottom);
-    c->addAxis(axisY, Qt::AlignLeft);
-    c->addAxis(axisOhm, Qt::AlignLeft);
-    c->addAxis(axisVolt, Qt::AlignRight);
-    // The labels follow the range, so a zoom into one decade still has some.
-    connect(axisOhm, &QValueAxis::rangeChanged, this, &TrendChart::labelOhmAxis);
-    labelOhmAxis(kOhmDecadeLow, kOhmDecadeHigh);
+    QChart* c = newChart();
+    addAxes(c);
     // The view lets go of the chart it made for itself: without a delete it would stay behind.
     QChart* made = chart();
     setChart(c);
@@ -316,7 +296,56 @@ void TrendChart::setUpChart() {
     setMouseTracking(true);
 }
 
+void TrendChart::addAxes(QChart* c) {
+    axisY = new QValueAxis;
+    axisY->setRange(kAxisMin, kAxisMax);
+    withDynamicTicks(axisY, "%d");
+    axisY->setTickAnchor(0);
+    axisY->setTickInterval(5500);
+    axisY->setMinorTickCount(4);
+    axisY->setGridLinePen(QPen(kSilver, 1, Qt::DotLine));
+    axisX = new QValueAxis;
+    withDynamicTicks(axisX, "%d");
+    axisX->setGridLinePen(QPen(kSilver, 1, Qt::DotLine));
+    axisOhm = new QCategoryAxis;
+    axisOhm->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    axisOhm->setLabelsFont(arialPx(10));
+    axisOhm->setGridLinePen(QPen(kSilver, 1, Qt::DotLine));
+    axisOhm->setRange(kOhmDecadeLow, kOhmDecadeHigh);
+    axisVolt = new QValueAxis;
+    withDynamicTicks(axisVolt, "%g V");
+    axisVolt->setTickAnchor(0);
+    axisVolt->setLabelsColor(kVoltBlue);
+    axisVolt->setGridLineVisible(false);
+    c->addAxis(axisX, Qt::AlignBottom);
+    c->addAxis(axisY, Qt::AlignLeft);
+    c->addAxis(axisOhm, Qt::AlignLeft);
+    c->addAxis(axisVolt, Qt::AlignRight);
+    // The labels follow the range, so a zoom into one decade still has some.
+    connect(axisOhm, &QValueAxis::rangeChanged, this, &TrendChart::labelOhmAxis);
+    labelOhmAxis(kOhmDecadeLow, kOhmDecadeHigh);
+}
+
 void TrendChart::buildToolStrip() {
+    // Made in the strip's order, left to right.
+    buildPageSizeControls();
+    BtSave = stripButton(this, {93, 3, 35, 21}, "BtSave", "Save  Active Graphic",
+                         ":/chart/icons/chart_save.svg");
+    connect(BtSave, &QToolButton::clicked, this, &TrendChart::BtSaveClick);
+    BtNew = stripButton(this, {127, 3, 35, 21}, "BtNew", "Delete Graphic",
+                        ":/chart/icons/chart_new.svg");
+    connect(BtNew, &QToolButton::clicked, this, &TrendChart::BtNewClick);
+    buildPagingButtons();
+    buildViewButtons();
+
+    figures = new QLabel(this);
+    figures->setObjectName(QStringLiteral("figures"));
+    figures->setFont(arialPx(11));
+    figures->setTextFormat(Qt::PlainText);
+    figures->hide();
+}
+
+void TrendChart::buildPageSizeControls() {
     Bevel1 = new QFrame(this);
     Bevel1->setObjectName(QStringLiteral("Bevel1"));
     Bevel1->setGeometry(2, 2, 40, 20);
@@ -339,13 +368,9 @@ void TrendChart::buildToolStrip() {
     Maxrecord->setPalette(silver);
     Maxrecord->installEventFilter(this);
     connect(Maxrecord, &QLineEdit::textChanged, this, &TrendChart::MaxrecordChange);
+}
 
-    BtSave = stripButton(this, {93, 3, 35, 21}, "BtSave", "Save  Active Graphic",
-                         ":/chart/icons/chart_save.svg");
-    connect(BtSave, &QToolButton::clicked, this, &TrendChart::BtSaveClick);
-    BtNew = stripButton(this, {127, 3, 35, 21}, "BtNew", "Delete Graphic",
-                        ":/chart/icons/chart_new.svg");
-    connect(BtNew, &QToolButton::clicked, this, &TrendChart::BtNewClick);
+void TrendChart::buildPagingButtons() {
     BtFirst =
         stripButton(this, {163, 3, 25, 21}, "BtFirst", "First", ":/chart/icons/page_first.svg");
     connect(BtFirst, &QToolButton::clicked, this, &TrendChart::BtFirstClick);
@@ -366,7 +391,9 @@ void TrendChart::buildToolStrip() {
     connect(BtNext, &QToolButton::clicked, this, &TrendChart::BtNextClick);
     BTlast = stripButton(this, {263, 3, 25, 21}, "BTlast", "last", ":/chart/icons/page_last.svg");
     connect(BTlast, &QToolButton::clicked, this, &TrendChart::BTlastClick);
+}
 
+void TrendChart::buildViewButtons() {
     TbFd = stripButton(this, {288, 3, 25, 25}, "TbFd", "Graphic Enlarge",
                        ":/chart/icons/zoom_in.svg", 20);
     TbFd->setAutoRaise(true);
@@ -382,12 +409,6 @@ void TrendChart::buildToolStrip() {
     countView->setCheckable(true);
     connect(countView, &QToolButton::toggled, this,
             [this](bool on) { setView(on ? View::Counts : View::Physical); });
-
-    figures = new QLabel(this);
-    figures->setObjectName(QStringLiteral("figures"));
-    figures->setFont(arialPx(11));
-    figures->setTextFormat(Qt::PlainText);
-    figures->hide();
 }
 
 void TrendChart::setTable(ReadingTable* table) {
@@ -533,7 +554,27 @@ void TrendChart::showCountPage(qint64 first, qint64 count, double xFirst) {
 }
 
 void TrendChart::showPhysicalPage(qint64 first, qint64 count, double xFirst) {
-    // Axes from what every plotted row holds, so that they stay put while paging.
+    const double ohmFloor = scalePhysicalAxes();
+    QList<QList<QList<QPointF>>> lanes(2);
+    if (count > 0) {
+        lanes = physicalLanes(first, count, xFirst);
+        // Ohms to the log axis; a reading of zero lies on its floor.
+        for (QList<QPointF>& run : lanes[0])
+            for (QPointF& p : run)
+                p.setY(p.y() > 0 ? std::log10(p.y()) : ohmFloor);
+    }
+    for (TrendSeries* s : {Series2, Series1}) {
+        s->setRuns(axisOhm, lanes[0]);
+        s->setRuns(axisVolt, lanes[1]);
+        s->setRuns(axisY, {});
+    }
+    axisY->setVisible(false);
+    axisOhm->setVisible(range_.ohmRows > 0 || range_.voltRows == 0);
+    axisVolt->setVisible(range_.voltRows > 0);
+}
+
+double TrendChart::scalePhysicalAxes() {
+    // From what every plotted row holds, so that the axes stay put while paging.
     const PlotRange& r = range_;
     double lo = kOhmDecadeLow;
     double hi = kOhmDecadeHigh;
@@ -548,52 +589,40 @@ void TrendChart::showPhysicalPage(qint64 first, qint64 count, double xFirst) {
     vlo = std::floor(vlo / vstep) * vstep;
     vhi = std::max(std::ceil(vhi / vstep) * vstep, vlo + vstep);
     setTicks(axisVolt, vlo, vhi, vstep);
+    return lo;
+}
 
-    QList<QList<QList<QPointF>>> lanes(2);
-    if (count > 0) {
-        const ReadingTable* t = table_;
-        const int base = plotFrom_;
-        // The table stores each text once, so during one drawing a text's address stands for
-        // it: a unit is looked up when it changes, and a value read before comes from the cache.
-        const QString* unitSeen = nullptr;
-        UnitScale scale;
-        const quint32 pass = ++readPass_;
-        lanes = laneRuns(
-            [&](qint64 i) -> LanePoint {
-                const int row = int(base + i);
-                const QString& unit = t->unit(row);
-                if (&unit != unitSeen) {
-                    unitSeen = &unit;
-                    scale = unitScale(unit);
-                }
-                if (scale.quantity == Measurement::NoQuantity)
-                    return {};
-                const QString& value = t->value(row);
-                ValueRead& read = reads_[(quintptr(&value) / sizeof(QString)) % reads_.size()];
-                if (read.text != &value || read.pass != pass)
-                    read = {&value, pass, readingNumber(value)};
-                const std::optional<double>& v = read.number;
-                if (!v)
-                    return {};
-                const double y = *v * scale.factor;
-                if (scale.quantity == Measurement::Voltage)
-                    return {1, y};
-                return y < 0 ? LanePoint{} : LanePoint{0, y};
-            },
-            2, first, count, xFirst, kMaxDrawnPoints);
-        // Ohms to the log axis; a reading of zero lies on its floor.
-        for (QList<QPointF>& run : lanes[0])
-            for (QPointF& p : run)
-                p.setY(p.y() > 0 ? std::log10(p.y()) : lo);
-    }
-    for (TrendSeries* s : {Series2, Series1}) {
-        s->setRuns(axisOhm, lanes[0]);
-        s->setRuns(axisVolt, lanes[1]);
-        s->setRuns(axisY, {});
-    }
-    axisY->setVisible(false);
-    axisOhm->setVisible(r.ohmRows > 0 || r.voltRows == 0);
-    axisVolt->setVisible(r.voltRows > 0);
+QList<QList<QList<QPointF>>> TrendChart::physicalLanes(qint64 first, qint64 count, double xFirst) {
+    const ReadingTable* t = table_;
+    const int base = plotFrom_;
+    // The table stores each text once, so during one drawing a text's address stands for it:
+    // a unit is looked up when it changes, and a value read before comes from the cache.
+    const QString* unitSeen = nullptr;
+    UnitScale scale;
+    const quint32 pass = ++readPass_;
+    return laneRuns(
+        [&](qint64 i) -> LanePoint {
+            const int row = int(base + i);
+            const QString& unit = t->unit(row);
+            if (&unit != unitSeen) {
+                unitSeen = &unit;
+                scale = unitScale(unit);
+            }
+            if (scale.quantity == Measurement::NoQuantity)
+                return {};
+            const QString& value = t->value(row);
+            ValueRead& read = reads_[(quintptr(&value) / sizeof(QString)) % reads_.size()];
+            if (read.text != &value || read.pass != pass)
+                read = {&value, pass, readingNumber(value)};
+            const std::optional<double>& v = read.number;
+            if (!v)
+                return {};
+            const double y = *v * scale.factor;
+            if (scale.quantity == Measurement::Voltage)
+                return {1, y};
+            return y < 0 ? LanePoint{} : LanePoint{0, y};
+        },
+        2, first, count, xFirst, kMaxDrawnPoints);
 }
 
 void TrendChart::labelOhmAxis(double lo, double hi) {
@@ -624,18 +653,7 @@ void TrendChart::setView(View view) {
 }
 
 void TrendChart::updateFigures() {
-    figuresRun_ = -1;
-    const qint64 rows = plottedRows();
-    if (table_ && rows > 0) {
-        const qint64 first = paging_.firstPointOnPage();
-        const qint64 count =
-            std::min<qint64>(std::max<qint64>(paging_.slotsOnPage(), 1), rows - first);
-        const int a = int(plotFrom_ + first);
-        figuresRun_ = runs_.lastRunIn(a, int(a + count - 1));
-        const auto& all = runs_.runs();
-        if (figuresRun_ < 0 && !all.empty() && all.back().lastRow >= plotFrom_)
-            figuresRun_ = int(all.size()) - 1;
-    }
+    figuresRun_ = runToShow();
     if (figuresRun_ < 0) {
         figuresOf_ = InsulationRun{-1, -1, 0};
         if (!figures->isHidden()) {
@@ -652,6 +670,34 @@ void TrendChart::updateFigures() {
     figuresOf_ = run;
     const InsulationFigures f = insulationFigures(*table_, run);
     const QString start = clockText(table_->timeMs(run.firstRow));
+    const QString tip = figuresTip(run, f, start);
+    const QString text =
+        QStringLiteral("Test %1   DAR %2   PI %3").arg(start, ratioText(f.dar), ratioText(f.pi));
+    if (text == figures->text() && tip == figures->toolTip() && !figures->isHidden())
+        return;
+    figures->setText(text);
+    figures->setToolTip(tip);
+    figures->adjustSize();
+    figures->show();
+    layoutStrip();
+}
+
+int TrendChart::runToShow() const {
+    const qint64 rows = plottedRows();
+    if (!table_ || rows <= 0)
+        return -1;
+    const qint64 first = paging_.firstPointOnPage();
+    const qint64 count = std::min<qint64>(std::max<qint64>(paging_.slotsOnPage(), 1), rows - first);
+    const int a = int(plotFrom_ + first);
+    const int run = runs_.lastRunIn(a, int(a + count - 1));
+    const auto& all = runs_.runs();
+    if (run < 0 && !all.empty() && all.back().lastRow >= plotFrom_)
+        return int(all.size()) - 1;
+    return run;
+}
+
+QString TrendChart::figuresTip(const InsulationRun& run, const InsulationFigures& f,
+                               const QString& start) const {
     auto r = [](const ResistanceAt& at) {
         return at.ok() ? ohmsText(at.ohms)
                        : QStringLiteral("not available (%1)").arg(statusText(at.status));
@@ -672,15 +718,7 @@ void TrendChart::updateFigures() {
     // Above 5 GΩ at one minute the currents are too small for the index to say much.
     if (f.pi && f.r1min.ohms > 5e9)
         tip += QStringLiteral("\nR(1 min) is above 5 G\u03A9: the PI may not be meaningful.");
-    const QString text =
-        QStringLiteral("Test %1   DAR %2   PI %3").arg(start, ratioText(f.dar), ratioText(f.pi));
-    if (text == figures->text() && tip == figures->toolTip() && !figures->isHidden())
-        return;
-    figures->setText(text);
-    figures->setToolTip(tip);
-    figures->adjustSize();
-    figures->show();
-    layoutStrip();
+    return tip;
 }
 
 void TrendChart::layoutStrip() {

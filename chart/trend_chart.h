@@ -183,16 +183,28 @@ protected:
 
 private:
     void buildToolStrip();
+    void buildPageSizeControls();
+    void buildPagingButtons();
+    void buildViewButtons();
     void setUpChart();
+    void addAxes(QChart* chart);
     void afterPaging();
     void showPage();
     void showCountPage(qint64 first, qint64 count, double xFirst);
     void showPhysicalPage(qint64 first, qint64 count, double xFirst);
+    // Sets the ohm and volt axes; returns the ohm axis' floor (log10 of ohms).
+    double scalePhysicalAxes();
+    // The page's resistances (lane 0, in ohms) and voltages (lane 1).
+    QList<QList<QList<QPointF>>> physicalLanes(qint64 first, qint64 count, double xFirst);
     void labelOhmAxis(double lo, double hi);
     void tableChanged(bool follow, qint64 firstChanged);
     // Brings the runs and the plotted range up to date: afresh, or for appended rows.
     void track(bool afresh);
     void updateFigures();
+    // The insulation test whose figures the strip shows, or -1.
+    int runToShow() const;
+    QString figuresTip(const InsulationRun& run, const InsulationFigures& figures,
+                       const QString& start) const;
     void layoutStrip();
     qint64 plottedRows() const;
     void tell(bool error, const QString& text);

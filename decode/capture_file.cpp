@@ -1,20 +1,8 @@
 #include "decode/capture_file.h"
 
+#include "decode/hex_digits.h"
+
 #include <cmath>
-
-namespace {
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-} // namespace
 
 bool CaptureReader::open(const QString& path, QString* error) {
     file_.setFileName(path);
@@ -33,6 +21,7 @@ bool CaptureReader::open(const QString& path, QString* error) {
 
 bool CaptureReader::parseLine(QByteArrayView line, CaptureReport& report, QString* error) {
     // Fields separated by runs of white space, taken in place: a capture has millions of lines.
+    // (Not QByteArray::split and fromHex: they copy every field, and fromHex skips bad digits.)
     const char* p = line.data();
     const char* const end = p + line.size();
     auto isBlank = [](char c) {
@@ -69,8 +58,8 @@ bool CaptureReader::parseLine(QByteArrayView line, CaptureReport& report, QStrin
                 *error = QStringLiteral("report longer than 65536 bytes");
             return false;
         }
-        const int hi = field.size() == 2 ? hexValue(field[0]) : -1;
-        const int lo = field.size() == 2 ? hexValue(field[1]) : -1;
+        const int hi = field.size() == 2 ? hexValue(quint8(field[0])) : -1;
+        const int lo = field.size() == 2 ? hexValue(quint8(field[1])) : -1;
         if (hi < 0 || lo < 0) {
             if (error)
                 *error = QStringLiteral("bad byte \"%1\"").arg(QString::fromLatin1(field));
@@ -154,13 +143,12 @@ bool CaptureWriter::open(const QString& path, const QDateTime& start, QString* e
 void CaptureWriter::write(double seconds, quint8 reportId, const quint8* data, quint16 size) {
     if (!file_.isOpen())
         return;
-    static constexpr char kHex[] = "0123456789ABCDEF";
     QByteArray line = QByteArray::number(seconds, 'f', 3);
     line.reserve(line.size() + 3 * (size + 1) + 1);
     auto put = [&](quint8 b) {
         line.append(' ');
-        line.append(kHex[b >> 4]);
-        line.append(kHex[b & 15]);
+        line.append(kHexDigits[b >> 4]);
+        line.append(kHexDigits[b & 15]);
     };
     put(reportId);
     for (quint16 i = 0; i < size; ++i)

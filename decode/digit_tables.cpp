@@ -1,5 +1,7 @@
 #include "decode/digit_tables.h"
 
+#include "decode/hex_digits.h"
+
 #include <array>
 
 namespace {
@@ -11,15 +13,6 @@ constexpr std::array<int, 11> kMainPatterns = {0x7D, 0x60, 0x3E, 0x7A, 0x63, 0x5
                                                0x5F, 0x70, 0x7F, 0x7B, 0x0D};
 constexpr std::array<int, 11> kUpperPatterns = {0xD7, 0x50, 0xE3, 0xF1, 0xF0, 0xB5,
                                                 0xB7, 0xD0, 0xF7, 0xF5, 0x07};
-
-int upperHexValue(QChar c) {
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    return -1; // lower case and anything else are not in the tables
-}
 
 using CodeTable = std::array<DigitCode, 256>;
 
@@ -39,8 +32,9 @@ CodeTable buildTable(const std::array<int, 11>& patterns, int pointBit) {
 DigitCode lookup(QStringView text, const CodeTable& table) {
     if (text.size() < 2)
         return QStringLiteral("GP");
-    const int hi = upperHexValue(text[0]);
-    const int lo = upperHexValue(text[1]);
+    // Lower case and anything else are not in the tables.
+    const int hi = upperHexValue(text[0].unicode());
+    const int lo = upperHexValue(text[1].unicode());
     if (hi < 0 || lo < 0)
         return QStringLiteral("GP");
     return table[size_t(hi * 16 + lo)];
@@ -49,15 +43,9 @@ DigitCode lookup(QStringView text, const CodeTable& table) {
 } // namespace
 
 int HexDigitValue(QStringView text) {
-    if (text.size() == 1) {
-        const char16_t u = text[0].unicode();
-        if (u >= 'A' && u <= 'F')
-            return u - 'A' + 10;
-        if (u >= '0' && u <= '9')
-            return u - '0';
-    }
+    const int v = text.size() == 1 ? upperHexValue(text[0].unicode()) : -1;
     // Anything else is read as a decimal number; frame texts hold only upper-case hex digits.
-    return text.toString().toInt();
+    return v >= 0 ? v : text.toString().toInt();
 }
 
 DigitCode DigitCodeMain(QStringView text) {

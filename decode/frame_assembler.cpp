@@ -1,10 +1,8 @@
 #include "decode/frame_assembler.h"
 
-#include <algorithm>
+#include "decode/hex_digits.h"
 
-namespace {
-constexpr char16_t kHex[] = u"0123456789ABCDEF";
-}
+#include <algorithm>
 
 FrameAssembler::FrameAssembler(UnitState& state) : s_(state) {
     s_.FrameHex.reserve(kMaxFrameHexChars);
@@ -29,8 +27,8 @@ void FrameAssembler::Read380(quint8 /*reportId*/, const quint8* data, quint16 si
         const int present = std::min<int>(count, int(size) - 1);
         for (int k = 1; k <= present && s_.FrameHex.size() + 2 <= kMaxFrameHexChars; ++k) {
             const quint8 b = data[k];
-            s_.FrameHex.append(QChar(kHex[b >> 4]));
-            s_.FrameHex.append(QChar(kHex[b & 0x0F]));
+            s_.FrameHex.append(QLatin1Char(kHexDigits[b >> 4]));
+            s_.FrameHex.append(QLatin1Char(kHexDigits[b & 0x0F]));
         }
         return;
     }

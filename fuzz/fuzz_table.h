@@ -3,6 +3,7 @@
 // Table invariants shared by the fuzz targets that load and save table files.
 
 #include "fuzz/fuzz_common.h"
+#include "record/code_page.h"
 #include "record/reading_table.h"
 
 #include <QStringEncoder>
@@ -12,7 +13,7 @@
 namespace fuzz {
 
 inline qsizetype gbkBytes(const QString& text) {
-    QStringEncoder enc("GBK");
+    QStringEncoder enc(kCodePageName);
     const QByteArray bytes = enc.encode(text);
     return bytes.size();
 }

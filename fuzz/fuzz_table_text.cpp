@@ -19,8 +19,8 @@ QString throughFile(const QString& text) {
     while (e > b && text[e - 1].unicode() <= 32)
         --e;
     const QString cell = b == e ? QStringLiteral("NULL") : text.mid(b, e - b);
-    QStringEncoder enc("GBK");
-    QStringDecoder dec("GBK");
+    QStringEncoder enc(kCodePageName);
+    QStringDecoder dec(kCodePageName);
     const QByteArray bytes = enc.encode(cell);
     return ReadingTable::cutToBytes(dec.decode(bytes));
 }

@@ -5,8 +5,6 @@
 
 namespace {
 
-const char* const kCodePage = "GBK";
-
 constexpr int kLeadFirst = 0x81, kLeadLast = 0xFE;
 constexpr int kTrailFirst = 0x3F, kTrailLast = 0xFE; // 0x3F: the single bytes 0x80, 0xFF
 constexpr int kTrails = kTrailLast - kTrailFirst + 1;
@@ -20,9 +18,9 @@ bool isLead(quint8 b) {
 bool inCodePage(char32_t u) {
     auto roundTrips = [](char32_t c) {
         const QString text = QString::fromUcs4(&c, 1);
-        QStringEncoder enc(kCodePage);
+        QStringEncoder enc(kCodePageName);
         const QByteArray bytes = enc.encode(text);
-        QStringDecoder dec(kCodePage);
+        QStringDecoder dec(kCodePageName);
         const QString back = dec.decode(bytes);
         return !enc.hasError() && !dec.hasError() && back == text;
     };
@@ -43,7 +41,7 @@ bool inCodePage(char32_t u) {
 
 CodePageDecoder::CodePageDecoder()
     : pairs_(size_t(kLeadLast - kLeadFirst + 2) * kTrails, 0),
-      probe_(kCodePage, QStringConverter::Flag::Stateless), general_(kCodePage) {}
+      probe_(kCodePageName, QStringConverter::Flag::Stateless), general_(kCodePageName) {}
 
 // The character of a pair (lead 0 for the single bytes 0x80 and 0xFF), kNone when the pair is
 // not simply one character.
@@ -76,6 +74,47 @@ void CodePageDecoder::decodeGeneral(QByteArrayView bytes, QString& out) {
     out += general_.decode(bytes);
 }
 
+namespace {
+
+// Copies ASCII, the bulk of a table file, eight bytes at a time where it can; stops at the
+// first byte that is not ASCII.
+const quint8* copyAscii(const quint8* p, const quint8* end, char16_t*& d) {
+    while (end - p >= 8) {
+        quint64 w;
+        std::memcpy(&w, p, 8);
+        if (w & 0x8080808080808080ull)
+            break;
+        for (int i = 0; i < 8; ++i)
+            d[i] = p[i];
+        d += 8;
+        p += 8;
+    }
+    while (p < end && *p < 0x80)
+        *d++ = *p++;
+    return p;
+}
+
+} // namespace
+
+const quint8* CodePageDecoder::decodeSimple(const quint8* p, const quint8* end, char16_t*& d) {
+    while ((p = copyAscii(p, end, d)) < end) {
+        char16_t c;
+        if (!isLead(*p)) {
+            c = pair(0, *p); // 0x80 or 0xFF on its own
+        } else if (p + 1 == end) {
+            lead_ = *p;
+            return end;
+        } else {
+            c = pair(p[0], p[1]);
+        }
+        if (c == kNone)
+            return p;
+        *d++ = c;
+        p += isLead(*p) ? 2 : 1;
+    }
+    return p;
+}
+
 void CodePageDecoder::decode(QByteArrayView bytes, QString& out) {
     if (generalOnly_) {
         out += general_.decode(bytes);
@@ -99,40 +138,10 @@ void CodePageDecoder::decode(QByteArrayView bytes, QString& out) {
         ++p;
         lead_ = -1;
     }
-    while (p < end) {
-        // ASCII, the bulk of a table file, eight bytes at a time where it can.
-        while (end - p >= 8) {
-            quint64 w;
-            std::memcpy(&w, p, 8);
-            if (w & 0x8080808080808080ull)
-                break;
-            for (int i = 0; i < 8; ++i)
-                d[i] = p[i];
-            d += 8;
-            p += 8;
-        }
-        while (p < end && *p < 0x80)
-            *d++ = *p++;
-        if (p == end)
-            break;
-        char16_t c;
-        if (!isLead(*p)) {
-            c = pair(0, *p); // 0x80 or 0xFF on its own
-        } else if (p + 1 == end) {
-            lead_ = *p++;
-            break;
-        } else {
-            c = pair(p[0], p[1]);
-        }
-        if (c == kNone) {
-            out.resize(start + (d - first));
-            decodeGeneral(QByteArrayView(reinterpret_cast<const char*>(p), end - p), out);
-            return;
-        }
-        *d++ = c;
-        p += isLead(*p) ? 2 : 1;
-    }
+    p = decodeSimple(p, end, d);
     out.resize(start + (d - first));
+    if (p < end)
+        decodeGeneral(QByteArrayView(reinterpret_cast<const char*>(p), end - p), out);
 }
 
 void CodePageDecoder::finish(QString& out) {
@@ -145,7 +154,7 @@ void CodePageDecoder::finish(QString& out) {
 // ---- encoding ----
 
 CodePageEncoder::CodePageEncoder()
-    : enc_(kCodePage, QStringConverter::Flag::Stateless), known_(0x10000) {}
+    : enc_(kCodePageName, QStringConverter::Flag::Stateless), known_(0x10000) {}
 
 void CodePageEncoder::encode(QStringView text, QByteArray& out) {
     qsizetype at = out.size();

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -224,61 +225,80 @@ int InsulationRuns::lastRunIn(int firstRow, int lastRow) const {
 
 // ---- Figures
 
-ResistanceAt resistanceAt(const ReadingTable& table, const InsulationRun& run, int seconds) {
-    const qint64 t = qint64(seconds) * 1000;
-    struct Place {
-        int row = -1;
-        qint64 at = 0; // ms after the run's first row
-    } before, after;
+namespace {
+
+// A row of a run and when it was taken.
+struct RunPlace {
+    int row = -1;
+    qint64 at = 0; // ms after the run's first row
+};
+
+// The last row of the run taken at or before `t` ms into it and the first taken after.
+std::pair<RunPlace, RunPlace> rowsAround(const ReadingTable& table, const InsulationRun& run,
+                                         qint64 t) {
+    RunPlace before, after;
     qint64 elapsed = 0;
     int prevMs = table.timeMs(run.firstRow);
     for (int row = run.firstRow; row <= run.lastRow; ++row) {
         const int ms = table.timeMs(row);
         elapsed += stepMs(prevMs, ms);
         prevMs = ms;
-        if (elapsed <= t) {
-            before = {row, elapsed};
-        } else {
+        if (elapsed > t) {
             after = {row, elapsed};
             break;
         }
+        before = {row, elapsed};
     }
+    return {before, after};
+}
 
-    auto measured = [&](int row) { return measurementOf(table.value(row), table.unit(row)); };
-    auto take = [&](int row) {
-        const Measurement m = measured(row);
-        if (m.reading != Measurement::Number)
-            return ResistanceAt{ResistanceAt::BeyondRange, 0};
-        return ResistanceAt{ResistanceAt::Measured, m.value};
-    };
+Measurement measuredAt(const ReadingTable& table, int row) {
+    return measurementOf(table.value(row), table.unit(row));
+}
 
+ResistanceAt readAt(const ReadingTable& table, int row) {
+    const Measurement m = measuredAt(table, row);
+    if (m.reading != Measurement::Number)
+        return {ResistanceAt::BeyondRange, 0};
+    return {ResistanceAt::Measured, m.value};
+}
+
+// The resistance at `t` between two readings, straight on log-log scales; none for readings
+// too far apart to say.
+ResistanceAt between(const ReadingTable& table, RunPlace before, RunPlace after, qint64 t) {
+    const Measurement a = measuredAt(table, before.row);
+    const Measurement b = measuredAt(table, after.row);
+    if (a.reading != Measurement::Number || b.reading != Measurement::Number)
+        return {ResistanceAt::BeyondRange, 0};
+    const double lo = std::min(a.value, b.value);
+    const double hi = std::max(a.value, b.value);
+    if (hi <= 0)
+        return {ResistanceAt::Measured, 0};
+    if (lo <= 0 || hi > 2 * lo)
+        return {ResistanceAt::Unsteady, 0};
+    // before.at >= t/2 > 0.
+    const double u =
+        std::log(double(t) / double(before.at)) / std::log(double(after.at) / double(before.at));
+    return {ResistanceAt::Measured, a.value * std::pow(b.value / a.value, u)};
+}
+
+} // namespace
+
+ResistanceAt resistanceAt(const ReadingTable& table, const InsulationRun& run, int seconds) {
+    const qint64 t = qint64(seconds) * 1000;
+    const auto [before, after] = rowsAround(table, run, t);
     if (before.row >= 0 && before.at == t)
-        return take(before.row);
-
-    if (before.row >= 0 && after.row >= 0 && t - before.at <= t / 2 && after.at - t <= t / 2) {
-        const Measurement a = measured(before.row);
-        const Measurement b = measured(after.row);
-        if (a.reading != Measurement::Number || b.reading != Measurement::Number)
-            return {ResistanceAt::BeyondRange, 0};
-        const double lo = std::min(a.value, b.value);
-        const double hi = std::max(a.value, b.value);
-        if (hi <= 0)
-            return {ResistanceAt::Measured, 0};
-        if (lo <= 0 || hi > 2 * lo)
-            return {ResistanceAt::Unsteady, 0};
-        // Straight on log-log scales; before.at >= t/2 > 0.
-        const double u = std::log(double(t) / double(before.at)) /
-                         std::log(double(after.at) / double(before.at));
-        return {ResistanceAt::Measured, a.value * std::pow(b.value / a.value, u)};
-    }
+        return readAt(table, before.row);
+    if (before.row >= 0 && after.row >= 0 && t - before.at <= t / 2 && after.at - t <= t / 2)
+        return between(table, before, after, t);
 
     const qint64 tolerance = t / 20;
     const bool beforeNear = before.row >= 0 && t - before.at <= tolerance;
     const bool afterNear = after.row >= 0 && after.at - t <= tolerance;
     if (beforeNear && (!afterNear || t - before.at <= after.at - t))
-        return take(before.row);
+        return readAt(table, before.row);
     if (afterNear)
-        return take(after.row);
+        return readAt(table, after.row);
     return {after.row < 0 ? ResistanceAt::NotReached : ResistanceAt::NoReading, 0};
 }
 

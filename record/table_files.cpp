@@ -21,14 +21,11 @@
 
 namespace {
 
-constexpr qint64 kReadChunk = 1 << 20;
-constexpr qsizetype kWriteChunk = 1 << 20; // bytes gathered before they are written
-
 // Writes bytes in large pieces to a file that replaces its target only when committed.
 class FileWriter {
 public:
     explicit FileWriter(const QString& fileName) : file_(fileName) {
-        buf_.reserve(kWriteChunk + 4096);
+        buf_.reserve(kTableFileChunk + 4096);
     }
     bool open(QString* error) {
         if (file_.open(QIODevice::WriteOnly))
@@ -38,7 +35,7 @@ public:
     }
     QByteArray& buffer() { return buf_; }
     void maybeFlush() {
-        if (buf_.size() >= kWriteChunk)
+        if (buf_.size() >= kTableFileChunk)
             flush();
     }
     bool commit(QString* error) {
@@ -81,6 +78,7 @@ void appendCell(QString& out, QStringView cell) {
 
 // Splits a stream of decoded text into lines ended by CR LF, a lone CR or a lone LF, and each
 // line into its cells at TAB, as SplitText does, reading the file a piece at a time.
+// (Not QTextStream: in Qt 6 it decodes Unicode, Latin-1 and the system's encoding, not GBK.)
 class LineReader {
 public:
     static constexpr int kCells = ReadingTable::kFieldCount;
@@ -130,7 +128,7 @@ private:
     void fill() {
         buf_.remove(0, pos_);
         pos_ = 0;
-        const QByteArray bytes = file_.read(kReadChunk);
+        const QByteArray bytes = file_.read(kTableFileChunk);
         if (bytes.isEmpty()) {
             failed_ = file_.error() != QFileDevice::NoError;
             eof_ = true;
@@ -165,6 +163,15 @@ QStringList tableFileHeader() {
             QStringLiteral("Unit"), QStringLiteral("Function"), QStringLiteral("Remark")};
 }
 
+namespace {
+
+// The first line of a text file, with its line end.
+QByteArray textHeaderLine() {
+    return tableFileHeader().join(u'\t').toLatin1() + "\r\n";
+}
+
+} // namespace
+
 bool isXmlTableFile(const QString& fileName) {
     const qsizetype slash = std::max(fileName.lastIndexOf(u'/'), fileName.lastIndexOf(u'\\'));
     const qsizetype dot = fileName.lastIndexOf(u'.');
@@ -194,14 +201,9 @@ void TimeTextFormatter::append(QString& out, int ms) const {
         out += QLocale().toString(QTime::fromMSecsSinceStartOfDay(ms), format_);
         return;
     }
-    const int s = ms / 1000;
-    const int parts[3] = {s / 3600, s / 60 % 60, s % 60};
-    for (int i = 0; i < 3; ++i) {
-        if (i)
-            out += u':';
-        out += QChar(u'0' + parts[i] / 10);
-        out += QChar(u'0' + parts[i] % 10);
-    }
+    char text[kPlainSize];
+    plainText(ms, text);
+    out += QLatin1StringView(text, kPlainSize);
 }
 
 QString TimeTextFormatter::text(int msOfDay) const {
@@ -270,86 +272,137 @@ bool parseTimeText(const QString& text, int* msOfDay) {
 }
 
 void SplitText(const QString& Text, QChar Delimiter, QStringList& Dest) {
-    QStringList cells;
-    qsizetype from = 0;
-    for (qsizetype at; (at = Text.indexOf(Delimiter, from)) >= 0; from = at + 1)
-        cells.append(Text.mid(from, at - from));
-    cells.append(Text.mid(from));
-    Dest = std::move(cells);
+    Dest = Text.split(Delimiter, Qt::KeepEmptyParts);
 }
 
+namespace {
+
+// Row `r` as a line of a text file, without its line end: No (nothing when null), Time ("NULL"
+// when null), Value, Unit, V_Range and I_Range, separated by TABs; times and texts as cells.
+// `Line` puts the pieces into characters or into the code page's bytes.
+template <class Line> void writeTextRow(Line& line, const ReadingTable& table, int r) {
+    // The fields first: once the line is being written, they would be read again after each
+    // byte put.
+    const bool noNull = table.isNoNull(r);
+    const qint32 no = table.no(r);
+    const bool timeNull = table.isTimeNull(r);
+    const int timeMs = table.timeMs(r);
+    std::array<quint32, 4> texts;
+    for (int f = 0; f < 4; ++f)
+        texts[size_t(f)] = table.textId(r, ReadingTable::Field(ReadingTable::Value + f));
+
+    if (!noNull)
+        line.number(no);
+    line.tab();
+    if (timeNull)
+        line.null();
+    else
+        line.time(timeMs);
+    for (quint32 id : texts) {
+        line.tab();
+        line.text(id);
+    }
+}
+
+// A line in characters: for the journal's echo and whatever shows rows as text.
+class CharLine {
+public:
+    CharLine(QString& out, const ReadingTable& table, const TimeTextFormatter& times)
+        : out_(out), table_(table), times_(times) {}
+    void number(qint32 n) { out_ += QString::number(n); }
+    void tab() { out_ += u'\t'; }
+    void null() { out_ += u"NULL"; }
+    void time(int ms) {
+        // Formatted into a piece of its own so that the trimming sees the time text alone.
+        QString t;
+        times_.append(t, ms);
+        appendCell(out_, t);
+    }
+    void text(quint32 id) { appendCell(out_, table_.textById(id)); }
+
+private:
+    QString& out_;
+    const ReadingTable& table_;
+    const TimeTextFormatter& times_;
+};
+
+// The code page's bytes of the texts and times in a save's lines, each text's made once.
+class LineBytes {
+public:
+    LineBytes(const ReadingTable& table, const TimeTextFormatter& times)
+        : times_(times),
+          cells_(table, [](const QString& text, QString& cell) { appendCell(cell, text); }) {}
+    const TimeTextFormatter& times() const { return times_; }
+    const QByteArray& text(quint32 id) { return cells_.of(id); }
+    // A time in a format other than the plain one.
+    const QByteArray& time(int ms) {
+        time_.resize(0);
+        times_.append(time_, ms);
+        timeBytes_.resize(0);
+        cells_.append(time_, timeBytes_);
+        return timeBytes_;
+    }
+
+private:
+    const TimeTextFormatter& times_;
+    TextBytes cells_;
+    QString time_;
+    QByteArray timeBytes_;
+};
+
+// A line in the code page's bytes, written through a pointer into room made for it.
+class ByteLine {
+public:
+    ByteLine(QByteArray& out, LineBytes& bytes) : to_(out, kRoom), bytes_(bytes) {}
+    void number(qint32 n) { to_.decimal(n); }
+    void tab() { to_.put('\t'); }
+    void null() { to_.put("NULL"); }
+    void time(int ms) {
+        if (!bytes_.times().isPlain()) {
+            put(bytes_.time(ms));
+            return;
+        }
+        char text[TimeTextFormatter::kPlainSize];
+        TimeTextFormatter::plainText(ms, text);
+        to_.put(text, TimeTextFormatter::kPlainSize);
+    }
+    void text(quint32 id) { put(bytes_.text(id)); }
+    void end() { to_.put("\r\n"); }
+
+private:
+    // Room for the pieces of a line that are not texts (No, a plain time, TABs, the line end),
+    // and the room made at first: enough for the texts of 20 bytes that a table holds.
+    static constexpr qsizetype kFixedRoom = 40;
+    static constexpr qsizetype kRoom = kFixedRoom + 4 * 30;
+    void put(const QByteArray& bytes) {
+        to_.reserve(bytes.size() + kFixedRoom);
+        to_.put(bytes);
+    }
+
+    ByteAppender to_;
+    LineBytes& bytes_;
+};
+
+} // namespace
+
 void appendTextRow(QString& out, const ReadingTable& table, int r, const TimeTextFormatter& times) {
-    if (!table.isNoNull(r))
-        out += QString::number(table.no(r));
-    out += u'\t';
-    if (table.isTimeNull(r)) {
-        out += u"NULL";
-    } else {
-        // Formatted into its own piece so that the trimming sees the time text alone.
-        const qsizetype at = out.size();
-        times.append(out, table.timeMs(r));
-        const QString t = out.mid(at);
-        out.truncate(at);
-        appendCell(out, t);
-    }
-    for (auto f :
-         {ReadingTable::Value, ReadingTable::Unit, ReadingTable::V_Range, ReadingTable::I_Range}) {
-        out += u'\t';
-        appendCell(out, table.text(r, f));
-    }
+    CharLine line(out, table, times);
+    writeTextRow(line, table, r);
 }
 
 bool saveTextTable(const ReadingTable& table, const QString& fileName, QString* error) {
     FileWriter out(fileName);
     if (!out.open(error))
         return false;
-    QByteArray& buf = out.buffer();
-    TextBytes cells(table, [](const QString& text, QString& cell) { appendCell(cell, text); });
-    buf += tableFileHeader().join(u'\t').toLatin1();
-    buf += "\r\n";
+    out.buffer() += textHeaderLine();
     const TimeTextFormatter times;
-    const bool plainTimes = times.isPlain();
-    QString time;
-    QByteArray timeBytes;
+    LineBytes bytes(table, times);
     const int n = table.rowCount();
     for (int r = 0; r < n; ++r) {
-        std::array<const QByteArray*, 4> texts;
-        qsizetype room = 48; // No, Time, separators and line end
-        for (int f = 0; f < 4; ++f) {
-            texts[size_t(f)] =
-                &cells.of(table.textId(r, ReadingTable::Field(ReadingTable::Value + f)));
-            room += texts[size_t(f)]->size();
-        }
-        const bool timeNull = table.isTimeNull(r);
-        if (!timeNull && !plainTimes) {
-            time.resize(0);
-            times.append(time, table.timeMs(r));
-            timeBytes.resize(0);
-            cells.append(time, timeBytes);
-            room += timeBytes.size();
-        }
         {
-            ByteAppender to(buf, room);
-            if (!table.isNoNull(r))
-                to.decimal(table.no(r));
-            to.put('\t');
-            if (timeNull) {
-                to.put("NULL");
-            } else if (plainTimes) {
-                const int s = table.timeMs(r) / 1000;
-                to.two(s / 3600);
-                to.put(':');
-                to.two(s / 60 % 60);
-                to.put(':');
-                to.two(s % 60);
-            } else {
-                to.put(timeBytes);
-            }
-            for (const QByteArray* text : texts) {
-                to.put('\t');
-                to.put(*text);
-            }
-            to.put("\r\n");
+            ByteLine line(out.buffer(), bytes); // gives back the room it did not use as it goes
+            writeTextRow(line, table, r);
+            line.end();
         }
         out.maybeFlush();
     }
@@ -533,7 +586,7 @@ bool TextTableAppender::open(const QString& fileName, QString* error) {
         return false;
     }
     if (st.st_size == 0) {
-        d_->encoder.encode(QString(tableFileHeader().join(u'\t') + u"\r\n"), start);
+        start = textHeaderLine();
     } else {
         char last = 0;
         if (::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n' && last != '\r')

@@ -40,6 +40,18 @@ public:
     QString text(int msOfDay) const;
     // The format is the 24-hour "HH:mm:ss".
     bool isPlain() const { return plain_; }
+    // A time in that format: eight characters, whatever the locale's format.
+    static constexpr int kPlainSize = 8;
+    static void plainText(int msOfDay, char (&out)[kPlainSize]) {
+        const int s = msOfDay / 1000;
+        const int parts[3] = {s / 3600, s / 60 % 60, s % 60};
+        for (int i = 0; i < 3; ++i) {
+            out[i * 3] = char('0' + parts[i] / 10 % 10);
+            out[i * 3 + 1] = char('0' + parts[i] % 10);
+            if (i < 2)
+                out[i * 3 + 2] = ':';
+        }
+    }
 
 private:
     QString format_;

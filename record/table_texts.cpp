@@ -73,18 +73,9 @@ void TextBytes::append(const QString& text, QByteArray& out) {
     enc_.encode(scratch_, out);
 }
 
-void ByteAppender::decimal(qint64 v) {
-    char digits[20];
-    int n = 0;
-    // Negative values are counted down from zero: the most negative one has no positive twin.
-    const bool negative = v < 0;
-    do {
-        const int d = int(v % 10);
-        digits[n++] = char('0' + (negative ? -d : d));
-        v /= 10;
-    } while (v != 0);
-    if (negative)
-        *d_++ = '-';
-    while (n > 0)
-        *d_++ = digits[--n];
+void ByteAppender::grow(qsizetype n) {
+    const qsizetype at = d_ - out_.constData();
+    out_.resize(at + n);
+    d_ = out_.data() + at;
+    end_ = out_.constData() + out_.size();
 }

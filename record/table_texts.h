@@ -15,6 +15,9 @@
 // files deal with each text once: a reader maps the texts it meets to the table's text ids,
 // a writer keeps the bytes that it writes for each id.
 
+// Table files are read, and gathered for writing, this many bytes at a time.
+inline constexpr qsizetype kTableFileChunk = 1 << 20;
+
 // The table's text id of each text that a file holds, looked up without making a string of
 // every cell.
 class TextIds {
@@ -73,11 +76,17 @@ public:
         const qsizetype at = out.size();
         out.resize(at + room);
         d_ = out.data() + at;
+        end_ = out.constData() + out.size();
     }
-    ~ByteAppender() { out_.resize(d_ - out_.data()); }
+    ~ByteAppender() { out_.resize(d_ - out_.constData()); }
     ByteAppender(const ByteAppender&) = delete;
     ByteAppender& operator=(const ByteAppender&) = delete;
 
+    // Makes room for `n` bytes beyond those written, when the room made is less.
+    void reserve(qsizetype n) {
+        if (end_ - d_ < n)
+            grow(n);
+    }
     void put(const char* s, qsizetype n) {
         std::memcpy(d_, s, size_t(n));
         d_ += n;
@@ -85,7 +94,21 @@ public:
     template <size_t N> void put(const char (&s)[N]) { put(s, N - 1); }
     void put(const QByteArray& b) { put(b.constData(), b.size()); }
     void put(char c) { *d_++ = c; }
-    void decimal(qint64 v); // at most 20 bytes
+    void decimal(qint64 v) { // at most 20 bytes
+        char digits[20];
+        int n = 0;
+        // Negative values are counted down from zero: the most negative one has no positive twin.
+        const bool negative = v < 0;
+        do {
+            const int d = int(v % 10);
+            digits[n++] = char('0' + (negative ? -d : d));
+            v /= 10;
+        } while (v != 0);
+        if (negative)
+            *d_++ = '-';
+        while (n > 0)
+            *d_++ = digits[--n];
+    }
     // Two digits.
     void two(int v) {
         d_[0] = char('0' + v / 10 % 10);
@@ -94,6 +117,8 @@ public:
     }
 
 private:
+    void grow(qsizetype n);
     QByteArray& out_;
     char* d_;
+    const char* end_;
 };

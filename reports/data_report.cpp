@@ -38,7 +38,7 @@ DataReport::DataReport(const ReadingTable* table)
     : table_(table), rows_(table ? table->rowCount() : 0), printDate_(QDate::currentDate()) {}
 
 int DataReport::pageCount() const {
-    return std::max(1, (rows_ + kRowsPerPage - 1) / kRowsPerPage);
+    return DataReportPageTotal(rows_);
 }
 
 QList<ReportText> DataReport::pageTexts(int page) const {

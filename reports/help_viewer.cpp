@@ -6,9 +6,9 @@
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QLineEdit>
-#include <QRegularExpression>
 #include <QSplitter>
 #include <QStyle>
+#include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QToolBar>
@@ -103,33 +103,39 @@ void HelpViewer::showMissing(const QString& why) {
     setWindowTitle(QStringLiteral("Z4072 Help"));
 }
 
+namespace {
+
+// The id of a heading: the anchor that its text carries.
+QString headingId(const QTextBlock& block) {
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QStringList names = it.fragment().charFormat().anchorNames();
+        if (!names.isEmpty())
+            return names.constFirst();
+    }
+    return {};
+}
+
+} // namespace
+
 void HelpViewer::buildContents() {
-    // The headings with an id, h2 at the top level and h3 below them.
+    // The headings with an id, h2 at the top level and h3 below them, from the page as the
+    // browser read it.
     contents_->clear();
-    QFile f(file_);
-    QString source;
-    if (f.open(QIODevice::ReadOnly))
-        source = QString::fromUtf8(f.readAll());
-    static const QRegularExpression heading(
-        QStringLiteral("<h([23])[^>]*\\bid=\"([^\"]+)\"[^>]*>(.*?)</h\\1>"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
     QTreeWidgetItem* section = nullptr;
-    for (auto it = heading.globalMatch(source); it.hasNext();) {
-        const auto m = it.next();
-        QString title = m.captured(3);
-        title.remove(tags);
-        QTextDocument text;
-        text.setHtml(title);
-        title = text.toPlainText().simplified();
+    for (QTextBlock b = browser_->document()->begin(); b.isValid(); b = b.next()) {
+        const int level = b.blockFormat().headingLevel();
+        const QString id = level == 2 || level == 3 ? headingId(b) : QString();
+        if (id.isEmpty())
+            continue;
+        const QString title = b.text().simplified();
         QTreeWidgetItem* item = nullptr;
-        if (m.captured(1) == u"2" || !section) {
+        if (level == 2 || !section) {
             item = new QTreeWidgetItem(contents_, {title});
             section = item;
         } else {
             item = new QTreeWidgetItem(section, {title});
         }
-        item->setData(0, Qt::UserRole, m.captured(2));
+        item->setData(0, Qt::UserRole, id);
     }
 }
 

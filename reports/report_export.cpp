@@ -1,5 +1,7 @@
 #include "reports/report_export.h"
 
+#include "record/code_page.h"
+
 #include <QFileInfo>
 #include <QHash>
 #include <QPageLayout>
@@ -91,7 +93,7 @@ bool writeBytes(const QString& fileName, const QByteArray& bytes, QString* error
 }
 
 QByteArray toCodePage(const QString& text) {
-    QStringEncoder enc("GBK");
+    QStringEncoder enc(kCodePageName);
     if (!enc.isValid())
         return text.toUtf8();
     return enc.encode(text);

@@ -117,42 +117,54 @@ void RecordControls::tell(const TableFileMessage& m) {
     box.exec();
 }
 
+namespace {
+
+// A file dialog of the record toolbar, made the first time it is needed.
+QFileDialog* newFileDialog(QWidget* parent, const QString& title, const QString& name,
+                           QFileDialog::AcceptMode accept, QFileDialog::FileMode files,
+                           const QString& xmlFilter) {
+    auto* d = new QFileDialog(parent, title);
+    d->setObjectName(name);
+    d->setAcceptMode(accept);
+    d->setFileMode(files);
+    d->setNameFilters(
+        {QStringLiteral("Excel File(*.xls)"), xmlFilter, QStringLiteral("Txt File(*.txt)")});
+    return d;
+}
+
+// Shows the dialog with its first filter selected (and no file, when `noFile`); the file chosen,
+// empty when none was.
+QString chosenFile(QFileDialog* dialog, bool noFile) {
+    dialog->selectNameFilter(dialog->nameFilters().constFirst());
+    if (noFile)
+        dialog->selectFile(QString());
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return {};
+    return dialog->selectedFiles().constFirst();
+}
+
+} // namespace
+
 QString RecordControls::askSaveFileName() {
     if (prompts_.saveFileName)
         return prompts_.saveFileName();
     if (SaveDialog2 == nullptr) {
-        SaveDialog2 = new QFileDialog(w_.window, QStringLiteral("Save As"));
-        SaveDialog2->setObjectName(QStringLiteral("SaveDialog2"));
-        SaveDialog2->setAcceptMode(QFileDialog::AcceptSave);
-        SaveDialog2->setFileMode(QFileDialog::AnyFile);
-        SaveDialog2->setNameFilters({QStringLiteral("Excel File(*.xls)"),
-                                     QStringLiteral("XML(*.xml)"),
-                                     QStringLiteral("Txt File(*.txt)")});
+        SaveDialog2 = newFileDialog(w_.window, QStringLiteral("Save As"),
+                                    QStringLiteral("SaveDialog2"), QFileDialog::AcceptSave,
+                                    QFileDialog::AnyFile, QStringLiteral("XML(*.xml)"));
         SaveDialog2->setDefaultSuffix(QStringLiteral("xls"));
     }
-    SaveDialog2->selectNameFilter(SaveDialog2->nameFilters().constFirst());
-    SaveDialog2->selectFile(QString());
-    if (SaveDialog2->exec() != QDialog::Accepted || SaveDialog2->selectedFiles().isEmpty())
-        return {};
-    return SaveDialog2->selectedFiles().constFirst();
+    return chosenFile(SaveDialog2, true);
 }
 
 QString RecordControls::askOpenFileName() {
     if (prompts_.openFileName)
         return prompts_.openFileName();
-    if (OpenDialog1 == nullptr) {
-        OpenDialog1 = new QFileDialog(w_.window, QStringLiteral("Open"));
-        OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
-        OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
-        OpenDialog1->setFileMode(QFileDialog::ExistingFile);
-        OpenDialog1->setNameFilters({QStringLiteral("Excel File(*.xls)"),
-                                     QStringLiteral("XML (*.xml)"),
-                                     QStringLiteral("Txt File(*.txt)")});
-    }
-    OpenDialog1->selectNameFilter(OpenDialog1->nameFilters().constFirst());
-    if (OpenDialog1->exec() != QDialog::Accepted || OpenDialog1->selectedFiles().isEmpty())
-        return {};
-    return OpenDialog1->selectedFiles().constFirst();
+    if (OpenDialog1 == nullptr)
+        OpenDialog1 = newFileDialog(w_.window, QStringLiteral("Open"),
+                                    QStringLiteral("OpenDialog1"), QFileDialog::AcceptOpen,
+                                    QFileDialog::ExistingFile, QStringLiteral("XML (*.xml)"));
+    return chosenFile(OpenDialog1, false);
 }
 
 void RecordControls::Save_asClick() {

@@ -1,3 +1,4 @@
+#include "record/code_page.h"
 #include "record/table_files.h"
 
 #include <QDir>
@@ -96,7 +97,7 @@ TEST_F(TableFiles, EveryCharacterIsEncodedAsTheCodePageEncodesIt) {
     ASSERT_TRUE(save("mixed.txt"));
     const QString line = QStringLiteral("1\t00:00:00\t") + table_.value(0) + u'\t' +
                          table_.unit(0) + u'\t' + table_.vRange(0) + u'\t' + table_.iRange(0);
-    QStringEncoder gbk("GBK");
+    QStringEncoder gbk(kCodePageName);
     const QByteArray expected = gbk.encode(line);
     EXPECT_EQ(read("mixed.txt"), kHeader + expected + "\r\n");
     EXPECT_TRUE(read("mixed.txt").contains("a\xA6\xB8\xD6\xD0"));
@@ -328,6 +329,46 @@ TEST_F(TableFiles, TimesFollowTheLocalesLongFormat) {
     int back = -1;
     ASSERT_TRUE(parseTimeText(text, &back));
     EXPECT_EQ(back, ms);
+}
+
+// Files of several pieces (reads and writes go a mebibyte at a time), in the plain time format
+// and in a locale's: each line of a save is the row as text, and both formats load back whole.
+TEST_F(TableFiles, LongFilesHoldEveryRowAsItsTextLine) {
+    const QString units[] = {QStringLiteral(" M\u03A9"), QString(), QStringLiteral("V\t")};
+    for (int i = 0; i < 30'000; ++i)
+        add(i - 5, (i * 1'237) % 86'400'000, QString::number(i % 997 * 1.5), units[i % 3],
+            QStringLiteral("IR:1000V 40G\u03A9"), i % 5 ? "Timed" : "");
+    for (const QLocale& locale : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedStates)}) {
+        QLocale::setDefault(locale);
+        ASSERT_TRUE(save("big.txt"));
+        const TimeTextFormatter times;
+        QStringEncoder gbk(kCodePageName);
+        QByteArray expected = kHeader;
+        for (int r = 0; r < table_.rowCount(); ++r) {
+            QString line;
+            appendTextRow(line, table_, r, times);
+            expected += QByteArray(gbk.encode(line));
+            expected += "\r\n";
+        }
+        ASSERT_GT(expected.size(), 1 << 20);
+        EXPECT_EQ(read("big.txt"), expected) << qPrintable(locale.name());
+    }
+    ASSERT_TRUE(save("big.xml"));
+    ReadingTable back;
+    QString error;
+    ASSERT_TRUE(loadXmlTable(path("big.xml"), back, &error)) << qPrintable(error);
+    ASSERT_EQ(back.rowCount(), table_.rowCount());
+    ASSERT_TRUE(loadTextTable(path("big.txt"), back, &error)) << qPrintable(error);
+    ASSERT_EQ(back.rowCount(), 2 * table_.rowCount());
+    for (int r = 0; r < table_.rowCount(); r += 997) {
+        const int t = table_.rowCount() + r;
+        EXPECT_EQ(back.no(r), table_.no(r));
+        EXPECT_EQ(back.timeMs(r), table_.timeMs(r));
+        EXPECT_EQ(back.unit(r), table_.unit(r));
+        EXPECT_EQ(back.no(t), table_.no(r));
+        EXPECT_EQ(back.timeMs(t), table_.timeMs(r) / 1000 * 1000);
+        EXPECT_EQ(back.value(t), table_.value(r));
+    }
 }
 
 TEST(SplitText, KeepsEveryCell) {
