@@ -18,16 +18,9 @@ namespace {
 
 void fill(ReadingTable& t, int n) {
     for (int i = 0; i < n; ++i) {
-        ReadingRow r;
-        r.No = i + 1;
-        r.NoNull = false;
-        r.TimeMs = (8 * 3600 + i % 50000) * 1000;
-        r.TimeNull = false;
-        r.Value = QString::number(i % 2000 / 100.0, 'f', 2);
-        r.Unit = QStringLiteral("M\u03A9");
-        r.V_Range = QStringLiteral("IR:1000V 40G\u03A9");
-        r.I_Range = QStringLiteral("Timed");
-        t.append(r);
+        t.append(readingRow(i + 1, (8 * 3600 + i % 50000) * 1000,
+                            QString::number(i % 2000 / 100.0, 'f', 2), QStringLiteral("M\u03A9"),
+                            QStringLiteral("IR:1000V 40G\u03A9"), QStringLiteral("Timed")));
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "record/reading_table.h"
+#include "tests/reading_rows.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,16 +9,7 @@
 // Row i of a long recording: a value that changes as a meter's reading would (a few thousand
 // distinct texts), half a second apart.
 inline ReadingRow sampleReading(int i) {
-    ReadingRow r;
-    r.No = i + 1;
-    r.NoNull = false;
-    r.TimeMs = (i * 500) % 86'400'000;
-    r.TimeNull = false;
-    r.Value = QString::number(1000 + (i * 7) % 9000);
-    r.Unit = QStringLiteral("M\u03A9");
-    r.V_Range = QStringLiteral("IR:1000V 40G\u03A9");
-    r.I_Range = QStringLiteral("Continuous");
-    return r;
+    return readingRow(i + 1, (i * 500) % 86'400'000, QString::number(1000 + (i * 7) % 9000));
 }
 
 // Row i of a day of insulation tests, one row a second from 08:00:00: a dead-circuit check on DC

@@ -1,4 +1,5 @@
 #include "record/table_files.h"
+#include "tests/reading_rows.h"
 
 #include <QFileInfo>
 #include <QLocale>
@@ -21,16 +22,10 @@ void fill(ReadingTable& t, int n) {
     static const char16_t* const units[] = {u"M\u03A9", u"G\u03A9", u"V"};
     static const char16_t* const modes[] = {u"Continuous", u"Timed", u"PI", u"COMP:GOOD"};
     for (int i = 0; i < n; ++i) {
-        ReadingRow r;
-        r.No = i + 1;
-        r.NoNull = false;
-        r.TimeMs = (i * 500 + 123) % 86'400'000;
-        r.TimeNull = false;
-        r.Value = QString::number(1000 + (i * 7) % 9000);
-        r.Unit = QString::fromUtf16(units[i % 3]);
-        r.V_Range = QStringLiteral("IR:1000V 40G\u03A9");
-        r.I_Range = QString::fromUtf16(modes[i % 4]);
-        t.append(r);
+        t.append(readingRow(i + 1, (i * 500 + 123) % 86'400'000,
+                            QString::number(1000 + (i * 7) % 9000),
+                            QString::fromUtf16(units[i % 3]), QStringLiteral("IR:1000V 40G\u03A9"),
+                            QString::fromUtf16(modes[i % 4])));
     }
 }
 

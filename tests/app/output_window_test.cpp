@@ -15,6 +15,7 @@
 #include <QTextBrowser>
 #include <QToolButton>
 
+#include "tests/reading_rows.h"
 #include "tests/test_app.h"
 
 #include <gtest/gtest.h>
@@ -25,11 +26,7 @@ namespace {
 
 void fill(ReadingTable& t, int n) {
     for (int i = 0; i < n; ++i) {
-        ReadingRow r;
-        r.No = i + 1;
-        r.NoNull = false;
-        r.Value = QStringLiteral("2.50");
-        t.append(r);
+        t.append(readingRow(i + 1, -1, QStringLiteral("2.50"), {}, {}, {}));
     }
 }
 

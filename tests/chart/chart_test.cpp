@@ -20,6 +20,7 @@
 
 #include <QPointer>
 
+#include "tests/reading_rows.h"
 #include "tests/test_app.h"
 
 #include <gtest/gtest.h>
@@ -143,26 +144,14 @@ protected:
     void addRows(int n, const QString& value = QStringLiteral("1.000"),
                  const QString& unit = QStringLiteral("M\u03A9")) {
         for (int i = 0; i < n; ++i) {
-            ReadingRow r;
-            r.No = table.rowCount() + 1;
-            r.NoNull = false;
-            r.Value = value;
-            r.Unit = unit;
-            table.append(r);
+            table.append(readingRow(table.rowCount() + 1, -1, value, unit, {}, {}));
         }
     }
     // A reading of an insulation test at `seconds` after 06:27:19.
     void reading(int seconds, const QString& value, const QString& unit,
                  const QString& function = QStringLiteral("IR:1000V 40G\u03A9")) {
-        ReadingRow r;
-        r.No = table.rowCount() + 1;
-        r.NoNull = false;
-        r.TimeMs = (6 * 3600 + 27 * 60 + 19 + seconds) * 1000;
-        r.TimeNull = false;
-        r.Value = value;
-        r.Unit = unit;
-        r.V_Range = function;
-        table.append(r);
+        table.append(readingRow(table.rowCount() + 1, (6 * 3600 + 27 * 60 + 19 + seconds) * 1000,
+                                value, unit, function, {}));
     }
 
     UnitState state;

@@ -1,4 +1,5 @@
 #include "record/insulation_runs.h"
+#include "tests/reading_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -35,16 +36,9 @@ public:
 
     void row(double seconds, const QString& value, const QString& unit,
              const QString& function = kIr1000) {
-        ReadingRow r;
-        r.No = no_++;
-        r.NoNull = false;
-        r.TimeMs = int((startMs_ + qint64(std::llround(seconds * 1000))) % 86'400'000);
-        r.TimeNull = false;
-        r.Value = value;
-        r.Unit = unit;
-        r.V_Range = function;
-        r.I_Range = QStringLiteral("Timed");
-        table.append(r);
+        table.append(readingRow(no_++,
+                                (startMs_ + qint64(std::llround(seconds * 1000))) % 86'400'000,
+                                value, unit, function, QStringLiteral("Timed")));
     }
     // The winding's reading `intoTest` seconds after its test began, recorded at `seconds`.
     void winding(double seconds, double intoTest, const QString& function = kIr1000,

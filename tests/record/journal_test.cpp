@@ -1,6 +1,7 @@
 #include "record/journal.h"
 #include "record/journal_recovery.h"
 #include "record/table_files.h"
+#include "tests/reading_rows.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,16 +22,10 @@ protected:
 
     QString folder() const { return dir_.filePath(QStringLiteral("state/z4072")); }
     int add(const QString& value, const QString& iRange = QStringLiteral("Continuous")) {
-        ReadingRow r;
-        r.No = ++no_;
-        r.NoNull = false;
-        r.TimeMs = 50'607'000 + no_ * 1000;
-        r.TimeNull = false;
-        r.Value = value;
-        r.Unit = QStringLiteral("M\u03A9");
-        r.V_Range = QStringLiteral("IR:1000V 40G\u03A9");
-        r.I_Range = iRange;
-        return table_.append(r);
+        ++no_;
+        return table_.append(readingRow(no_, 50'607'000 + no_ * 1000, value,
+                                        QStringLiteral("M\u03A9"),
+                                        QStringLiteral("IR:1000V 40G\u03A9"), iRange));
     }
     static QByteArray bytes(const QString& path) {
         QFile f(path);

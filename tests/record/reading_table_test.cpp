@@ -1,4 +1,5 @@
 #include "record/reading_table.h"
+#include "tests/reading_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -24,26 +25,12 @@ struct Announcements {
     int aboutToReset = 0, reset = 0;
 };
 
-ReadingRow reading(qint32 no, int ms, const QString& value, const QString& unit = "M\u03A9",
-                   const QString& vr = "IR:1000V 40G\u03A9", const QString& ir = "Continuous") {
-    ReadingRow r;
-    r.No = no;
-    r.NoNull = false;
-    r.TimeMs = ms;
-    r.TimeNull = false;
-    r.Value = value;
-    r.Unit = unit;
-    r.V_Range = vr;
-    r.I_Range = ir;
-    return r;
-}
-
 TEST(ReadingTable, KeepsRowsInAppendOrderWithTheirFields) {
     ReadingTable t;
     // Across a block boundary, so the second block is addressed too.
     const int n = 70'000;
     for (int i = 0; i < n; ++i)
-        t.append(reading(i + 1, (i * 1000) % 86'400'000, QString::number(i % 7)));
+        t.append(readingRow(i + 1, (i * 1000) % 86'400'000, QString::number(i % 7)));
     ASSERT_EQ(t.rowCount(), n);
     for (int i : {0, 1, 65'535, 65'536, n - 1}) {
         EXPECT_EQ(t.no(i), i + 1);
@@ -62,7 +49,7 @@ TEST(ReadingTable, NullFieldsStayNullAndDoNotLeakIntoNeighbours) {
     ReadingTable t;
     ReadingRow empty;
     t.append(empty);
-    t.append(reading(-5, 86'399'999, "1.5"));
+    t.append(readingRow(-5, 86'399'999, "1.5"));
     ReadingRow noOnly;
     noOnly.No = 0;
     noOnly.NoNull = false;
@@ -101,7 +88,7 @@ TEST(ReadingTable, TextsAreCutToTwentyBytesAtACharacterBoundary) {
     EXPECT_EQ(ReadingTable::cutToBytes(QString(17, 'a') + pair), QString(17, 'a'));
 
     ReadingTable t;
-    t.append(reading(1, 0, QString(30, '9')));
+    t.append(readingRow(1, 0, QString(30, '9')));
     EXPECT_EQ(t.value(0), QString(20, '9'));
 }
 
@@ -109,7 +96,7 @@ TEST(ReadingTable, SignalsFollowAppendRemoveAndClear) {
     ReadingTable t;
     Announcements a(t);
     for (int i = 1; i <= 3; ++i)
-        t.append(reading(i, i, QString::number(i)));
+        t.append(readingRow(i, i, QString::number(i)));
     ASSERT_EQ(a.appended.size(), 3u);
     EXPECT_EQ(a.appended[2], std::make_pair(2, 2));
 
@@ -126,20 +113,20 @@ TEST(ReadingTable, SignalsFollowAppendRemoveAndClear) {
     EXPECT_EQ(a.aboutToReset, 1);
     EXPECT_EQ(a.reset, 1);
     EXPECT_TRUE(t.isEmpty());
-    t.append(reading(1, 0, "x"));
+    t.append(readingRow(1, 0, "x"));
     EXPECT_EQ(t.value(0), "x");
 }
 
 TEST(ReadingTable, SuspendedChangesEndInOneReset) {
     ReadingTable t;
-    t.append(reading(1, 0, "1"));
+    t.append(readingRow(1, 0, "1"));
     Announcements a(t);
     t.suspendUpdates();
     t.suspendUpdates();
     t.clear();
-    t.append(reading(2, 0, "2"));
+    t.append(readingRow(2, 0, "2"));
     t.removeRow(0);
-    t.append(reading(3, 0, "3"));
+    t.append(readingRow(3, 0, "3"));
     t.resumeUpdates();
     EXPECT_EQ(a.reset, 0);
     t.resumeUpdates();
@@ -161,11 +148,11 @@ TEST(ReadingTable, RowsAreReplacedInPlaceAndRemovedManyAtOnce) {
     for (int i = 0; i < n; ++i)
         t.appendInterned(i, false, i, false, {t.internText(QString::number(i % 5)), 0, 0, 0});
     Announcements a(t);
-    t.replaceRow(65'536, reading(-1, 5, "new"));
+    t.replaceRow(65'536, readingRow(-1, 5, "new"));
     EXPECT_EQ(t.value(65'536), "new");
     EXPECT_EQ(t.no(65'536), -1);
     EXPECT_EQ(t.no(65'537), 65'537);
-    t.replaceRow(n, reading(0, 0, "none")); // no such row: nothing
+    t.replaceRow(n, readingRow(0, 0, "none")); // no such row: nothing
     EXPECT_EQ(a.reset, 1);
 
     t.removeRows({0, 2, 65'535, 65'536, n - 1, n + 5});
@@ -177,7 +164,7 @@ TEST(ReadingTable, RowsAreReplacedInPlaceAndRemovedManyAtOnce) {
     EXPECT_EQ(t.no(65'533), 65'537);
     EXPECT_EQ(t.no(n - 6), n - 2);
     EXPECT_EQ(t.value(n - 6), QString::number((n - 2) % 5));
-    t.append(reading(7, 0, "after"));
+    t.append(readingRow(7, 0, "after"));
     EXPECT_EQ(t.value(n - 5), "after");
 }
 

@@ -1,5 +1,6 @@
 #include "record/code_page.h"
 #include "record/table_files.h"
+#include "tests/reading_rows.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,16 +36,7 @@ protected:
     }
     void add(qint32 no, int ms, const QString& value, const QString& unit, const QString& vr,
              const QString& ir) {
-        ReadingRow r;
-        r.No = no;
-        r.NoNull = false;
-        r.TimeMs = ms;
-        r.TimeNull = ms < 0;
-        r.Value = value;
-        r.Unit = unit;
-        r.V_Range = vr;
-        r.I_Range = ir;
-        table_.append(r);
+        table_.append(readingRow(no, ms, value, unit, vr, ir));
     }
 
     QTemporaryDir dir_;

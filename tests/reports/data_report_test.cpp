@@ -11,6 +11,7 @@
 #include <QStringDecoder>
 #include <QTemporaryDir>
 
+#include "tests/reading_rows.h"
 #include "tests/test_app.h"
 
 #include <gtest/gtest.h>
@@ -19,16 +20,8 @@ namespace {
 
 void fill(ReadingTable& t, int n, const QString& value = QStringLiteral("1.23")) {
     for (int i = 0; i < n; ++i) {
-        ReadingRow r;
-        r.No = i + 1;
-        r.NoNull = false;
-        r.TimeMs = (8 * 3600 + i) * 1000;
-        r.TimeNull = false;
-        r.Value = value;
-        r.Unit = QStringLiteral("M\u03A9");
-        r.V_Range = QStringLiteral("IR:1000V 40G\u03A9");
-        r.I_Range = QStringLiteral("Timed");
-        t.append(r);
+        t.append(readingRow(i + 1, (8 * 3600 + i) * 1000, value, QStringLiteral("M\u03A9"),
+                            QStringLiteral("IR:1000V 40G\u03A9"), QStringLiteral("Timed")));
     }
 }
 

@@ -12,6 +12,7 @@
 #include <QTextBrowser>
 #include <QTreeWidget>
 
+#include "tests/reading_rows.h"
 #include "tests/test_app.h"
 
 #include <gtest/gtest.h>
@@ -22,11 +23,7 @@ TEST(ReportPreview, PagesThroughALongReportDrawingOnlyThePageOnView) {
     app();
     ReadingTable t;
     for (int i = 0; i < 10000; ++i) {
-        ReadingRow r;
-        r.No = i + 1;
-        r.NoNull = false;
-        r.Value = QStringLiteral("5.00");
-        t.append(r);
+        t.append(readingRow(i + 1, -1, QStringLiteral("5.00"), {}, {}, {}));
     }
     DataReport report(&t);
     ReportPreview preview(report);

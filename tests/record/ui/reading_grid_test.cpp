@@ -1,5 +1,6 @@
 #include "record/reading_table_model.h"
 #include "record/ui/reading_grid.h"
+#include "tests/reading_rows.h"
 #include "tests/test_app.h"
 
 #include <QApplication>
@@ -12,16 +13,8 @@
 namespace {
 
 ReadingRow reading(int no, int ms, const QString& value, const QString& mode = "Continuous") {
-    ReadingRow r;
-    r.No = no;
-    r.NoNull = false;
-    r.TimeMs = ms;
-    r.TimeNull = false;
-    r.Value = value;
-    r.Unit = QStringLiteral("M\u03A9");
-    r.V_Range = QStringLiteral("IR:1000V 40G\u03A9");
-    r.I_Range = mode;
-    return r;
+    return readingRow(no, ms, value, QStringLiteral("M\u03A9"),
+                      QStringLiteral("IR:1000V 40G\u03A9"), mode);
 }
 
 class Grid : public WithApp, public ::testing::Test {
