@@ -22,14 +22,18 @@ inline void runEventLoop(int ms) {
 // Times each report from `push()` until the device's data handler has run on the main thread.
 template <class Push>
 void timeReportsToHandler(benchmark::State& state, TJvHidDevice* dev, Push push) {
-    int handled = 0;
-    dev->SetDataHandler([&](TJvHidDevice*, quint8, const quint8*, quint16) { ++handled; });
+    bool handled = false;
+    dev->SetDataHandler([&](TJvHidDevice*, quint8, const quint8*, quint16) { handled = true; });
     for (auto _ : state) {
-        const int before = handled;
+        handled = false;
         const auto t0 = std::chrono::steady_clock::now();
         push();
-        while (handled == before)
+        // The handler sets `handled` from inside processEvents().
+        for (;;) {
+            if (handled)
+                break;
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
         state.SetIterationTime(
             std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
     }
