@@ -16,5 +16,10 @@ constexpr int upperHexValue(char16_t c) {
 
 // The same, taking lower-case digits ("a"-"f") too.
 constexpr int hexValue(char16_t c) {
-    return upperHexValue(c >= u'a' && c <= u'f' ? char16_t(c - u'a' + u'A') : c);
+    if (c >= u'0' && c <= u'9')
+        return c - u'0';
+    const char16_t lower = c | 0x20; // "A"-"F" and "a"-"f" differ in this bit alone
+    if (lower >= u'a' && lower <= u'f')
+        return lower - u'a' + 10;
+    return -1;
 }

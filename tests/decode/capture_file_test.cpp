@@ -99,11 +99,15 @@ TEST(CaptureFile, MalformedLinesAreReportedWithTheirLineNumber) {
         const char* lineTag;
     };
     const Case cases[] = {
-        {"0.0 00 F1\n0.1\n", 1, "line 2"},         // time only
-        {"x 00 F1\n", 0, "line 1"},                // time not a number
-        {"-1 00 F1\n", 0, "line 1"},               // negative time
-        {"nan 00 F1\n", 0, "line 1"},              // not finite
-        {"0 00 F1\n#\n0 00 G1\n", 1, "line 3"},    // not hex
+        {"0.0 00 F1\n0.1\n", 1, "line 2"},      // time only
+        {"x 00 F1\n", 0, "line 1"},             // time not a number
+        {"-1 00 F1\n", 0, "line 1"},            // negative time
+        {"nan 00 F1\n", 0, "line 1"},           // not finite
+        {"0 00 F1\n#\n0 00 G1\n", 1, "line 3"}, // not hex
+        {"0 00 @1\n", 0, "line 1"},             // the characters around the letters
+        {"0 00 1`\n", 0, "line 1"},
+        {"0 00 g1\n", 0, "line 1"},
+        {"0 00 \xC1\xE1\n", 0, "line 1"},
         {"0 00 F\n", 0, "line 1"},                 // one digit
         {"0 00 F11\n", 0, "line 1"},               // three digits
         {"1.0 00 F1\n\n0.5 00 F1\n", 1, "line 3"}, // time goes backwards
