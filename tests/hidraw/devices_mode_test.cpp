@@ -33,12 +33,12 @@ TEST_F(DevicesMode, ListsTheMachinesDevicesAndMarksTheCable) {
     EXPECT_EQ(none.status, 0) << none.err.toStdString();
     EXPECT_EQ(none.out, QStringList{QStringLiteral("No HID devices found.")});
 
-    rig::HidrawSpec nameless;
+    rig::HidrawProfile nameless;
     nameless.vendorId = 0x1A2B;
     nameless.productId = 0x00C3;
     nameless.product.reset();
     auto other = bus.plug(nameless);
-    rig::HidrawSpec bridge;
+    rig::HidrawProfile bridge;
     bridge.vendorId = 0x04FA;
     bridge.productId = 0x2490;
     bridge.descriptor = rig::bridgeDescriptor04fa2490();

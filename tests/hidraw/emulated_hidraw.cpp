@@ -143,7 +143,7 @@ QByteArray numberedDescriptor() {
 // ---- one device -------------------------------------------------------------------------------
 
 struct HidrawDevice::State {
-    HidrawSpec spec;
+    HidrawProfile profile;
     QByteArray descriptor;
     // Bytes of each feature report as the device declares it, with the ID byte; 0: none.
     std::array<quint16, 256> featureLength{};
@@ -258,12 +258,12 @@ struct HidrawDevice::State {
     void serveIoctl(UMockdevIoctlClient* client) {
         noteEmulationThread();
         QByteArray descriptor;
-        HidrawSpec spec;
+        HidrawProfile profile;
         {
             // Set by the thread that plugged the device in: taken under the lock it set them.
             std::lock_guard lock(m);
             descriptor = this->descriptor;
-            spec = this->spec;
+            profile = this->profile;
         }
         const gulong request = umockdev_ioctl_client_get_request(client);
         UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
@@ -297,7 +297,8 @@ struct HidrawDevice::State {
                 features.push_back({length, sent});
                 // Report ID 0 does not go on the wire: the device sees length - 1 bytes.
                 const int declared = featureLength[quint8(sent.isEmpty() ? 0 : sent[0])];
-                accepted = !spec.strictFeatureLength || (declared > 0 && sent.size() == declared);
+                accepted =
+                    !profile.strictFeatureLength || (declared > 0 && sent.size() == declared);
                 to = source;
             }
             if (!accepted)
@@ -430,33 +431,33 @@ HidrawBus& HidrawBus::instance() {
     return *bus;
 }
 
-std::shared_ptr<HidrawDevice> HidrawBus::plug(const HidrawSpec& spec, bool announce) {
+std::shared_ptr<HidrawDevice> HidrawBus::plug(const HidrawProfile& profile, bool announce) {
     const int n = d_->next++;
     // Listings come in the order of the sysfs paths: ports numbered so that it is plug order.
     const QString port = QStringLiteral("1-%1").arg(n + 1, 3, 10, QLatin1Char('0'));
     const QString usb = QStringLiteral("/devices/pci0000:00/0000:00:14.0/usb1/") + port;
     const QString intf = usb + u'/' + port + QStringLiteral(":1.0");
     const QString hidName = QStringLiteral("0003:%1:%2.%3")
-                                .arg(spec.vendorId, 4, 16, QLatin1Char('0'))
-                                .arg(spec.productId, 4, 16, QLatin1Char('0'))
+                                .arg(profile.vendorId, 4, 16, QLatin1Char('0'))
+                                .arg(profile.productId, 4, 16, QLatin1Char('0'))
                                 .arg(n + 1, 4, 16, QLatin1Char('0'))
                                 .toUpper();
     const QString hid = intf + u'/' + hidName;
     const QString hidraw = hid + QStringLiteral("/hidraw/hidraw%1").arg(n);
     const QString node = QStringLiteral("/dev/hidraw%1").arg(n);
-    const QString idText = QStringLiteral("%1").arg(spec.vendorId, 4, 16, QLatin1Char('0'));
-    const QString pidText = QStringLiteral("%1").arg(spec.productId, 4, 16, QLatin1Char('0'));
+    const QString idText = QStringLiteral("%1").arg(profile.vendorId, 4, 16, QLatin1Char('0'));
+    const QString pidText = QStringLiteral("%1").arg(profile.productId, 4, 16, QLatin1Char('0'));
 
     QString usbRecord = QStringLiteral("P: %1\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n"
                                        "A: idVendor=%2\nA: idProduct=%3\nA: bcdDevice=0100\n"
                                        "A: busnum=1\nA: devnum=%4\n")
                             .arg(usb, idText, pidText)
                             .arg(n + 2);
-    if (spec.product)
-        usbRecord += QStringLiteral("A: product=%1\n").arg(*spec.product);
-    if (spec.serial)
-        usbRecord += QStringLiteral("A: serial=%1\n").arg(*spec.serial);
-    const QString name = spec.product.value_or(QString());
+    if (profile.product)
+        usbRecord += QStringLiteral("A: product=%1\n").arg(*profile.product);
+    if (profile.serial)
+        usbRecord += QStringLiteral("A: serial=%1\n").arg(*profile.serial);
+    const QString name = profile.product.value_or(QString());
     const QString record =
         usbRecord +
         QStringLiteral("\nP: %1\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n"
@@ -467,7 +468,7 @@ std::shared_ptr<HidrawDevice> HidrawBus::plug(const HidrawSpec& spec, bool annou
                        "E: HID_UNIQ=%6\nH: report_descriptor=%7\n")
             .arg(hid, idText.toUpper(), pidText.toUpper(), name)
             .arg(n + 1)
-            .arg(spec.serial.value_or(QString()), hex(spec.descriptor)) +
+            .arg(profile.serial.value_or(QString()), hex(profile.descriptor)) +
         QStringLiteral("\nP: %1\nN: hidraw%2\nE: SUBSYSTEM=hidraw\nE: DEVNAME=%3\n"
                        "E: MAJOR=247\nE: MINOR=%2\nA: dev=247:%2\n"
                        "L: device=../../../%4\n")
@@ -486,12 +487,12 @@ std::shared_ptr<HidrawDevice> HidrawBus::plug(const HidrawSpec& spec, bool annou
     {
         // The emulation's worker thread takes these under the same lock.
         std::lock_guard lock(state->m);
-        state->spec = spec;
-        state->descriptor = spec.descriptor;
+        state->profile = profile;
+        state->descriptor = profile.descriptor;
         // The declared feature report lengths, for the strict model.
         state->featureLength =
-            parseReportDescriptor(reinterpret_cast<const quint8*>(spec.descriptor.constData()),
-                                  size_t(spec.descriptor.size()))
+            parseReportDescriptor(reinterpret_cast<const quint8*>(profile.descriptor.constData()),
+                                  size_t(profile.descriptor.size()))
                 .featureReportLength;
         state->master = umockdev_testbed_get_dev_fd(d_->bed, nodeBytes.constData());
         if (state->master >= 0) {

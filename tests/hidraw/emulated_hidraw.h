@@ -40,7 +40,7 @@ QByteArray bridgeDescriptor04fa2490();
 // report 3 of 5 bytes.
 QByteArray numberedDescriptor();
 
-struct HidrawSpec {
+struct HidrawProfile {
     quint16 vendorId = 0x1A86;
     quint16 productId = 0xE008;
     std::optional<QString> product = QStringLiteral("USB to Serial"); // none: no string at all
@@ -101,7 +101,7 @@ public:
     static HidrawBus& instance();
 
     // Plugs a device in; with `announce`, as the kernel does: an "add" uevent.
-    std::shared_ptr<HidrawDevice> plug(const HidrawSpec& spec, bool announce = true);
+    std::shared_ptr<HidrawDevice> plug(const HidrawProfile& profile, bool announce = true);
     // Takes it out: reads on nodes still open fail with `readError` from then on, the node and
     // the sysfs tree go, and with `announce` a "remove" uevent follows.
     void unplug(const std::shared_ptr<HidrawDevice>& device, int readError = 19 /* ENODEV */,

@@ -78,16 +78,16 @@ struct Window {
 using RealCable = Emulated;
 
 TEST_F(RealCable, TheDeviceListShowsWhatTheMachineHas) {
-    rig::HidrawSpec serial;
+    rig::HidrawProfile serial;
     serial.serial = QStringLiteral("0001");
     bus.plug(serial);
     auto first = bus.plug({});
-    rig::HidrawSpec nameless;
+    rig::HidrawProfile nameless;
     nameless.vendorId = 0x1A2B;
     nameless.productId = 0x00C3;
     nameless.product.reset();
     bus.plug(nameless);
-    rig::HidrawSpec other;
+    rig::HidrawProfile other;
     other.vendorId = 0x04FA;
     other.productId = 0x2490;
     other.descriptor = rig::bridgeDescriptor04fa2490();

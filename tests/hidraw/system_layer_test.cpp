@@ -53,12 +53,12 @@ protected:
 // send at all.
 TEST_F(SystemLayer, SendsTheFeatureReportAtTheLengthTheDeviceDeclares) {
     const quint8 report[10] = {0x00, 0x60, 0x09, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00, 0x00};
-    rig::HidrawSpec other;
+    rig::HidrawProfile other;
     other.vendorId = 0x04FA;
     other.productId = 0x2490;
     other.descriptor = rig::bridgeDescriptor04fa2490();
     const std::vector<std::shared_ptr<rig::HidrawDevice>> bridges = {bus.plug({}), bus.plug(other)};
-    rig::HidrawSpec numbered;
+    rig::HidrawProfile numbered;
     numbered.descriptor = rig::numberedDescriptor();
     auto withIds = bus.plug(numbered);
     start();
@@ -90,7 +90,7 @@ TEST_F(SystemLayer, SendsTheFeatureReportAtTheLengthTheDeviceDeclares) {
 
 TEST_F(SystemLayer, ReadsReportsWithTheirIdAndTheDeclaredLength) {
     auto plain = bus.plug({});
-    rig::HidrawSpec numbered;
+    rig::HidrawProfile numbered;
     numbered.descriptor = rig::numberedDescriptor();
     auto withIds = bus.plug(numbered);
     start();
@@ -125,9 +125,9 @@ TEST_F(SystemLayer, BadDeviceDataIsReportedOnceAndReadingGoesOn) {
     };
     std::vector<std::shared_ptr<rig::HidrawDevice>> devices;
     for (const QByteArray& d : broken) {
-        rig::HidrawSpec spec;
-        spec.descriptor = d;
-        devices.push_back(bus.plug(spec));
+        rig::HidrawProfile profile;
+        profile.descriptor = d;
+        devices.push_back(bus.plug(profile));
     }
     start();
     ASSERT_EQ(controller->Count(), 3);
