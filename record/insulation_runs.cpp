@@ -317,6 +317,18 @@ InsulationFigures insulationFigures(const ReadingTable& table, const InsulationR
     return f;
 }
 
+std::optional<double> meterPiResult(const ReadingTable& table, const InsulationRun& run) {
+    const int row = run.lastRow + 1;
+    if (row >= table.rowCount() || table.iRange(row) != u"PI" ||
+        table.vRange(row) != table.vRange(run.lastRow))
+        return std::nullopt;
+    // A text table keeps an empty unit as "NULL".
+    const QString& unit = table.unit(row);
+    if (!unit.trimmed().isEmpty() && unit != u"NULL")
+        return std::nullopt;
+    return readingNumber(table.value(row));
+}
+
 // ---- Texts
 
 QString ohmsText(double ohms) {
@@ -380,6 +392,7 @@ QString analysisLine(const ReadingTable& table, const InsulationRun& run) {
                        r(f.r1min),
                        r(f.r10min),
                        ratioText(f.dar),
-                       ratioText(f.pi)}
+                       ratioText(f.pi),
+                       ratioText(meterPiResult(table, run))}
         .join(u'\t');
 }

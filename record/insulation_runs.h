@@ -139,6 +139,11 @@ constexpr qint64 kFiguresSettleMs = 900'000;
 ResistanceAt resistanceAt(const ReadingTable& table, const InsulationRun& run, int seconds);
 InsulationFigures insulationFigures(const ReadingTable& table, const InsulationRun& run);
 
+// The meter's own PI result, where the table holds one: the row right after the run, of the
+// same function, in test mode "PI", showing a number with no unit sign (the meter shows the
+// ratio in place of a reading when its PI test ends).
+std::optional<double> meterPiResult(const ReadingTable& table, const InsulationRun& run);
+
 // ---- Texts
 
 // A resistance with four significant digits and its unit, as the meter shows it: "2.961 GΩ",
@@ -152,5 +157,6 @@ QString clockText(int msOfDay);
 QString statusText(ResistanceAt::Status status);
 
 // One line of `z4072 analyze`: first row number, start time, function, duration in seconds,
-// R(30 s), R(1 min), R(10 min), DAR and PI, separated by TABs; "-" for what is not available.
+// R(30 s), R(1 min), R(10 min), DAR, PI and the meter's own PI result, separated by TABs; "-"
+// for what is not available.
 QString analysisLine(const ReadingTable& table, const InsulationRun& run);
