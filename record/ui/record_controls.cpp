@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QToolButton>
 
+#include <algorithm>
 #include <vector>
 
 RecordControls::RecordControls(UnitState& state, ReadingTable& cds1, const Widgets& widgets,
@@ -94,15 +95,22 @@ void RecordControls::chooseLimit(int item) {
 }
 
 void RecordControls::ClearRClick() {
-    // The box only informs: the rows go whatever the user does with it.
-    if (prompts_.warnDeleteAll) {
-        prompts_.warnDeleteAll();
+    // One click must not cost the readings: only OK deletes; Cancel, Escape and closing the box
+    // keep them.
+    bool ok = false;
+    if (prompts_.confirmDeleteAll) {
+        ok = prompts_.confirmDeleteAll();
     } else {
         QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), deleteAllWarning(),
-                        QMessageBox::Ok, w_.window);
-        box.exec();
+                        QMessageBox::Ok | QMessageBox::Cancel, w_.window);
+        box.setDefaultButton(QMessageBox::Cancel);
+        box.setEscapeButton(QMessageBox::Cancel);
+        ok = box.exec() == QMessageBox::Ok;
     }
+    if (!ok)
+        return;
     recorder_.clearRecords();
+    unsaved_ = 0;
 }
 
 void RecordControls::tell(const TableFileMessage& m) {
@@ -167,28 +175,45 @@ QString RecordControls::askOpenFileName() {
     return chosenFile(OpenDialog1, false);
 }
 
-void RecordControls::Save_asClick() {
+bool RecordControls::Save_asClick() {
     const QString name = askSaveFileName();
     if (name.isEmpty())
-        return;
+        return false;
     // The outcome is shown once the grid paints again.
     std::vector<TableFileMessage> said;
     if (w_.DBGrid1)
         w_.DBGrid1->setUpdatesEnabled(false);
-    SaveTableFile(table_, name, [&](const TableFileMessage& m) { said.push_back(m); });
+    const bool saved =
+        SaveTableFile(table_, name, [&](const TableFileMessage& m) { said.push_back(m); });
     if (w_.DBGrid1)
         w_.DBGrid1->setUpdatesEnabled(true);
+    if (saved)
+        unsaved_ = 0;
     for (const TableFileMessage& m : said)
         tell(m);
+    return saved;
 }
 
-bool RecordControls::addRowsOf(const QString& fileName) {
+bool RecordControls::restoreRowsOf(const QString& fileName) {
     QString error;
+    const int before = table_.rowCount();
     table_.suspendUpdates();
     const bool ok = loadTextTable(fileName, table_, &error, TextLoad::WholeLinesOnly);
     table_.resumeUpdates();
+    const int added = table_.rowCount() - before;
+    unsaved_ += added;
+    qint32 highest = 0;
+    bool any = false;
+    for (int row = before; row < table_.rowCount(); ++row)
+        if (!table_.isNoNull(row)) {
+            highest = any ? std::max(highest, table_.no(row)) : table_.no(row);
+            any = true;
+        }
+    if (any)
+        recorder_.continueNumberingAfter(highest);
     if (!ok)
-        tell({TableFileMessage::Error, QStringLiteral("Failed to Load File!")});
+        tell({TableFileMessage::Error, QStringLiteral("Failed to Load File!"),
+              fileName + QStringLiteral(": ") + error});
     return ok;
 }
 
@@ -199,8 +224,13 @@ void RecordControls::OpenClick() {
     // One reset of the grid for the whole file, whether it loads or fails.
     std::vector<TableFileMessage> said;
     table_.suspendUpdates();
+    const bool xml = isXmlTableFile(name);
     LoadTableFile(name, table_, false, [&](const TableFileMessage& m) { said.push_back(m); });
     table_.resumeUpdates();
+    // A packet replaces the rows (also when it fails); a text file adds to them, so readings
+    // not yet saved stay not saved.
+    if (xml)
+        unsaved_ = 0;
     for (const TableFileMessage& m : said)
         tell(m);
 }
