@@ -75,8 +75,7 @@ public:
 
 } // namespace
 
-TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform)
-    : QMainWindow(parent), cable_(s_, replica_) {
+TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform) : QMainWindow(parent) {
     initAppResources();
     setObjectName(QStringLiteral("FrmTest"));
     // Fixed single border: system menu and minimise box, no maximise box.
@@ -85,14 +84,17 @@ TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform)
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setAttribute(Qt::WA_QuitOnClose);
 
-    buildMenu();
-    buildClient();
-
     cds1 = new ReadingTable(this);
     cds1->setObjectName(QStringLiteral("cds1"));
+    chain_ = std::make_unique<ReadingChain>(*cds1);
+    cable_ = std::make_unique<CableConnection>(chain_->display());
+    cable_->setIdleCounter([this] { return chain_->IdleReportCount(); },
+                           [this] { chain_->resetIdleReportCount(); });
+
+    buildMenu();
+    buildClient();
     DBGrid1->setTable(cds1);
     Chtshow->setTable(cds1);
-    chain_ = std::make_unique<ReadingChain>(s_, replica_, *cds1);
     chain_->addRowListener([this](const ReadingTable& table, int row) {
         if (journal_)
             journal_->append(table, row);
@@ -109,21 +111,21 @@ TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform)
                                           SpeedButton3,
                                           DBGrid1},
                                          this);
-    chain_->interpreter().setPause([this](int ms) {
+    chain_->setPause([this](int ms) {
         if (readerHold_)
             readerHold_(ms);
     });
 
     // The cable's reader waits out the pause after each frame; the window does not.
-    setReaderHold([this](int ms) { cable_.holdReader(ms); });
-    cable_.setReportHandler(
+    setReaderHold([this](int ms) { cable_->holdReader(ms); });
+    cable_->setReportHandler(
         [this](quint8 id, const quint8* data, quint16 size) { Read380(id, data, size); });
-    cable_.setMessageBox([this](const QString& text) {
+    cable_->setMessageBox([this](const QString& text) {
         QMessageBox::information(this, QGuiApplication::applicationDisplayName(), text);
     });
-    cable_.setPanelObserver([this] {
-        Panel2->setCaption(cable_.Panel2Caption);
-        Panel2->setFontColor(cable_.Panel2Color == CableConnection::PanelColor::Yellow
+    cable_->setPanelObserver([this] {
+        Panel2->setCaption(cable_->Panel2Caption);
+        Panel2->setFontColor(cable_->Panel2Color == CableConnection::PanelColor::Yellow
                                  ? QColor(255, 255, 0)
                                  : QColor(Qt::black));
     });
@@ -131,7 +133,7 @@ TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform)
     connect(SetFeature, &QPushButton::clicked, this, &TFrmTest::SetFeatureClick);
     HidCtl =
         new TJvHidDeviceController(this, platform ? std::move(platform) : makeSystemHidPlatform());
-    cable_.attach(HidCtl);
+    cable_->attach(HidCtl);
 
     ConTimer = new QTimer(this);
     ConTimer->setObjectName(QStringLiteral("ConTimer"));
@@ -168,6 +170,9 @@ TFrmTest::~TFrmTest() {
     // The controller goes first: it stops the cable's reader while the window is still whole.
     delete HidCtl;
     HidCtl = nullptr;
+    // The widgets show what the members hold (the display picture, the table's rows): they go
+    // before the members do.
+    delete takeCentralWidget();
     // The window closes normally: the journal is no longer needed. When the desktop ended the
     // session nobody was asked about unsaved readings: the journal stays for the next start.
     if (journal_ && !sessionEnded_)
@@ -227,7 +232,7 @@ void TFrmTest::closeEvent(QCloseEvent* event) {
 }
 
 void TFrmTest::say(const QString& line) {
-    cable_.HistoryListBox.Add(line);
+    cable_->HistoryListBox.Add(line);
     qWarning().noquote() << line;
 }
 
@@ -307,7 +312,7 @@ void TFrmTest::buildClient() {
     Panel3->setCaptionFont(arialPx(19, true));
     connect(Panel3, &PanelButton::clicked, this, &TFrmTest::Panel3Click);
 
-    Panel4 = new ReplicaPanel(replica_, client);
+    Panel4 = new ReplicaPanel(chain_->display(), client);
     Panel4->move(2, 30);
 
     buildRecordToolbar();
@@ -317,7 +322,7 @@ void TFrmTest::buildClient() {
     DBGrid1->setGeometry(0, 348, 617, 177);
     DBGrid1->stackUnder(Panel7);
 
-    Chtshow = new TrendChart(s_, client);
+    Chtshow = new TrendChart(client);
     Chtshow->setGeometry(18, 612, 361, 209);
 
     SetFeature = new QPushButton(QStringLiteral("SetFeature"), client);
@@ -384,9 +389,9 @@ void TFrmTest::fitClientToChildren() {
 }
 
 void TFrmTest::FormCreate() {
-    s_.ExeDir = ExeDirOf(QCoreApplication::applicationFilePath());
+    ExeDir = ExeDirOf(QCoreApplication::applicationFilePath());
     decimalSep_ = GetDecimalSep();
-    chain_->interpreter().setDecimalSep(decimalSep_);
+    chain_->setDecimalSep(decimalSep_);
     set10k->setChecked(true);
     Chtshow->startUp();
     RepeatSet->setChecked(true);
@@ -407,19 +412,19 @@ void TFrmTest::ShowData740(const QString& frameHex) {
 }
 
 void TFrmTest::DispInit(bool show) {
-    replica_.DispInit(show);
+    chain_->display().DispInit(show);
 }
 
 void TFrmTest::ConTimerTimer() {
-    cable_.ConTimerTimer();
+    cable_->ConTimerTimer();
 }
 
 void TFrmTest::Panel2Click() {
-    cable_.Panel2Click();
+    cable_->Panel2Click();
 }
 
 void TFrmTest::SetFeatureClick() {
-    cable_.SetFeatureClick();
+    cable_->SetFeatureClick();
 }
 
 void TFrmTest::SampInterTimeTimer() {
@@ -443,7 +448,7 @@ void TFrmTest::OpenClick() {
 }
 
 void TFrmTest::MajPrintClick() {
-    s_.DataReportPages = DataReportPageTotal(cds1 ? cds1->rowCount() : 1);
+    DataReportPages = DataReportPageTotal(cds1 ? cds1->rowCount() : 1);
     // The grid does not follow the report through the table; it is resumed whatever happens.
     struct Resume {
         ReadingTable* table;
@@ -454,14 +459,14 @@ void TFrmTest::MajPrintClick() {
     } resume{cds1};
     if (cds1)
         cds1->suspendUpdates();
-    QuickRep1->Preview(this, cds1, s_.DataReportPages);
+    QuickRep1->Preview(this, cds1, DataReportPages);
     update();
     if (QWidget* w = centralWidget())
         w->update();
 }
 
 void TFrmTest::HELP1Click() {
-    helpFile = HelpFileOf(s_.ExeDir, QStringLiteral("kr380.html"));
+    helpFile = HelpFileOf(ExeDir, QStringLiteral("kr380.html"));
     if (!helpViewer)
         helpViewer = new HelpViewer(this);
     helpViewer->showContents(helpFile);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/unit_state.h"
 #include "decode/frame_assembler.h"
 #include "decode/reading_interpreter.h"
 #include "link/cable_connection.h"
@@ -46,7 +45,6 @@ public:
     explicit TFrmTest(QWidget* parent = nullptr, std::shared_ptr<HidPlatform> platform = {});
     ~TFrmTest() override;
 
-    UnitState& state() { return s_; }
     const QString& DecimalSep() const { return decimalSep_; }
 
     // Handlers under their own names; tests call them directly.
@@ -68,11 +66,10 @@ public:
 
     // The road from the cable's reports to the table's rows.
     ReadingChain& chain() { return *chain_; }
-    FrameAssembler& assembler() { return chain_->assembler(); }
-    ReplicaState& replica() { return replica_; }
-    ReadingInterpreter& interpreter() { return chain_->interpreter(); }
+    // The picture of the meter's display that the replica panel shows.
+    ReplicaState& replica() { return chain_->display(); }
     // The cable connection: device list, history, connection flag, CurDevice.
-    CableConnection& cable() { return cable_; }
+    CableConnection& cable() { return *cable_; }
     // Sees every report before the frame reassembly does (for recording a capture).
     void setReportTap(CableConnection::ReportFn tap) { chain_->setReportTap(std::move(tap)); }
     // The record toolbar, the limit menu and the grid, with the recording rules behind them.
@@ -140,6 +137,10 @@ public:
     QScrollArea* clientArea = nullptr;
     QWidget* client = nullptr;
 
+    // The program's folder, ending in a separator; the data report's page count.
+    QString ExeDir;
+    qint32 DataReportPages = 1;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -152,12 +153,10 @@ private:
 
     void say(const QString& line);
 
-    UnitState s_;
     QString decimalSep_;
-    ReplicaState replica_;
     std::function<void(int ms)> readerHold_;
-    CableConnection cable_;
     std::unique_ptr<ReadingChain> chain_;
+    std::unique_ptr<CableConnection> cable_;
     RecordControls* recordControls_ = nullptr;
     std::unique_ptr<RecordJournal> journal_;
     std::function<bool(const QString&)> askRecovery_;

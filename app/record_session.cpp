@@ -14,12 +14,14 @@
 
 RecordSession::RecordSession(std::shared_ptr<HidPlatform> platform, RecordOptions options,
                              const QString& journalFolder)
-    : options_(std::move(options)), cable_(s_, replica_), journal_(journalFolder) {
-    chain_ = std::make_unique<ReadingChain>(s_, replica_, table_);
+    : options_(std::move(options)), chain_(std::make_unique<ReadingChain>(table_)),
+      cable_(chain_->display()), journal_(journalFolder) {
+    cable_.setIdleCounter([this] { return chain_->IdleReportCount(); },
+                          [this] { chain_->resetIdleReportCount(); });
     chain_->apply(options_.settings);
     chain_->addRowListener([this](const ReadingTable& table, int row) { rowRecorded(table, row); });
     // The reader waits out the pause after each frame, as in the window.
-    chain_->interpreter().setPause([this](int ms) { cable_.holdReader(ms); });
+    chain_->setPause([this](int ms) { cable_.holdReader(ms); });
     cable_.setReportHandler(
         [this](quint8 id, const quint8* data, quint16 size) { chain_->Read380(id, data, size); });
     // The window's message boxes: here each ends the recording.
@@ -145,10 +147,11 @@ void RecordSession::rowRecorded(const ReadingTable& table, int row) {
         appendTextRow(line_, table, row, times_);
     }
     rows_(line_);
-    if (s_.RecordNo > s_.MaxRecords)
+    const Recorder& recorder = chain_->recorder();
+    if (recorder.RecordNo > recorder.MaxRecords)
         say(QStringLiteral("The record limit of %1 readings is reached: later readings are not "
                            "recorded.")
-                .arg(s_.MaxRecords));
+                .arg(recorder.MaxRecords));
 }
 
 void RecordSession::listRebuilt() {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/unit_state.h"
 #include "link/cable_connection.h"
 #include "link/hid/hid_device_controller.h"
 #include "record/journal.h"
@@ -72,8 +71,6 @@ private:
     void say(const QString& line);
 
     RecordOptions options_;
-    UnitState s_;
-    ReplicaState replica_;
     ReadingTable table_;
     std::unique_ptr<ReadingChain> chain_;
     CableConnection cable_;

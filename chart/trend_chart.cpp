@@ -245,8 +245,7 @@ QList<QPointF> TrendSeries::points(const QAbstractAxis* y) const {
 
 // ---- TrendChart
 
-TrendChart::TrendChart(UnitState& state, QWidget* parent)
-    : QChartView(parent), s_(state), folder_(defaultPictureFolder()) {
+TrendChart::TrendChart(QWidget* parent) : QChartView(parent), folder_(defaultPictureFolder()) {
     initChartResources();
     setObjectName(QStringLiteral("Chtshow"));
     setUpChart();
@@ -850,20 +849,19 @@ void TrendChart::TbSxClick() {
     }
     const QRect now = formBounds();
     // Bounds never saved (all 0) would make the chart vanish: only a saved place is restored.
-    const bool saved = s_.SavedChartWidth > 0 && s_.SavedChartHeight > 0;
+    const bool saved = SavedChartWidth > 0 && SavedChartHeight > 0;
     if (now.top() <= 50 && saved) {
         TbFd->show();
         TbSx->hide();
-        setFormBounds(
-            QRect(s_.SavedChartLeft, s_.SavedChartTop, s_.SavedChartWidth, s_.SavedChartHeight));
+        setFormBounds(QRect(SavedChartLeft, SavedChartTop, SavedChartWidth, SavedChartHeight));
         return;
     }
     TbFd->hide();
     TbSx->show();
-    s_.SavedChartTop = now.top();
-    s_.SavedChartLeft = now.left();
-    s_.SavedChartHeight = now.height();
-    s_.SavedChartWidth = now.width();
+    SavedChartTop = now.top();
+    SavedChartLeft = now.left();
+    SavedChartHeight = now.height();
+    SavedChartWidth = now.width();
     const QSize outer = w->frameGeometry().size();
     setFormBounds(QRect(2, 30, outer.width() - 12, outer.height() - 90));
     raise();

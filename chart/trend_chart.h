@@ -1,7 +1,6 @@
 #pragma once
 
 #include "chart/chart_paging.h"
-#include "core/unit_state.h"
 #include "record/insulation_runs.h"
 
 #include <QChartView>
@@ -98,8 +97,14 @@ public:
     // What the chart tells the user: an information box, or the framework's error box.
     using MessageSink = std::function<void(bool error, const QString& text)>;
 
-    TrendChart(UnitState& state, QWidget* parent = nullptr);
+    explicit TrendChart(QWidget* parent = nullptr);
     ~TrendChart() override;
+
+    // Where the chart stood before it was enlarged over the window (all 0 until then).
+    qint32 SavedChartWidth = 0;
+    qint32 SavedChartHeight = 0;
+    qint32 SavedChartTop = 0;
+    qint32 SavedChartLeft = 0;
 
     // The table whose rows are plotted (not owned); nullptr plots nothing.
     void setTable(ReadingTable* table);
@@ -209,7 +214,6 @@ private:
     qint64 plottedRows() const;
     void tell(bool error, const QString& text);
 
-    UnitState& s_;
     ReadingTable* table_ = nullptr;
     QList<QMetaObject::Connection> tableLinks_;
     ChartPaging paging_;

@@ -26,8 +26,8 @@ void TDevListBox::DestroyAll() {
         delete r.object;
 }
 
-CableConnection::CableConnection(UnitState& state, ReplicaState& replica)
-    : Panel2Caption(kConnect), s_(state), replica_(replica), conOk_(ReplicaState::idOf(u"CONok")),
+CableConnection::CableConnection(ReplicaState& replica)
+    : Panel2Caption(kConnect), replica_(replica), conOk_(ReplicaState::idOf(u"CONok")),
       conOkN_(ReplicaState::idOf(u"CONokN")) {
     // One handler object for the whole run, so that the device sees the same handler at every
     // connect.
@@ -144,7 +144,7 @@ void CableConnection::USBConClick() {
     USBCon = !USBCon;
     ReadBtnClick();
     SetFeatureClick();
-    s_.IdleReportCount = 0;
+    resetIdleReports();
     CurDevice = DevListBox.Selected();
     if (CurDevice) {
         if (!CurDevice->CanReadWrite()) {
@@ -192,12 +192,12 @@ void CableConnection::SetFeatureClick() {
 }
 
 void CableConnection::ConTimerTimer() {
-    if (s_.ConTickCount != 2) {
-        ++s_.ConTickCount;
+    if (ConTickCount != 2) {
+        ++ConTickCount;
         return;
     }
-    if (s_.IdleReportCount >= kSilentReports) {
-        s_.IdleReportCount = 0;
+    if (idleReports() >= kSilentReports) {
+        resetIdleReports();
         USBCon = false;
         if (CurDevice)
             CurDevice->SetDataHandler(nullptr);
@@ -207,7 +207,7 @@ void CableConnection::ConTimerTimer() {
     }
     replica_.hide(conOk_);
     replica_.show(conOkN_);
-    s_.ConTickCount = 0;
+    ConTickCount = 0;
 }
 
 void CableConnection::holdReader(int ms) {

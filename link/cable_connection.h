@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/unit_state.h"
 #include "link/hid/hid_device_controller.h"
 #include "replica/replica_state.h"
 
@@ -72,7 +71,7 @@ public:
     static const QString kNoCableMessage;
     static const QString kSilentMeterMessage;
 
-    CableConnection(UnitState& state, ReplicaState& replica);
+    explicit CableConnection(ReplicaState& replica);
     ~CableConnection();
     CableConnection(const CableConnection&) = delete;
     CableConnection& operator=(const CableConnection&) = delete;
@@ -87,6 +86,12 @@ public:
     void setEventObserver(MessageFn observer) { eventSeen_ = std::move(observer); }
     // Told after each rebuild of the device list.
     void setListObserver(PanelFn observer) { listRebuilt_ = std::move(observer); }
+    // Where the silence watch reads, and restarts, the count of reports without meter bytes
+    // (the frame reassembly keeps it).
+    void setIdleCounter(std::function<qint32()> count, std::function<void()> reset) {
+        idleCount_ = std::move(count);
+        resetIdle_ = std::move(reset);
+    }
 
     // Attaches the handlers to the controller in the order the window does while it is built;
     // attaching the device-change handler runs the first pass, which fills the device list.
@@ -119,6 +124,8 @@ public:
     bool USBCon = false;
     QString Panel2Caption;
     PanelColor Panel2Color = PanelColor::Black;
+    // Ticks of ConTimer since the silence watch last looked.
+    qint32 ConTickCount = 0;
 
     TJvHidDeviceController* HidCtl() const { return ctl_; }
 
@@ -128,8 +135,15 @@ private:
     void showMessage(const QString& text);
     QString systemMessage(quint32 code) const;
 
-    UnitState& s_;
+    qint32 idleReports() const { return idleCount_ ? idleCount_() : 0; }
+    void resetIdleReports() {
+        if (resetIdle_)
+            resetIdle_();
+    }
+
     ReplicaState& replica_;
+    std::function<qint32()> idleCount_;
+    std::function<void()> resetIdle_;
     QPointer<TJvHidDeviceController> ctl_; // empty once the controller is gone
     ReportFn read380_;
     MessageFn message_;

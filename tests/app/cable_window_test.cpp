@@ -24,7 +24,7 @@ struct SimWindow {
             [this](double) { return std::optional<sim::MeterDisplay>(shown); }, pace);
         cable->setReportSource(source);
         w = std::make_unique<TFrmTest>(nullptr, platform);
-        w->interpreter().setPauseDuration(0);
+        w->chain().setPauseDuration(0);
         w->cable().setMessageBox([this](const QString& text) { messages << text; });
     }
 
@@ -39,7 +39,7 @@ struct SimWindow {
 TEST(CableWindow, ConnectBringsTheReplicaAliveAndOffersReadings) {
     SimWindow s;
     int offered = 0;
-    s.w->interpreter().setRecordHook([&](int) { ++offered; });
+    s.w->chain().setReadingListener([&](const Reading&) { ++offered; });
     ASSERT_EQ(s.w->cable().DevListBox.ItemIndex, 0) << "the cable row is selected at start";
     EXPECT_FALSE(s.w->replica().shown(u"CONok"));
 
@@ -47,11 +47,11 @@ TEST(CableWindow, ConnectBringsTheReplicaAliveAndOffersReadings) {
     EXPECT_EQ(s.w->Panel2->caption(), u"DISCONNECT");
     EXPECT_TRUE(s.source->configured());
     ASSERT_TRUE(runUntil([&] { return offered >= 2; }));
-    const UnitState& st = s.w->state();
-    EXPECT_EQ(st.ValueText, QStringLiteral("123") + s.w->DecimalSep() + QStringLiteral("4"));
-    EXPECT_EQ(st.UnitText, u"M\u03A9");
-    EXPECT_EQ(st.VRangeText, u"IR:1000V 40G\u03A9");
-    EXPECT_EQ(st.IRangeText, u"Continuous");
+    const Reading& r = s.w->chain().reading();
+    EXPECT_EQ(r.text, QStringLiteral("123") + s.w->DecimalSep() + QStringLiteral("4"));
+    EXPECT_EQ(r.unit, Unit::MegaOhm);
+    EXPECT_EQ(r.function, u"IR:1000V 40G\u03A9");
+    EXPECT_EQ(r.mode, u"Continuous");
     EXPECT_TRUE(s.w->replica().shown(u"CONok"));
     EXPECT_EQ(s.w->replica().caption(u"LabelA"), u"1");
 
@@ -65,7 +65,9 @@ TEST(CableWindow, TheSilenceWatchShowsItsMessageAndAYellowConnect) {
     SimWindow s;
     s.shown = {};
     s.w->Panel2Click();
-    s.w->state().IdleReportCount = 1900;
+    const quint8 idle[8] = {};
+    for (int i = 0; i < CableConnection::kSilentReports; ++i)
+        s.w->Read380(0, idle, 8);
     for (int i = 0; i < 3; ++i)
         s.w->ConTimerTimer();
     EXPECT_EQ(s.messages, QStringList{CableConnection::kSilentMeterMessage});
@@ -89,12 +91,12 @@ TEST(CableWindow, TheFramePauseHoldsTheReaderNotTheWindow) {
     SimWindow s({8, 2400, 10, 100});
     std::vector<Clock::time_point> offered;
     int turns = 0, turnsAtFirst = 0;
-    s.w->interpreter().setRecordHook([&](int) {
+    s.w->chain().setReadingListener([&](const Reading&) {
         offered.push_back(Clock::now());
         if (offered.size() == 1)
             turnsAtFirst = turns;
     });
-    s.w->interpreter().setPauseDuration(400);
+    s.w->chain().setPauseDuration(400);
     s.w->Panel2Click();
     // Frames come every 100 ms, but the next one is read only once the pause has passed.
     ASSERT_TRUE(runUntil([&] {
@@ -118,22 +120,22 @@ TEST(CableWindow, CapturedReportsPlayBackToTheSameReadings) {
             // Recorded slower than it came, so that a slow machine plays it without loss.
             writer.write(t += 0.02, id, data, size);
         });
-        s.w->interpreter().setRecordHook([&](int) { values << s.w->state().ValueText; });
+        s.w->chain().setReadingListener([&](const Reading& r) { values << r.text; });
         s.w->Panel2Click();
         ASSERT_TRUE(runUntil([&] { return values.size() >= 2; }));
         s.w->Panel2Click(); // a report still handed over goes to both, while they are here
         s.w->setReportTap(nullptr);
-        s.w->interpreter().setRecordHook(nullptr);
+        s.w->chain().setReadingListener(nullptr);
     }
     app();
     auto platform = std::make_shared<SimHidPlatform>();
     auto replay = std::make_shared<sim::CaptureCable>(path);
     platform->plug(sim::cableDeviceSpec(), false)->setReportSource(replay);
     TFrmTest w(nullptr, platform);
-    w.interpreter().setPauseDuration(0);
+    w.chain().setPauseDuration(0);
     w.cable().setMessageBox([](const QString&) {});
     QStringList replayed;
-    w.interpreter().setRecordHook([&](int) { replayed << w.state().ValueText; });
+    w.chain().setReadingListener([&](const Reading& r) { replayed << r.text; });
     w.Panel2Click();
     ASSERT_TRUE(runUntil([&] { return replayed.size() >= values.size(); }, 20000));
     EXPECT_EQ(replayed.mid(0, values.size()), values);

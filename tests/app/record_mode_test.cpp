@@ -116,7 +116,7 @@ protected:
         RecordOptions o;
         o.out = path(out);
         session_ = std::make_unique<RecordSession>(platform_, o, journals());
-        session_->chain().interpreter().setPauseDuration(0);
+        session_->chain().setPauseDuration(0);
         session_->setOutput([this](const QString& row) { rows_ << row; },
                             [this](const QString& line) { said_ << line; });
     }
@@ -154,7 +154,9 @@ TEST_F(Session, AnotherDeviceDoesNotStopItAndAnUnplugEndsItWithStatusOne) {
 TEST_F(Session, TheSilenceWatchEndsItWithTheWindowsMessage) {
     make("out.xml", false);
     ASSERT_TRUE(session_->start());
-    session_->chain().state().IdleReportCount = CableConnection::kSilentReports;
+    const quint8 idle[8] = {};
+    for (int i = 0; i < CableConnection::kSilentReports; ++i)
+        session_->chain().Read380(0, idle, 8);
     for (int tick = 0; tick < 3; ++tick)
         session_->cable().ConTimerTimer();
     ASSERT_TRUE(runUntil([&] { return session_->done(); }));

@@ -134,7 +134,7 @@ class ChartTest : public ::testing::Test {
 protected:
     void SetUp() override {
         app();
-        chart = std::make_unique<TrendChart>(state);
+        chart = std::make_unique<TrendChart>();
         chart->resize(361, 209);
         chart->setMessageSink(
             [this](bool error, const QString& text) { (error ? errors : infos).append(text); });
@@ -154,7 +154,6 @@ protected:
                                 value, unit, function, {}));
     }
 
-    UnitState state;
     ReadingTable table;
     std::unique_ptr<TrendChart> chart;
     QStringList errors, infos;
@@ -464,8 +463,8 @@ TEST_F(ChartTest, EnlargeThenRestoreReturnsTheExactBounds) {
     EXPECT_EQ(chart->formBounds().topLeft(), QPoint(2, 30));
     EXPECT_EQ(chart->width(), area.frameGeometry().width() - 12);
     EXPECT_EQ(chart->height(), area.frameGeometry().height() - 90);
-    EXPECT_EQ((QRect(state.SavedChartLeft, state.SavedChartTop, state.SavedChartWidth,
-                     state.SavedChartHeight)),
+    EXPECT_EQ((QRect(chart->SavedChartLeft, chart->SavedChartTop, chart->SavedChartWidth,
+                     chart->SavedChartHeight)),
               QRect(18, 312, 361, 209));
 
     chart->TbSxClick();

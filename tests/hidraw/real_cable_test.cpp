@@ -7,7 +7,6 @@
 
 #include "app/main_window.h"
 #include "app/panel_button.h"
-#include "core/unit_state.h"
 #include "link/cable_connection.h"
 #include "record/reading_table.h"
 #include "replica/replica_state.h"
@@ -42,9 +41,8 @@ struct Link {
     }
     ~Link() { link.detach(); }
 
-    UnitState state;
     ReplicaState replica;
-    CableConnection link{state, replica};
+    CableConnection link{replica};
     std::unique_ptr<TJvHidDeviceController> controller;
     QStringList messages;
 };
@@ -53,7 +51,7 @@ struct Link {
 struct Window {
     Window() {
         w = std::make_unique<TFrmTest>();
-        w->interpreter().setPauseDuration(0);
+        w->chain().setPauseDuration(0);
         w->cable().setMessageBox([this](const QString& text) { messages << text; });
     }
     // A cable whose meter shows one insulation reading from the moment it is configured.
@@ -128,10 +126,10 @@ TEST_F(RealCable, ConnectLightsTheReplicaAndRecordsReadings) {
     EXPECT_TRUE(win.meter->configured());
 
     ASSERT_TRUE(runUntil([&] { return win.w->cds1->rowCount() >= 2; }, 10000));
-    const UnitState& st = win.w->state();
-    EXPECT_EQ(st.ValueText, QStringLiteral("123") + win.w->DecimalSep() + QStringLiteral("4"));
-    EXPECT_EQ(st.UnitText, u"M\u03A9");
-    EXPECT_EQ(st.VRangeText, u"IR:1000V 40G\u03A9");
+    const Reading& r = win.w->chain().reading();
+    EXPECT_EQ(r.text, QStringLiteral("123") + win.w->DecimalSep() + QStringLiteral("4"));
+    EXPECT_EQ(r.unit, Unit::MegaOhm);
+    EXPECT_EQ(r.function, u"IR:1000V 40G\u03A9");
     EXPECT_TRUE(win.w->replica().shown(u"CONok"));
     EXPECT_EQ(win.w->replica().caption(u"LabelA"), u"1");
     EXPECT_TRUE(win.messages.isEmpty());

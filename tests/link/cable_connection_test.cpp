@@ -16,7 +16,9 @@ protected:
     // Builds the controller and the connection as the window does, on what is plugged in now.
     void start() {
         controller = std::make_unique<TJvHidDeviceController>(nullptr, sim);
-        link = std::make_unique<CableConnection>(state, replica);
+        link = std::make_unique<CableConnection>(replica);
+        link->setIdleCounter([this] { return assembler.IdleReportCount(); },
+                             [this] { assembler.resetIdleReportCount(); });
         link->setMessageBox([this](const QString& text) { messages << text; });
         link->setReportHandler([this](quint8 id, const quint8* data, quint16 size) {
             ++reports;
@@ -47,9 +49,8 @@ protected:
         return k;
     }
 
-    UnitState state;
     ReplicaState replica;
-    FrameAssembler assembler{state};
+    FrameAssembler assembler;
     std::unique_ptr<TJvHidDeviceController> controller;
     std::unique_ptr<CableConnection> link;
     QStringList messages;
@@ -100,7 +101,7 @@ TEST_F(Cable, ConnectAttachesTheReassemblyAndDisconnectDetachesIt) {
 
     cable->pushReport(report({0, 0xF2, 0x11, 0x22, 0, 0, 0, 0, 0}));
     ASSERT_TRUE(runUntil([&] { return reports == 1; }));
-    EXPECT_EQ(state.FrameHex, u"1122");
+    EXPECT_EQ(assembler.FrameHex(), u"1122");
 
     link->Panel2Click();
     EXPECT_FALSE(link->USBCon);
@@ -160,7 +161,7 @@ TEST_F(Cable, TheSilenceWatchDropsTheLinkAtTheThirdTickAfterTheLimit) {
     ASSERT_TRUE(runUntil([&] { return reports == CableConnection::kSilentReports - 1; }));
     ticks(3);
     EXPECT_TRUE(connected()) << "1899 idle reports are not silence yet";
-    EXPECT_EQ(state.ConTickCount, 0);
+    EXPECT_EQ(link->ConTickCount, 0);
 
     cable->pushReport(report({0, 0xF0}));
     ASSERT_TRUE(runUntil([&] { return reports == CableConnection::kSilentReports; }));
@@ -172,7 +173,7 @@ TEST_F(Cable, TheSilenceWatchDropsTheLinkAtTheThirdTickAfterTheLimit) {
     EXPECT_EQ(link->Panel2Caption, u"CONNECT");
     EXPECT_EQ(link->Panel2Color, CableConnection::PanelColor::Yellow);
     EXPECT_FALSE(selected()->ReaderRunning());
-    EXPECT_EQ(state.IdleReportCount, 0);
+    EXPECT_EQ(assembler.IdleReportCount(), 0);
     ticks(6);
     EXPECT_EQ(messages.size(), 1);
 
@@ -243,7 +244,7 @@ TEST_F(Cable, AnotherDevicePluggedInWhileConnectedStopsReadingUntilReconnected) 
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(reports, 0);
     EXPECT_EQ(cable->queuedReports(), 1);
-    state.IdleReportCount = 0;
+    assembler.resetIdleReportCount();
     ticks(3);
     EXPECT_TRUE(messages.isEmpty()) << "nothing is counted, so the watch stays quiet";
 

@@ -146,9 +146,7 @@ struct Run {
 // leave no row (counted in `lost`), be read late, or run into the next one and be read with it.
 // Answers what differs.
 QStringList rowFaults(const ReadingTable& table, const Run& run, int& lost) {
-    UnitState refState;
-    ReplicaState refReplica;
-    ReadingInterpreter ref(refState, refReplica);
+    ReadingInterpreter ref;
     ref.setDecimalSep(run.decimalSep);
     ref.setPauseDuration(0);
     Reading reading, before;
@@ -156,10 +154,10 @@ QStringList rowFaults(const ReadingTable& table, const Run& run, int& lost) {
     auto read = [&](const AcceleratedCable::Frame& f) {
         reading = {};
         ref.ShowData740(sim::frameHex(*AcceleratedCable::shownAt(f.startMs / 1000.0)));
-        reading.value = ReadingTable::cutToBytes(refState.ValueText);
-        reading.unit = ReadingTable::cutToBytes(refState.UnitText);
-        reading.vRange = ReadingTable::cutToBytes(refState.VRangeText);
-        reading.iRange = ReadingTable::cutToBytes(refState.IRangeText);
+        reading.value = ReadingTable::cutToBytes(ref.ValueText());
+        reading.unit = ReadingTable::cutToBytes(ref.UnitText());
+        reading.vRange = ReadingTable::cutToBytes(ref.VRangeText());
+        reading.iRange = ReadingTable::cutToBytes(ref.IRangeText());
     };
     auto samplingAfter = [&](int ms) { // switched on an odd number of times before `ms`
         const auto& w = run.switches;
@@ -232,7 +230,7 @@ TEST(Soak, LongRunWithCyclesReplugsAndSamplingKeepsEveryRecordedReading) {
     TFrmTest w(nullptr, platform);
     QTemporaryDir state;
     w.keepJournal(state.path());
-    w.interpreter().setPauseDuration(0);
+    w.chain().setPauseDuration(0);
     QStringList messages;
     w.cable().setMessageBox([&](const QString& text) { messages << text; });
     w.setlimit->trigger(); // "Limitless": the table grows all day
