@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
@@ -166,6 +167,22 @@ TFrmTest::~TFrmTest() {
     // The window closes normally: the journal is no longer needed.
     if (journal_)
         journal_->discard();
+    destroyParts();
+}
+
+void TFrmTest::destroyParts() {
+    // The members go before the base class destroys the children, and the children hold
+    // references to members: the replica panel to the replica, the chart to the unit state, the
+    // record controls to the chain's recorder. So the children go first, here, while everything
+    // they look at is whole. The table stays: the chain, a member, holds it to the end.
+    cable_.setPanelObserver(nullptr);
+    delete std::exchange(recordControls_, nullptr);
+    QList<QPointer<QWidget>> parts;
+    for (QObject* child : children())
+        if (child->isWidgetType())
+            parts << static_cast<QWidget*>(child);
+    for (const QPointer<QWidget>& part : parts)
+        delete part.data(); // null when an earlier one took it along
 }
 
 void TFrmTest::say(const QString& line) {

@@ -133,6 +133,7 @@ private:
     void buildRecordToolbar();
     void buildMenu();
     void fitClientToChildren();
+    void destroyParts();
 
     void say(const QString& line);
 
