@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
@@ -170,13 +171,26 @@ TFrmTest::~TFrmTest() {
     // The controller goes first: it stops the cable's reader while the window is still whole.
     delete HidCtl;
     HidCtl = nullptr;
-    // The widgets show what the members hold (the display picture, the table's rows): they go
-    // before the members do.
-    delete takeCentralWidget();
     // The window closes normally: the journal is no longer needed. When the desktop ended the
     // session nobody was asked about unsaved readings: the journal stays for the next start.
     if (journal_ && !sessionEnded_)
         journal_->discard();
+    destroyParts();
+}
+
+void TFrmTest::destroyParts() {
+    // The members go before the base class destroys the children, and the children hold
+    // references to members: the replica panel to the display picture, the
+    // record controls to the chain's recorder. So the children go first, here, while everything
+    // they look at is whole. The table stays: the chain, a member, holds it to the end.
+    cable_->setPanelObserver(nullptr);
+    delete std::exchange(recordControls_, nullptr);
+    QList<QPointer<QWidget>> parts;
+    for (QObject* child : children())
+        if (child->isWidgetType())
+            parts << static_cast<QWidget*>(child);
+    for (const QPointer<QWidget>& part : parts)
+        delete part.data(); // null when an earlier one took it along
 }
 
 int TFrmTest::unsavedReadings() const {

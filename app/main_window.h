@@ -150,6 +150,7 @@ private:
     void buildRecordToolbar();
     void buildMenu();
     void fitClientToChildren();
+    void destroyParts();
 
     void say(const QString& line);
 

@@ -24,7 +24,8 @@ RecordSession::RecordSession(std::shared_ptr<HidPlatform> platform, RecordOption
     chain_->setPause([this](int ms) { cable_.holdReader(ms); });
     cable_.setReportHandler(
         [this](quint8 id, const quint8* data, quint16 size) { chain_->Read380(id, data, size); });
-    // The window's message boxes: here each ends the recording.
+    // The window's message boxes: here each ends the recording (the silence watch, a cable
+    // pulled out). Another device coming or going does not touch the connection.
     cable_.setMessageBox([this](const QString& text) {
         if (ending_)
             return;
@@ -32,7 +33,6 @@ RecordSession::RecordSession(std::shared_ptr<HidPlatform> platform, RecordOption
         end(1);
     });
     cable_.setEventObserver([this](const QString& line) { say(line); });
-    cable_.setListObserver([this] { listRebuilt(); });
     journal_.setFailureSink([this](const QString& line) { say(line); });
     setOutput({}, {});
 
@@ -152,26 +152,6 @@ void RecordSession::rowRecorded(const ReadingTable& table, int row) {
         say(QStringLiteral("The record limit of %1 readings is reached: later readings are not "
                            "recorded.")
                 .arg(recorder.MaxRecords));
-}
-
-void RecordSession::listRebuilt() {
-    if (!recording_ || ending_ || !cable_.USBCon)
-        return;
-    if (!cable_.DevListBox.Selected()) { // the cable is gone; its removal is on stderr
-        end(1);
-        return;
-    }
-    // Another device came or went: the rebuild stopped the cable's reports. Connect again, as
-    // the user of the window would, once the controller has finished its pass.
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (ending_ || !cable_.USBCon || !cable_.DevListBox.Selected())
-                return;
-            cable_.Panel2Click();
-            cable_.Panel2Click();
-        },
-        Qt::QueuedConnection);
 }
 
 void RecordSession::end(int code) {

@@ -62,7 +62,6 @@ Q_SIGNALS:
 
 private:
     void rowRecorded(const ReadingTable& table, int row);
-    void listRebuilt();
     bool openOut();
     bool completeOut();
     // Asks for the end with `code`, taken soon after (never inside a report's hand-off).

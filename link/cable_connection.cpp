@@ -2,11 +2,15 @@
 
 #include <QtDebug>
 
+#include <utility>
+
 const QString CableConnection::kCableName = QStringLiteral("USB to Serial");
 const QString CableConnection::kNoCableMessage =
     QStringLiteral("USB interface cable is not securely connected, please check and re-try.");
 const QString CableConnection::kSilentMeterMessage = QStringLiteral(
     "USB interface cable is securely connected, please check if the meter is ready.");
+const QString CableConnection::kCableUnpluggedMessage =
+    QStringLiteral("The USB interface cable was unplugged. The readings recorded so far are kept.");
 
 namespace {
 const QString kConnect = QStringLiteral("CONNECT");
@@ -17,13 +21,14 @@ QString hex4(quint16 v) {
 }
 } // namespace
 
-void TDevListBox::DestroyAll() {
+void TDevListBox::DestroyAll(const TJvHidDevice* keep) {
     // Taken out first: destroying an object may run handlers that look at the list.
     std::vector<Row> rows = std::move(rows_);
     rows_.clear();
     ItemIndex = -1;
     for (Row& r : rows)
-        delete r.object;
+        if (r.object != keep)
+            delete r.object;
 }
 
 CableConnection::CableConnection(ReplicaState& replica)
@@ -65,28 +70,54 @@ void CableConnection::detach() {
     }
     // With the controller gone the objects are no longer listed anywhere and simply go.
     CurDevice = nullptr;
+    reading_ = nullptr;
+    keeping_ = nullptr;
     DevListBox.DestroyAll();
 }
 
 // ---- the controller's events ---------------------------------------------------------------
 
 void CableConnection::HidCtlDeviceChange(QObject* /*Sender*/) {
-    ReadBtnClick();
-    DevListBox.DestroyAll();
+    // The connection outlives the rebuild while its cable is there: the connected device object
+    // stays lent and its reader reads on, so another device coming or going costs no report.
+    // A cable that is gone ends the connection, and the user hears of it.
+    bool cableLost = USBCon && (!reading_ || !reading_->PluggedIn());
+    if (cableLost)
+        endConnection();
+    keeping_ = USBCon ? reading_ : nullptr;
+    if (!keeping_)
+        ReadBtnClick();
+    DevListBox.DestroyAll(keeping_);
     CurDevice = nullptr;
     if (ctl_)
         ctl_->EnumerateDevices();
+    TJvHidDevice* kept = std::exchange(keeping_, nullptr);
     for (int i = 0; i < DevListBox.Count(); ++i)
-        if (DevListBox.Text(i) == kCableName)
+        if (kept ? DevListBox.Object(i) == kept : DevListBox.Text(i) == kCableName)
             DevListBox.ItemIndex = i;
+    if (kept && DevListBox.Selected() != kept) {
+        // Not listed again, so no row owns it: let it go, and the connection with it.
+        endConnection();
+        delete kept;
+        kept = nullptr;
+        cableLost = true;
+        for (int i = 0; i < DevListBox.Count(); ++i)
+            if (DevListBox.Text(i) == kCableName)
+                DevListBox.ItemIndex = i;
+    }
+    CurDevice = kept;
     if (listRebuilt_)
         listRebuilt_();
+    if (cableLost)
+        showMessage(kCableUnpluggedMessage);
 }
 
 bool CableConnection::HidCtlEnumerate(TJvHidDevice* HidDev, int Idx) {
     QString name = DeviceName(HidDev);
     TJvHidDevice* lent = nullptr;
-    if (ctl_)
+    if (HidDev == keeping_ && HidDev->CheckedOut())
+        lent = HidDev; // the connected cable: still lent, its row takes it again
+    else if (ctl_)
         ctl_->CheckOutAt(Idx, lent);
     DevListBox.Add(std::move(name), lent);
     return true;
@@ -158,8 +189,11 @@ void CableConnection::USBConClick() {
             }
         } else if (USBCon) {
             CurDevice->SetDataHandler(read380Event_);
+            reading_ = CurDevice;
         } else {
             CurDevice->SetDataHandler(nullptr);
+            if (reading_ == CurDevice)
+                reading_ = nullptr;
         }
     } else if (DevListBox.ItemIndex >= 0) {
         // A row whose device could not be lent cannot be connected.
@@ -173,6 +207,8 @@ void CableConnection::ReadBtnClick() {
     if (!CurDevice || !CurDevice->CanReadWrite())
         return;
     CurDevice->SetDataHandler(nullptr);
+    if (reading_ == CurDevice)
+        reading_ = nullptr;
 }
 
 void CableConnection::SetFeatureClick() {
@@ -199,6 +235,7 @@ void CableConnection::ConTimerTimer() {
     if (idleReports() >= kSilentReports) {
         resetIdleReports();
         USBCon = false;
+        stopReading();
         if (CurDevice)
             CurDevice->SetDataHandler(nullptr);
         showMessage(kSilentMeterMessage);
@@ -213,6 +250,18 @@ void CableConnection::ConTimerTimer() {
 void CableConnection::holdReader(int ms) {
     if (handling_)
         handling_->HoldReader(ms);
+}
+
+void CableConnection::stopReading() {
+    if (TJvHidDevice* d = std::exchange(reading_, nullptr))
+        d->SetDataHandler(nullptr); // joins the reader; a report it already read is handled
+}
+
+void CableConnection::endConnection() {
+    stopReading();
+    USBCon = false;
+    resetIdleReports();
+    setPanel(kConnect, PanelColor::Black);
 }
 
 void CableConnection::setPanel(const QString& caption, PanelColor color) {

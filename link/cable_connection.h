@@ -25,8 +25,9 @@ public:
     TJvHidDevice* Object(int i) const { return rows_[size_t(i)].object; }
     void Add(QString text, TJvHidDevice* object) { rows_.push_back({std::move(text), object}); }
     // Destroys the rows' device objects (first row to last), which gives them back to the
-    // controller, then removes the rows.
-    void DestroyAll();
+    // controller, then removes the rows. `keep`, if a row holds it, stays checked out: its new
+    // row takes it again.
+    void DestroyAll(const TJvHidDevice* keep = nullptr);
 
     // The selected row, -1 for none.
     int ItemIndex = -1;
@@ -70,6 +71,7 @@ public:
     static const QString kCableName;
     static const QString kNoCableMessage;
     static const QString kSilentMeterMessage;
+    static const QString kCableUnpluggedMessage;
 
     explicit CableConnection(ReplicaState& replica);
     ~CableConnection();
@@ -92,6 +94,9 @@ public:
         idleCount_ = std::move(count);
         resetIdle_ = std::move(reset);
     }
+
+    // The device whose reports go to the frame reassembly; null when not connected.
+    TJvHidDevice* ConnectedDevice() const { return reading_; }
 
     // Attaches the handlers to the controller in the order the window does while it is built;
     // attaching the device-change handler runs the first pass, which fills the device list.
@@ -131,6 +136,9 @@ public:
 
 private:
     void setPanel(const QString& caption, PanelColor color);
+    void stopReading();
+    // Ends the connection as DISCONNECT does, without the feature report (the cable is gone).
+    void endConnection();
     void addEvent(const QString& line);
     void showMessage(const QString& text);
     QString systemMessage(quint32 code) const;
@@ -152,6 +160,8 @@ private:
     PanelFn listRebuilt_;
     TJvHidDataEvent read380Event_;
     TJvHidDevice* handling_ = nullptr; // the device whose report is being handled
+    TJvHidDevice* reading_ = nullptr;  // the connected device, whose reader runs read380_
+    TJvHidDevice* keeping_ = nullptr;  // during a rebuild: the connected device, kept lent
     int conOk_;
     int conOkN_;
 };

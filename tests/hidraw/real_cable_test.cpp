@@ -13,6 +13,8 @@
 #include "sim/sim_cable.h"
 
 #include <cerrno>
+#include <cmath>
+#include <string>
 
 namespace {
 
@@ -66,6 +68,21 @@ struct Window {
         cable->feed(meter);
         return cable;
     }
+    // A cable whose meter counts up by one each frame (100, 101, ...), so a lost frame shows
+    // as a gap. It reports every 20 ms: the node's queue holds more than a second of them.
+    std::shared_ptr<rig::HidrawDevice> plugCountingCable(rig::HidrawBus& bus) {
+        auto cable = bus.plug({});
+        meter = std::make_shared<sim::SimCable>(
+            [](double seconds) {
+                const long frame = std::lround(seconds / 0.15);
+                return std::optional<sim::MeterDisplay>(sim::MeterDisplay::insulation(
+                    std::to_string(100 + frame % 900), u"M\u03A9", 1000));
+            },
+            sim::CablePace{20, 2400, 10, 150});
+        cable->feed(meter);
+        return cable;
+    }
+    int rows() const { return w->cds1->rowCount(); }
     CableConnection& link() { return w->cable(); }
 
     std::unique_ptr<TFrmTest> w;
@@ -141,7 +158,8 @@ TEST_F(RealCable, ConnectLightsTheReplicaAndRecordsReadings) {
 }
 
 // Pulled out while connected: the reads that fail before the list is rebuilt are logged (a few,
-// not a flood), the removal is logged, the reader ends, and the cable plugged in again connects.
+// not a flood), the removal is logged, the connection ends with one message and CONNECT on the
+// button, and the cable plugged in again connects with one click.
 // The kernel fails reads with EIO as soon as the device goes; a node already removed reads as
 // "No such device".
 TEST_F(RealCable, UnpluggedWhileConnectedThenPluggedInAgain) {
@@ -179,21 +197,67 @@ TEST_F(RealCable, UnpluggedWhileConnectedThenPluggedInAgain) {
         // one report that may have come just before the cable went).
         EXPECT_LE(readsWhenGone - readsBefore - readErrors, 2);
         EXPECT_EQ(link.DevListBox.Count(), 0);
-        EXPECT_EQ(win.w->Panel2->caption(), u"DISCONNECT") << "until the user clicks it";
+        EXPECT_EQ(win.w->Panel2->caption(), u"CONNECT");
+        EXPECT_FALSE(link.USBCon);
+        EXPECT_EQ(win.messages, QStringList{CableConnection::kCableUnpluggedMessage});
+        EXPECT_GE(win.w->cds1->rowCount(), 1) << "the readings stay";
 
         auto again = win.plugCable(bus);
         ASSERT_TRUE(runUntil([&] { return link.DevListBox.ItemIndex == 0; }));
         EXPECT_EQ(
             link.HistoryListBox.Items.filter(QStringLiteral("Arrival of USB to Serial")).size(), 2);
-        Q_EMIT win.w->Panel2->clicked(); // DISCONNECT: the stream stays stopped
-        Q_EMIT win.w->Panel2->clicked(); // CONNECT again
+        Q_EMIT win.w->Panel2->clicked(); // CONNECT
         EXPECT_EQ(win.w->Panel2->caption(), u"DISCONNECT");
         const int rowsBefore = win.w->cds1->rowCount();
         ASSERT_TRUE(runUntil([&] { return win.w->cds1->rowCount() > rowsBefore; }, 10000));
         // The old cable's reader ended with the rebuild: its node saw no read since.
         EXPECT_EQ(cable->reads(), readsWhenGone);
+        EXPECT_EQ(win.messages.size(), 1);
         bus.unplugAll();
     }
+}
+
+// A mouse plugged in and pulled out again while the meter sends: the connection goes on, every
+// frame is recorded (the meter's count has no gap), and the history has the mouse's two lines.
+TEST_F(RealCable, AMousePluggedInAndOutWhileRecordingLosesNoReading) {
+    Window win;
+    win.plugCountingCable(bus);
+    CableConnection& link = win.link();
+    ASSERT_TRUE(runUntil([&] { return link.DevListBox.ItemIndex == 0; }));
+    Q_EMIT win.w->Panel2->clicked();
+    ASSERT_TRUE(runUntil([&] { return win.rows() >= 3; }, 10000));
+    TJvHidDevice* cable = link.ConnectedDevice();
+    ASSERT_NE(cable, nullptr);
+
+    rig::HidrawProfile mouse;
+    mouse.vendorId = 0x046D;
+    mouse.productId = 0xC077;
+    mouse.product = QStringLiteral("Optical Mouse");
+    auto plugged = bus.plug(mouse);
+    ASSERT_TRUE(runUntil([&] { return link.DevListBox.Count() == 2; }));
+    int before = win.rows();
+    ASSERT_TRUE(runUntil([&] { return win.rows() >= before + 3; }, 10000));
+    bus.unplug(plugged);
+    ASSERT_TRUE(runUntil([&] { return link.DevListBox.Count() == 1; }));
+    before = win.rows();
+    ASSERT_TRUE(runUntil([&] { return win.rows() >= before + 3; }, 10000));
+
+    EXPECT_EQ(win.w->Panel2->caption(), u"DISCONNECT");
+    EXPECT_TRUE(win.messages.isEmpty());
+    EXPECT_EQ(link.ConnectedDevice(), cable);
+    EXPECT_EQ(link.DevListBox.Selected(), cable);
+    EXPECT_EQ(link.HistoryListBox.Items.filter(QStringLiteral("Optical Mouse")),
+              (QStringList{QStringLiteral("Arrival of Optical Mouse"),
+                           QStringLiteral("Removal of Optical Mouse")}));
+    EXPECT_EQ(linesStarting(link, QStringLiteral("READ ERROR")), 0);
+    const ReadingTable& table = *win.w->cds1;
+    for (int r = 1; r < table.rowCount(); ++r)
+        ASSERT_EQ(table.value(r).toInt(), table.value(r - 1).toInt() + 1)
+            << "row " << r << " follows " << table.value(r - 1).toStdString();
+
+    Q_EMIT win.w->Panel2->clicked();
+    EXPECT_EQ(win.w->Panel2->caption(), u"CONNECT");
+    EXPECT_FALSE(cable->ReaderRunning());
 }
 
 TEST_F(RealCable, ACableTheUserMayNotOpen) {

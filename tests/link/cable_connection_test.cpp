@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QThread>
 #include <QTimer>
 
 namespace {
@@ -41,6 +43,13 @@ protected:
                link->Panel2Color == CableConnection::PanelColor::Black;
     }
     TJvHidDevice* selected() const { return link->DevListBox.Selected(); }
+    // Waits, without running the event loop, until `dev`'s reader has handed a report over.
+    static void waitForHandOff(TJvHidDevice* dev) {
+        QDeadlineTimer deadline(5000);
+        while (!dev->HandOffPending() && !deadline.hasExpired())
+            QThread::yieldCurrentThread();
+        ASSERT_TRUE(dev->HandOffPending());
+    }
 
     SimHidDeviceSpec keyboard() const {
         SimHidDeviceSpec k;
@@ -55,6 +64,7 @@ protected:
     std::unique_ptr<CableConnection> link;
     QStringList messages;
     int reports = 0;
+    QList<int> seen;
 };
 
 TEST_F(Cable, StartUpListsEveryDeviceAndSelectsTheLastExactCableRow) {
@@ -190,9 +200,17 @@ TEST_F(Cable, TheSilenceWatchDropsTheLinkAtTheThirdTickAfterTheLimit) {
     EXPECT_TRUE(selected()->ReaderRunning());
 }
 
-TEST_F(Cable, ACableUnpluggedWhileConnectedIsLoggedAndStopsBeingRead) {
+// The cable pulled out while connected: its read errors and its removal are logged, then the
+// connection ends as DISCONNECT ends it (the reader joined, no report left half-handled) and one
+// message says so. Plugged in again, it is selected and connects.
+TEST_F(Cable, TheConnectedCableUnpluggedEndsTheConnectionWithOneMessage) {
     auto cable = sim->plug(cableSpec(), false);
     start();
+    QStringList historyAtMessage;
+    link->setMessageBox([&](const QString& text) {
+        messages << text;
+        historyAtMessage = link->HistoryListBox.Items;
+    });
     link->Panel2Click();
     ASSERT_TRUE(connected());
 
@@ -200,61 +218,90 @@ TEST_F(Cable, ACableUnpluggedWhileConnectedIsLoggedAndStopsBeingRead) {
     ASSERT_TRUE(runUntil([&] { return link->HistoryListBox.Count() == 2; }));
     EXPECT_EQ(link->HistoryListBox.Items[1], u"READ ERROR: Input/output error (5)");
 
+    // A report read but not yet handled when the cable goes still reaches the reassembly.
+    cable->pushReport(report({0, 0xF1, 0x7A, 0, 0, 0, 0, 0, 0}));
+    waitForHandOff(selected());
     sim->unplug(cable);
+    EXPECT_EQ(reports, 1);
+    EXPECT_EQ(messages, QStringList{CableConnection::kCableUnpluggedMessage});
+    EXPECT_TRUE(historyAtMessage.contains(QStringLiteral("Removal of USB to Serial")));
     EXPECT_EQ(lines(QStringLiteral("Removal of USB to Serial")), 1);
+    EXPECT_FALSE(link->USBCon);
+    EXPECT_EQ(link->Panel2Caption, u"CONNECT");
+    EXPECT_EQ(link->Panel2Color, CableConnection::PanelColor::Black);
+    EXPECT_EQ(link->ConnectedDevice(), nullptr);
     EXPECT_EQ(link->DevListBox.Count(), 0);
     EXPECT_EQ(link->CurDevice, nullptr);
     EXPECT_EQ(controller->Count(), 0) << "the unplugged object was given back and dropped";
-    // The flag and the caption stay until the user clicks.
-    EXPECT_TRUE(connected());
+    EXPECT_EQ(lines(kFeatureLine), 1) << "no feature report to a cable that is gone";
     ticks(3);
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(messages.size(), 1);
 
-    link->Panel2Click();
-    EXPECT_EQ(link->Panel2Caption, u"CONNECT");
+    link->Panel2Click(); // CONNECT without a cable
+    EXPECT_EQ(messages.last(), CableConnection::kNoCableMessage);
     EXPECT_FALSE(link->USBCon);
-    EXPECT_EQ(messages, QStringList{CableConnection::kNoCableMessage});
 
-    // Plugged in again, it is found and connects.
     sim->plug(cableSpec());
     EXPECT_EQ(lines(QStringLiteral("Arrival of USB to Serial")), 1);
+    EXPECT_EQ(link->DevListBox.ItemIndex, 0);
     link->Panel2Click();
     EXPECT_TRUE(connected());
+    EXPECT_TRUE(selected()->ReaderRunning());
+    EXPECT_EQ(messages.size(), 2);
 }
 
-TEST_F(Cable, AnotherDevicePluggedInWhileConnectedStopsReadingUntilReconnected) {
+// Other devices come and go while connected: the cable's object stays lent and read, reports
+// read during the rebuild are handled in order, and only the others' objects are replaced.
+TEST_F(Cable, OtherDevicesComingAndGoingWhileConnectedLoseNoReport) {
     auto cable = sim->plug(cableSpec(), false);
+    auto mouse = sim->plug(keyboard(), false);
     start();
+    link->setReportHandler([this](quint8, const quint8* data, quint16) { seen << data[1]; });
     link->Panel2Click();
     ASSERT_TRUE(connected());
-    TJvHidDevice* before = selected();
+    TJvHidDevice* connectedCable = selected();
+    int next = 0;
+    auto push = [&] { cable->pushReport(report({0, 0xF1, next++, 0, 0, 0, 0, 0, 0})); };
 
-    sim->plug(keyboard());
-    EXPECT_EQ(link->HistoryListBox.Items.last(), u"Arrival of Device VID=1A2B PID=00C3");
+    push();
+    waitForHandOff(connectedCable); // a hand-off waits while the list is rebuilt
+    push();
+    sim->unplug(mouse);
+    push();
+    auto second = sim->plug(keyboard());
+    push();
+    sim->plug(cableSpec(QStringLiteral("USB to Serial")));
+    push();
+    sim->unplug(second);
+    push();
+    ASSERT_TRUE(runUntil([&] { return seen.size() == next; })) << seen.size();
+    for (int i = 0; i < next; ++i)
+        EXPECT_EQ(seen[i], i);
+
+    EXPECT_TRUE(connected());
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(selected(), connectedCable) << "the connected cable stays selected";
+    EXPECT_EQ(link->CurDevice, connectedCable);
+    EXPECT_EQ(link->ConnectedDevice(), connectedCable);
+    EXPECT_TRUE(connectedCable->ReaderRunning());
     ASSERT_EQ(link->DevListBox.Count(), 2);
-    EXPECT_EQ(link->DevListBox.ItemIndex, 0);
-    EXPECT_NE(selected(), before) << "every device object is replaced";
-    EXPECT_FALSE(selected()->ReaderRunning());
-    EXPECT_TRUE(connected());
+    EXPECT_EQ(link->DevListBox.ItemIndex, 0) << "not the later cable: the connected one";
+    EXPECT_TRUE(link->DevListBox.Object(1)->CheckedOut());
+    EXPECT_EQ(link->HistoryListBox.Items,
+              (QStringList{kFeatureLine, QStringLiteral("Removal of Device VID=1A2B PID=00C3"),
+                           QStringLiteral("Arrival of Device VID=1A2B PID=00C3"),
+                           QStringLiteral("Arrival of USB to Serial"),
+                           QStringLiteral("Removal of Device VID=1A2B PID=00C3")}));
 
-    // No device object reads: the report stays in the cable.
-    for (int i = 0; i < controller->Count(); ++i)
-        EXPECT_FALSE(controller->At(i)->ReaderRunning()) << i;
-    cable->pushReport(report({0, 0xF0}));
-    QCoreApplication::sendPostedEvents();
-    EXPECT_EQ(reports, 0);
-    EXPECT_EQ(cable->queuedReports(), 1);
-    assembler.resetIdleReportCount();
-    ticks(3);
-    EXPECT_TRUE(messages.isEmpty()) << "nothing is counted, so the watch stays quiet";
-
-    link->Panel2Click(); // "DISCONNECT"
-    EXPECT_EQ(link->Panel2Caption, u"CONNECT");
-    EXPECT_FALSE(selected()->ReaderRunning());
+    // DISCONNECT stops the connected cable, as it would have without the events.
     link->Panel2Click();
-    EXPECT_TRUE(connected());
-    ASSERT_TRUE(runUntil([&] { return reports == 1; }));
-    EXPECT_EQ(lines(kFeatureLine), 3);
+    EXPECT_FALSE(link->USBCon);
+    EXPECT_FALSE(connectedCable->ReaderRunning());
+    EXPECT_EQ(cable->featureReports().size(), 2u);
+    // Not connected, a rebuild selects by the rule again: the later cable.
+    sim->plug(keyboard());
+    EXPECT_EQ(link->DevListBox.ItemIndex, 1);
+    EXPECT_EQ(link->DevListBox.Text(1), u"USB to Serial");
 }
 
 TEST_F(Cable, ReadErrorLinesUseTheSystemTextWithoutItsTrailingPunctuation) {
