@@ -87,21 +87,15 @@ TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform) : QMa
 
     cds1 = new ReadingTable(this);
     cds1->setObjectName(QStringLiteral("cds1"));
-    chain_ = std::make_unique<ReadingChain>(*cds1);
-    cable_ = std::make_unique<CableConnection>(chain_->display());
-    cable_->setIdleCounter([this] { return chain_->IdleReportCount(); },
-                           [this] { chain_->resetIdleReportCount(); });
+    session_ = std::make_unique<MeterSession>(
+        platform ? std::move(platform) : makeSystemHidPlatform(), *cds1);
+    HidCtl = session_->controller();
 
     buildMenu();
     buildClient();
     DBGrid1->setTable(cds1);
     Chtshow->setTable(cds1);
-    chain_->addRowListener([this](const ReadingTable& table, int row) {
-        if (journal_)
-            journal_->append(table, row);
-        recordControls_->rowRecorded();
-    });
-    recordControls_ = new RecordControls(chain_->recorder(), *cds1,
+    recordControls_ = new RecordControls(session_->recorder(), *cds1,
                                          {this,
                                           RepeatSet,
                                           RecordSI,
@@ -112,43 +106,23 @@ TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform) : QMa
                                           SpeedButton3,
                                           DBGrid1},
                                          this);
-    chain_->setPause([this](int ms) {
-        if (readerHold_)
-            readerHold_(ms);
-    });
-
-    // The cable's reader waits out the pause after each frame; the window does not.
-    setReaderHold([this](int ms) { cable_->holdReader(ms); });
-    cable_->setReportHandler(
-        [this](quint8 id, const quint8* data, quint16 size) { Read380(id, data, size); });
-    cable_->setMessageBox([this](const QString& text) {
+    connect(session_.get(), &MeterSession::rowRecorded, recordControls_,
+            &RecordControls::rowRecorded);
+    connect(session_.get(), &MeterSession::message, this, [this](const QString& text) {
         QMessageBox::information(this, QGuiApplication::applicationDisplayName(), text);
     });
-    cable_->setPanelObserver([this] {
-        Panel2->setCaption(cable_->Panel2Caption);
-        Panel2->setFontColor(cable_->Panel2Color == CableConnection::PanelColor::Yellow
-                                 ? QColor(255, 255, 0)
-                                 : QColor(Qt::black));
-    });
+    connect(session_.get(), &MeterSession::journalFailed, this,
+            [](const QString& line) { qWarning().noquote() << line; });
+    connect(session_.get(), &MeterSession::stateChanged, this, &TFrmTest::showConnectState);
     connect(Panel2, &PanelButton::clicked, this, &TFrmTest::Panel2Click);
     connect(SetFeature, &QPushButton::clicked, this, &TFrmTest::SetFeatureClick);
-    HidCtl =
-        new TJvHidDeviceController(this, platform ? std::move(platform) : makeSystemHidPlatform());
-    cable_->attach(HidCtl);
 
-    ConTimer = new QTimer(this);
-    ConTimer->setObjectName(QStringLiteral("ConTimer"));
-    ConTimer->setInterval(100);
-    connect(ConTimer, &QTimer::timeout, this, &TFrmTest::ConTimerTimer);
-    SampInterTime = new QTimer(this);
-    SampInterTime->setObjectName(QStringLiteral("SampInterTime"));
-    SampInterTime->setInterval(1000);
-    connect(SampInterTime, &QTimer::timeout, this, &TFrmTest::SampInterTimeTimer);
+    ConTimer = &session_->conTimer();
+    SampInterTime = &session_->sampTimer();
 
     FormCreate();
 
-    ConTimer->start();
-    SampInterTime->start();
+    session_->startTimers();
 
     // The desktop is ending the session: nobody is there to answer, the journal keeps the rows.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { sessionEnded_ = true; });
@@ -169,12 +143,12 @@ TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform) : QMa
 
 TFrmTest::~TFrmTest() {
     // The controller goes first: it stops the cable's reader while the window is still whole.
-    delete HidCtl;
+    session_->closeController();
     HidCtl = nullptr;
     // The window closes normally: the journal is no longer needed. When the desktop ended the
     // session nobody was asked about unsaved readings: the journal stays for the next start.
-    if (journal_ && !sessionEnded_)
-        journal_->discard();
+    if (!sessionEnded_)
+        session_->discardJournal();
     destroyParts();
 }
 
@@ -183,7 +157,7 @@ void TFrmTest::destroyParts() {
     // references to members: the replica panel to the display picture, the
     // record controls to the chain's recorder. So the children go first, here, while everything
     // they look at is whole. The table stays: the chain, a member, holds it to the end.
-    cable_->setPanelObserver(nullptr);
+    session_->disconnect(this);
     delete std::exchange(recordControls_, nullptr);
     QList<QPointer<QWidget>> parts;
     for (QObject* child : children())
@@ -246,19 +220,18 @@ void TFrmTest::closeEvent(QCloseEvent* event) {
 }
 
 void TFrmTest::say(const QString& line) {
-    cable_->HistoryListBox.Add(line);
+    session_->cable().HistoryListBox.Add(line);
     qWarning().noquote() << line;
 }
 
 void TFrmTest::keepJournal(const QString& folder) {
-    journal_ = std::make_unique<RecordJournal>(folder);
-    journal_->setFailureSink([this](const QString& line) { say(line); });
+    session_->keepJournal(folder);
 }
 
 void TFrmTest::offerRecovery() {
     QStringList problems;
     const std::vector<RecoveredJournal> found =
-        takeOrphanJournals(journal_ ? journal_->folder() : journalFolder(), &problems);
+        takeOrphanJournals(journal() ? journal()->folder() : journalFolder(), &problems);
     for (const QString& p : problems)
         say(QStringLiteral("JOURNAL ERROR: ") + p);
     if (found.empty())
@@ -326,7 +299,7 @@ void TFrmTest::buildClient() {
     Panel3->setCaptionFont(arialPx(19, true));
     connect(Panel3, &PanelButton::clicked, this, &TFrmTest::Panel3Click);
 
-    Panel4 = new ReplicaPanel(chain_->display(), client);
+    Panel4 = new ReplicaPanel(session_->display(), client);
     Panel4->move(2, 30);
 
     buildRecordToolbar();
@@ -405,7 +378,7 @@ void TFrmTest::fitClientToChildren() {
 void TFrmTest::FormCreate() {
     ExeDir = ExeDirOf(QCoreApplication::applicationFilePath());
     decimalSep_ = GetDecimalSep();
-    chain_->setDecimalSep(decimalSep_);
+    session_->chain().setDecimalSep(decimalSep_);
     set10k->setChecked(true);
     Chtshow->startUp();
     RepeatSet->setChecked(true);
@@ -418,27 +391,36 @@ void TFrmTest::Panel3Click() {
 }
 
 void TFrmTest::Read380(quint8 reportId, const quint8* data, quint16 size) {
-    chain_->Read380(reportId, data, size);
+    session_->Read380(reportId, data, size);
 }
 
 void TFrmTest::ShowData740(const QString& frameHex) {
-    chain_->ShowData740(frameHex);
+    session_->chain().ShowData740(frameHex);
 }
 
 void TFrmTest::DispInit(bool show) {
-    chain_->display().DispInit(show);
+    session_->display().DispInit(show);
 }
 
 void TFrmTest::ConTimerTimer() {
-    cable_->ConTimerTimer();
+    session_->ConTimerTimer();
+}
+
+void TFrmTest::showConnectState() {
+    // CONNECT in yellow: the silence watch disconnected, until the next click.
+    const CableConnection::State state = session_->state();
+    Panel2->setCaption(state == CableConnection::State::Connected ? QStringLiteral("DISCONNECT")
+                                                                  : QStringLiteral("CONNECT"));
+    Panel2->setFontColor(state == CableConnection::State::MeterSilent ? QColor(255, 255, 0)
+                                                                      : QColor(Qt::black));
 }
 
 void TFrmTest::Panel2Click() {
-    cable_->Panel2Click();
+    session_->toggle();
 }
 
 void TFrmTest::SetFeatureClick() {
-    cable_->SetFeatureClick();
+    session_->sendFeature();
 }
 
 void TFrmTest::SampInterTimeTimer() {
@@ -446,7 +428,7 @@ void TFrmTest::SampInterTimeTimer() {
 }
 
 void TFrmTest::INDataToTable(int kind) {
-    chain_->INDataToTable(kind);
+    session_->chain().INDataToTable(kind);
 }
 
 void TFrmTest::ClearRClick() {

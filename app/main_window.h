@@ -9,6 +9,7 @@
 #include "record/ui/reading_grid.h"
 #include "record/ui/record_controls.h"
 #include "replica/replica_state.h"
+#include "session/meter_session.h"
 
 #include <QMainWindow>
 
@@ -65,20 +66,21 @@ public:
     void HELP1Click();
 
     // The road from the cable's reports to the table's rows.
-    ReadingChain& chain() { return *chain_; }
+    MeterSession& session() { return *session_; }
+    ReadingChain& chain() { return session_->chain(); }
     // The picture of the meter's display that the replica panel shows.
-    ReplicaState& replica() { return chain_->display(); }
+    ReplicaState& replica() { return session_->display(); }
     // The cable connection: device list, history, connection flag, CurDevice.
-    CableConnection& cable() { return *cable_; }
+    CableConnection& cable() { return session_->cable(); }
     // Sees every report before the frame reassembly does (for recording a capture).
-    void setReportTap(CableConnection::ReportFn tap) { chain_->setReportTap(std::move(tap)); }
+    void setReportTap(CableConnection::ReportFn tap) { chain().setReportTap(std::move(tap)); }
     // The record toolbar, the limit menu and the grid, with the recording rules behind them.
     RecordControls& recordControls() { return *recordControls_; }
 
     // From now on every recorded row is also kept in a journal in `folder` until the window
     // closes; a journal that cannot be kept is said once in the history and on stderr.
     void keepJournal(const QString& folder);
-    RecordJournal* journal() { return journal_.get(); }
+    RecordJournal* journal() { return session_->journal(); }
     // Offers the rows of journals that programs which did not end normally left in the
     // journal's folder: one question; Yes adds them to the table as Open Data would.
     void offerRecovery();
@@ -101,7 +103,7 @@ public:
 
     // After each decoded frame the source of reports is held for the interpreter's pause: the
     // reader thread waits, the window does not. The link installs what holds its reader.
-    void setReaderHold(std::function<void(int ms)> hold) { readerHold_ = std::move(hold); }
+    void setReaderHold(std::function<void(int ms)> hold) { chain().setPause(std::move(hold)); }
 
     // Components, by their names.
     TJvHidDeviceController* HidCtl = nullptr;
@@ -151,15 +153,13 @@ private:
     void buildMenu();
     void fitClientToChildren();
     void destroyParts();
+    void showConnectState();
 
     void say(const QString& line);
 
     QString decimalSep_;
-    std::function<void(int ms)> readerHold_;
-    std::unique_ptr<ReadingChain> chain_;
-    std::unique_ptr<CableConnection> cable_;
+    std::unique_ptr<MeterSession> session_;
     RecordControls* recordControls_ = nullptr;
-    std::unique_ptr<RecordJournal> journal_;
     std::function<bool(const QString&)> askRecovery_;
     std::function<LeaveAnswer(int)> askLeave_;
     bool sessionEnded_ = false;

@@ -14,36 +14,26 @@
 
 RecordSession::RecordSession(std::shared_ptr<HidPlatform> platform, RecordOptions options,
                              const QString& journalFolder)
-    : options_(std::move(options)), chain_(std::make_unique<ReadingChain>(table_)),
-      cable_(chain_->display()), journal_(journalFolder) {
-    cable_.setIdleCounter([this] { return chain_->IdleReportCount(); },
-                          [this] { chain_->resetIdleReportCount(); });
-    chain_->apply(options_.settings);
-    chain_->addRowListener([this](const ReadingTable& table, int row) { rowRecorded(table, row); });
-    // The reader waits out the pause after each frame, as in the window.
-    chain_->setPause([this](int ms) { cable_.holdReader(ms); });
-    cable_.setReportHandler(
-        [this](quint8 id, const quint8* data, quint16 size) { chain_->Read380(id, data, size); });
-    // The window's message boxes: here each ends the recording (the silence watch, a cable
-    // pulled out). Another device coming or going does not touch the connection.
-    cable_.setMessageBox([this](const QString& text) {
-        if (ending_)
-            return;
-        say(text);
-        end(1);
+    : options_(std::move(options)), session_(std::move(platform), table_) {
+    session_.chain().apply(options_.settings);
+    session_.keepJournal(journalFolder);
+    connect(&session_, &MeterSession::rowRecorded, this,
+            [this](int row) { rowRecorded(table_, row); });
+    // The window's message boxes: here each goes to stderr, and the ends it tells of (the
+    // silence watch, a cable pulled out) end the recording. Another device coming or going does
+    // not touch the connection.
+    connect(&session_, &MeterSession::message, this, [this](const QString& text) {
+        if (!ending_)
+            say(text);
     });
-    cable_.setEventObserver([this](const QString& line) { say(line); });
-    journal_.setFailureSink([this](const QString& line) { say(line); });
+    connect(&session_, &MeterSession::ended, this, [this](CableConnection::EndReason why) {
+        if (why != CableConnection::EndReason::Disconnected)
+            end(1);
+    });
+    connect(&session_, &MeterSession::historyLine, this,
+            [this](const QString& line) { say(line); });
     setOutput({}, {});
 
-    hidCtl_ = new TJvHidDeviceController(this, std::move(platform));
-    cable_.attach(hidCtl_);
-
-    conTimer_.setInterval(100);
-    connect(&conTimer_, &QTimer::timeout, this, [this] { cable_.ConTimerTimer(); });
-    sampTimer_.setInterval(1000);
-    connect(&sampTimer_, &QTimer::timeout, this,
-            [this] { chain_->recorder().SampInterTimeTimer(); });
     durationTimer_.setSingleShot(true);
     durationTimer_.setTimerType(Qt::PreciseTimer);
     connect(&durationTimer_, &QTimer::timeout, this, [this] {
@@ -55,9 +45,8 @@ RecordSession::RecordSession(std::shared_ptr<HidPlatform> platform, RecordOption
 }
 
 RecordSession::~RecordSession() {
-    // The controller goes first: it stops the cable's reader while the chain is still whole.
-    delete hidCtl_;
-    hidCtl_ = nullptr;
+    // The readers stop while everything they hand reports to is whole.
+    session_.closeController();
 }
 
 void RecordSession::setOutput(LineSink rows, LineSink messages) {
@@ -75,13 +64,12 @@ void RecordSession::say(const QString& line) {
 }
 
 bool RecordSession::start() {
-    const QStringList left = orphanJournals(journal_.folder());
+    const QStringList left = orphanJournals(session_.journal()->folder());
     if (!left.isEmpty())
         say(QStringLiteral("Readings of a run that did not end normally are kept in %1; "
                            "the window offers to restore them.")
                 .arg(left.join(QStringLiteral(", "))));
-    cable_.Panel2Click();
-    if (!ending_ && !cable_.USBCon) // the refusal is already on stderr
+    if (!session_.connectCable() && !ending_) // the refusal is already on stderr
         end(1);
     if (!ending_ && !openOut()) {
         outFailed_ = true;
@@ -92,8 +80,7 @@ bool RecordSession::start() {
         return false;
     }
     recording_ = true;
-    conTimer_.start();
-    sampTimer_.start();
+    session_.startTimers();
     if (options_.durationMs > 0) {
         deadline_.setRemainingTime(options_.durationMs, Qt::PreciseTimer);
         durationTimer_.start(int(std::min<qint64>(options_.durationMs, 86'400'000)));
@@ -130,7 +117,6 @@ bool RecordSession::openOut() {
 }
 
 void RecordSession::rowRecorded(const ReadingTable& table, int row) {
-    journal_.append(table, row);
     QString error;
     if (tsv_.isOpen()) {
         // Each line is on the disk before the next is recorded.
@@ -147,7 +133,7 @@ void RecordSession::rowRecorded(const ReadingTable& table, int row) {
         appendTextRow(line_, table, row, times_);
     }
     rows_(line_);
-    const Recorder& recorder = chain_->recorder();
+    const Recorder& recorder = session_.recorder();
     if (recorder.RecordNo > recorder.MaxRecords)
         say(QStringLiteral("The record limit of %1 readings is reached: later readings are not "
                            "recorded.")
@@ -181,17 +167,17 @@ void RecordSession::finish() {
         return;
     ending_ = true;
     done_ = true;
-    conTimer_.stop();
-    sampTimer_.stop();
+    session_.stopTimers();
     durationTimer_.stop();
-    if (cable_.USBCon && cable_.DevListBox.Selected())
-        cable_.Panel2Click(); // disconnect: the reader stops, the cable hears the feature report
+    if (session_.isConnected() && session_.cable().DevListBox.Selected())
+        session_.disconnectCable(); // the reader stops, the cable hears the feature report
     if (recording_ && !completeOut()) {
         exitCode_ = 1;
+        const QString kept = session_.journal()->path();
         say(QStringLiteral("The readings are kept in ") +
-            (journal_.path().isEmpty() ? QStringLiteral("no journal") : journal_.path()));
+            (kept.isEmpty() ? QStringLiteral("no journal") : kept));
     } else {
-        journal_.discard();
+        session_.discardJournal();
     }
     recording_ = false;
     Q_EMIT finished(exitCode_);

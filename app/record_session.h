@@ -1,12 +1,9 @@
 #pragma once
 
-#include "link/cable_connection.h"
-#include "link/hid/hid_device_controller.h"
-#include "record/journal.h"
 #include "record/reading_chain.h"
 #include "record/reading_table.h"
 #include "record/table_files.h"
-#include "replica/replica_state.h"
+#include "session/meter_session.h"
 
 #include <QDeadlineTimer>
 #include <QObject>
@@ -51,11 +48,12 @@ public:
     // start(), then the event loop until the session ends; the exit status.
     int exec();
 
-    ReadingChain& chain() { return *chain_; }
-    CableConnection& cable() { return cable_; }
+    MeterSession& session() { return session_; }
+    ReadingChain& chain() { return session_.chain(); }
+    CableConnection& cable() { return session_.cable(); }
     ReadingTable& table() { return table_; }
-    RecordJournal& journal() { return journal_; }
-    QTimer& conTimer() { return conTimer_; }
+    RecordJournal& journal() { return *session_.journal(); }
+    QTimer& conTimer() { return session_.conTimer(); }
 
 Q_SIGNALS:
     void finished(int exitCode);
@@ -71,14 +69,11 @@ private:
 
     RecordOptions options_;
     ReadingTable table_;
-    std::unique_ptr<ReadingChain> chain_;
-    CableConnection cable_;
-    TJvHidDeviceController* hidCtl_ = nullptr;
-    RecordJournal journal_;
+    MeterSession session_;
     TextTableAppender tsv_;
     TimeTextFormatter times_;
     QString line_;
-    QTimer conTimer_, sampTimer_, durationTimer_;
+    QTimer durationTimer_;
     QDeadlineTimer deadline_;
     LineSink rows_, messages_;
     bool recording_ = false;

@@ -1,5 +1,7 @@
 #include "decode/reading_interpreter.h"
 
+#include <algorithm>
+
 namespace {
 
 const QString kContinuous = QStringLiteral("Continuous");
@@ -312,9 +314,9 @@ void ReadingInterpreter::finishReading(const FrameSigns& signs) {
     if (signs.overRange) {
         reading_.value = {ValueReading::BeyondRange, 0};
     } else if (signs.digits) {
-        double v = double(signs.mantissa);
-        for (int k = 0; k < signs.decimals; ++k)
-            v /= 10;
+        // One division by an exact power of ten: the nearest double, as a parser would read it.
+        static constexpr double kTens[] = {1, 10, 100, 1000, 10000};
+        const double v = double(signs.mantissa) / kTens[std::max(signs.decimals, 0)];
         reading_.value = {ValueReading::Number, signs.minus ? -v : v};
     } else {
         reading_.value = {};

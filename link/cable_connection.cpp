@@ -13,8 +13,6 @@ const QString CableConnection::kCableUnpluggedMessage =
     QStringLiteral("The USB interface cable was unplugged. The readings recorded so far are kept.");
 
 namespace {
-const QString kConnect = QStringLiteral("CONNECT");
-const QString kDisconnect = QStringLiteral("DISCONNECT");
 
 QString hex4(quint16 v) {
     return QStringLiteral("%1").arg(v, 4, 16, QLatin1Char('0')).toUpper();
@@ -31,9 +29,7 @@ void TDevListBox::DestroyAll(const TJvHidDevice* keep) {
             delete r.object;
 }
 
-CableConnection::CableConnection(ReplicaState& replica)
-    : Panel2Caption(kConnect), replica_(replica), conOk_(ReplicaState::idOf(u"CONok")),
-      conOkN_(ReplicaState::idOf(u"CONokN")) {
+CableConnection::CableConnection() {
     // One handler object for the whole run, so that the device sees the same handler at every
     // connect.
     read380Event_ = [this](TJvHidDevice* HidDev, quint8 ReportID, const quint8* Data,
@@ -108,8 +104,10 @@ void CableConnection::HidCtlDeviceChange(QObject* /*Sender*/) {
     CurDevice = kept;
     if (listRebuilt_)
         listRebuilt_();
-    if (cableLost)
+    if (cableLost) {
         showMessage(kCableUnpluggedMessage);
+        tellEnd(EndReason::CableUnplugged);
+    }
 }
 
 bool CableConnection::HidCtlEnumerate(TJvHidDevice* HidDev, int Idx) {
@@ -165,13 +163,14 @@ QString CableConnection::DeviceName(TJvHidDevice* HidDev) {
     return name;
 }
 
-void CableConnection::Panel2Click() {
-    if (Panel2Caption != kConnect)
-        setPanel(kConnect, PanelColor::Black);
+void CableConnection::toggle() {
+    if (state_ == State::MeterSilent)
+        setState(State::Disconnected);
     USBConClick();
 }
 
 void CableConnection::USBConClick() {
+    const bool was = USBCon && reading_;
     USBCon = !USBCon;
     ReadBtnClick();
     SetFeatureClick();
@@ -199,7 +198,9 @@ void CableConnection::USBConClick() {
         // A row whose device could not be lent cannot be connected.
         USBCon = false;
     }
-    setPanel(USBCon ? kDisconnect : kConnect, PanelColor::Black);
+    setState(USBCon ? State::Connected : State::Disconnected);
+    if (was && !USBCon)
+        tellEnd(EndReason::Disconnected);
 }
 
 void CableConnection::ReadBtnClick() {
@@ -239,12 +240,14 @@ void CableConnection::ConTimerTimer() {
         if (CurDevice)
             CurDevice->SetDataHandler(nullptr);
         showMessage(kSilentMeterMessage);
-        if (Panel2Caption == kDisconnect)
-            setPanel(kConnect, PanelColor::Yellow);
+        if (state_ == State::Connected) {
+            setState(State::MeterSilent);
+            tellEnd(EndReason::MeterSilent);
+        }
     }
-    replica_.hide(conOk_);
-    replica_.show(conOkN_);
     ConTickCount = 0;
+    if (watched_)
+        watched_();
 }
 
 void CableConnection::holdReader(int ms) {
@@ -261,16 +264,15 @@ void CableConnection::endConnection() {
     stopReading();
     USBCon = false;
     resetIdleReports();
-    setPanel(kConnect, PanelColor::Black);
+    setState(State::Disconnected);
 }
 
-void CableConnection::setPanel(const QString& caption, PanelColor color) {
-    if (caption == Panel2Caption && color == Panel2Color)
+void CableConnection::setState(State state) {
+    if (state == state_)
         return;
-    Panel2Caption = caption;
-    Panel2Color = color;
-    if (panelChanged_)
-        panelChanged_();
+    state_ = state;
+    if (stateChanged_)
+        stateChanged_();
 }
 
 void CableConnection::showMessage(const QString& text) {

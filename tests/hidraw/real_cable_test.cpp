@@ -9,7 +9,6 @@
 #include "app/panel_button.h"
 #include "link/cable_connection.h"
 #include "record/reading_table.h"
-#include "replica/replica_state.h"
 #include "sim/sim_cable.h"
 
 #include <cerrno>
@@ -43,8 +42,7 @@ struct Link {
     }
     ~Link() { link.detach(); }
 
-    ReplicaState replica;
-    CableConnection link{replica};
+    CableConnection link;
     std::unique_ptr<TJvHidDeviceController> controller;
     QStringList messages;
 };
@@ -121,8 +119,8 @@ TEST_F(RealCable, TheDeviceListShowsWhatTheMachineHas) {
     EXPECT_EQ(cable->VendorID(), 0x04FA);
     EXPECT_EQ(cable->ProductID(), 0x2490);
     EXPECT_TRUE(cable->CanReadWrite());
-    l.link.Panel2Click();
-    EXPECT_EQ(l.link.Panel2Caption, u"DISCONNECT");
+    l.link.toggle();
+    EXPECT_EQ(l.link.state(), CableConnection::State::Connected);
     EXPECT_EQ(second->features().size(), 1u);
     EXPECT_TRUE(first->features().empty());
 }
@@ -265,8 +263,8 @@ TEST_F(RealCable, ACableTheUserMayNotOpen) {
     cable->refuseOpen(true);
     Link l;
     ASSERT_EQ(l.link.DevListBox.ItemIndex, 0);
-    l.link.Panel2Click();
-    EXPECT_EQ(l.link.Panel2Caption, u"CONNECT");
+    l.link.toggle();
+    EXPECT_EQ(l.link.state(), CableConnection::State::Disconnected);
     EXPECT_TRUE(l.messages.isEmpty());
     EXPECT_EQ(l.link.HistoryListBox.Items,
               QStringList({QStringLiteral("60 09 00 00 03 00 00 00 00 "),
