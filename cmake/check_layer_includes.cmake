@@ -1,21 +1,28 @@
 cmake_minimum_required(VERSION 3.25)
-# Build step of each subsystem library: refuses an include that goes up a floor. Run as
+# Build step of each subsystem library: refuses an include that goes up a floor, and a system
+# header outside the files that are named for their system. Run as
 #   cmake -DFOLDER=<folder> -DALLOWED=<folder|folder|...> -DSOURCES=<file|file|...>
 #         -DSTAMP=<file> [-DROOT=<source root>] -P check_layer_includes.cmake
 # Rules, each fault given as file:line: rule
 #   - A header of ours is included by its path from the source root ("decode/frame_assembler.h"
 #     or <decode/frame_assembler.h>); its folder must be FOLDER itself or one of the floors below
 #     it (ALLOWED).
+#   - The system's own headers (<unistd.h>, <fcntl.h>, <poll.h>, <signal.h>, <termios.h>,
+#     <sys/...>) only in a file whose name says its system: name_posix.cpp, name_linux.cpp,
+#     name_win.cpp, name_macos.cpp, name_bsd.cpp (and their headers).
 include(${CMAKE_CURRENT_LIST_DIR}/read_lines.cmake)
 string(REPLACE "|" ";" allowed "${ALLOWED}")
 string(REPLACE "|" ";" sources "${SOURCES}")
 if(NOT ROOT)
   get_filename_component(ROOT "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
 endif()
+set(system_header_regex "^((unistd|fcntl|poll|signal|termios)\\.h|sys/.*)$")
+set(system_file_regex "_(posix|linux|win|macos|bsd)$")
 set(faults "")
 foreach(source ${sources})
   file(RELATIVE_PATH shown "${ROOT}" "${source}")
   get_filename_component(here "${source}" DIRECTORY)
+  get_filename_component(stem "${source}" NAME_WLE)
   z4072_read_lines("${source}" lines)
   set(number 0)
   foreach(line IN LISTS lines)
@@ -46,6 +53,10 @@ foreach(source ${sources})
     elseif(ours AND NOT folder STREQUAL FOLDER AND NOT folder IN_LIST allowed)
       string(APPEND faults "${where}: ${FOLDER}/ may not include from ${folder}/, which is not "
                            "a floor below it")
+    elseif(open STREQUAL "<" AND header MATCHES "${system_header_regex}"
+           AND NOT stem MATCHES "${system_file_regex}")
+      string(APPEND faults "${where}: a system header, only in a file named for its system "
+                           "(${stem}_posix, _linux, _win, ...)")
     endif()
   endforeach()
 endforeach()
