@@ -106,8 +106,6 @@ void CableConnection::HidCtlDeviceChange(QObject* /*Sender*/) {
                 DevListBox.ItemIndex = i;
     }
     CurDevice = kept;
-    if (listRebuilt_)
-        listRebuilt_();
     if (cableLost)
         showMessage(kCableUnpluggedMessage);
 }

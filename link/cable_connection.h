@@ -87,8 +87,6 @@ public:
     void setPanelObserver(PanelFn observer) { panelChanged_ = std::move(observer); }
     // Told each history line of a device event (arrival, removal, read error), as it is added.
     void setEventObserver(MessageFn observer) { eventSeen_ = std::move(observer); }
-    // Told after each rebuild of the device list.
-    void setListObserver(PanelFn observer) { listRebuilt_ = std::move(observer); }
 
     // The device whose reports go to the frame reassembly; null when not connected.
     TJvHidDevice* ConnectedDevice() const { return reading_; }
@@ -143,7 +141,6 @@ private:
     MessageFn message_;
     PanelFn panelChanged_;
     MessageFn eventSeen_;
-    PanelFn listRebuilt_;
     TJvHidDataEvent read380Event_;
     TJvHidDevice* handling_ = nullptr; // the device whose report is being handled
     TJvHidDevice* reading_ = nullptr;  // the connected device, whose reader runs read380_
