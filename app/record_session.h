@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/stop_signals.h" // for those who run a session until they are told to stop
 #include "record/reading_chain.h"
 #include "record/reading_table.h"
 #include "record/table_files.h"
@@ -81,16 +82,4 @@ private:
     bool outFailed_ = false;
     bool done_ = false;
     int exitCode_ = 0;
-};
-
-// Calls `stop` on the main thread when SIGINT or SIGTERM arrives, for as long as it lives; a
-// closed stdout (SIGPIPE) is ignored meanwhile.
-class StopOnSignals : public QObject {
-    Q_OBJECT
-public:
-    explicit StopOnSignals(std::function<void()> stop, QObject* parent = nullptr);
-    ~StopOnSignals() override;
-
-private:
-    std::function<void()> stop_;
 };

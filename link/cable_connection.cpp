@@ -102,8 +102,6 @@ void CableConnection::HidCtlDeviceChange(QObject* /*Sender*/) {
                 DevListBox.ItemIndex = i;
     }
     CurDevice = kept;
-    if (listRebuilt_)
-        listRebuilt_();
     if (cableLost) {
         showMessage(kCableUnpluggedMessage);
         tellEnd(EndReason::CableUnplugged);

@@ -94,8 +94,6 @@ public:
     void setWatchObserver(PanelFn observer) { watched_ = std::move(observer); }
     // Told each history line of a device event (arrival, removal, read error), as it is added.
     void setEventObserver(MessageFn observer) { eventSeen_ = std::move(observer); }
-    // Told after each rebuild of the device list.
-    void setListObserver(PanelFn observer) { listRebuilt_ = std::move(observer); }
     // Where the silence watch reads, and restarts, the count of reports without meter bytes
     // (the frame reassembly keeps it).
     void setIdleCounter(std::function<qint32()> count, std::function<void()> reset) {
@@ -171,7 +169,6 @@ private:
     std::function<void(EndReason)> ended_;
     PanelFn watched_;
     MessageFn eventSeen_;
-    PanelFn listRebuilt_;
     TJvHidDataEvent read380Event_;
     TJvHidDevice* handling_ = nullptr; // the device whose report is being handled
     TJvHidDevice* reading_ = nullptr;  // the connected device, whose reader runs read380_
