@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QCursor>
 #include <QDir>
+#include <QFileInfo>
 #include <QImageWriter>
 #include <QKeyEvent>
 #include <QLabel>
@@ -17,7 +18,6 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QSaveFile>
 #include <QScrollArea>
 #include <QSignalBlocker>
@@ -98,12 +98,13 @@ double niceStep(double span, int ticks) {
     return 10 * p;
 }
 
-// The label of m × 10^decade ohms as the meter's bar graph writes it: 100K, 2M, 1T.
+// The label of m × 10^decade ohms with its unit: 100 kΩ, 2 MΩ, 1 TΩ.
 QString ohmLabel(int m, int decade) {
-    static const char* const kSuffix[] = {"", "K", "M", "G", "T", "P"};
+    static const char16_t* const kUnit[] = {u"\u03A9",  u"k\u03A9", u"M\u03A9",
+                                            u"G\u03A9", u"T\u03A9", u"P\u03A9"};
     const int group = std::clamp(decade >= 0 ? decade / 3 : -((2 - decade) / 3), 0, 5);
     const double v = m * std::pow(10.0, decade - 3 * group);
-    return QString::number(v, 'g', 6) + QString::fromLatin1(kSuffix[group]);
+    return QString::number(v, 'g', 6) + u' ' + QString::fromUtf16(kUnit[group]);
 }
 
 // A new range and tick step for an axis with dynamic ticks. The order matters: for a moment the
@@ -117,6 +118,20 @@ void setTicks(QValueAxis* axis, double lo, double hi, double step) {
         axis->setRange(lo, hi);
         axis->setTickInterval(step);
     }
+}
+
+// Why `folder` could not be made: the nearest part of its path that exists is a file, or a
+// folder where no new one may be made.
+QString folderFailure(const QString& folder) {
+    QFileInfo up(QDir::cleanPath(folder));
+    while (!up.exists() && !up.isRoot() && up.absolutePath() != up.absoluteFilePath())
+        up = QFileInfo(up.absolutePath());
+    const QString shown = QDir::toNativeSeparators(up.absoluteFilePath());
+    if (up.exists() && !up.isDir())
+        return QStringLiteral("%1 is a file, not a folder.").arg(shown);
+    if (up.exists() && !up.isWritable())
+        return QStringLiteral("No permission to create a folder in %1.").arg(shown);
+    return QStringLiteral("The folder %1 cannot be created.").arg(QDir::toNativeSeparators(folder));
 }
 
 } // namespace
@@ -489,8 +504,7 @@ qint64 TrendChart::plottedRows() const {
 void TrendChart::tableChanged(bool follow, qint64 firstChanged) {
     plotFrom_ = table_ ? std::min(plotFrom_, table_->rowCount()) : 0;
     const qint64 before = paging_.page();
-    // While no row is plotted the chart shows its sample point.
-    paging_.setPointCount(std::max<qint64>(plottedRows(), 1), follow);
+    paging_.setPointCount(plottedRows(), follow);
     if (paging_.page() != before) {
         Bt10->setText(QString::number(paging_.page()));
         showPage();
@@ -532,10 +546,7 @@ void TrendChart::showPage() {
 
 void TrendChart::showCountPage(qint64 first, qint64 count, double xFirst) {
     QList<QList<QPointF>> runs[2];
-    if (count == 0) {
-        for (int k = 0; k < 2; ++k)
-            runs[k] = {{QPointF(0, sample_[k])}};
-    } else {
+    if (count > 0) {
         const ReadingTable* t = table_;
         const int base = plotFrom_;
         runs[0] = pageRuns([t, base](qint64 i) { return plotValueOf(t->value(int(base + i))); },
@@ -663,16 +674,25 @@ void TrendChart::updateFigures() {
         return;
     }
     const InsulationRun& run = runs_.runs()[size_t(figuresRun_)];
-    // Figures change only while the run is young.
-    if (run.firstRow == figuresOf_.firstRow &&
+    // Figures change only while the run is young; the meter's own result comes in the row
+    // after the run's last.
+    const bool rowAfter = table_->rowCount() > run.lastRow + 1;
+    if (run.firstRow == figuresOf_.firstRow && rowAfter == figuresRowAfter_ &&
         (run.lastRow == figuresOf_.lastRow || figuresOf_.durationMs > kFiguresSettleMs))
         return;
     figuresOf_ = run;
+    figuresRowAfter_ = rowAfter;
     const InsulationFigures f = insulationFigures(*table_, run);
+    const std::optional<double> meterPi = meterPiResult(*table_, run);
     const QString start = clockText(table_->timeMs(run.firstRow));
-    const QString tip = figuresTip(run, f, start);
-    const QString text =
+    QString tip = figuresTip(run, f, start);
+    QString text =
         QStringLiteral("Test %1   DAR %2   PI %3").arg(start, ratioText(f.dar), ratioText(f.pi));
+    if (meterPi) {
+        text += QStringLiteral("   Meter PI ") + ratioText(meterPi);
+        tip +=
+            QStringLiteral("\nPI shown by the meter at the end of the test: ") + ratioText(meterPi);
+    }
     if (text == figures->text() && tip == figures->toolTip() && !figures->isHidden())
         return;
     figures->setText(text);
@@ -763,9 +783,7 @@ void TrendChart::BtNewClick() {
     // Clearing the chart leaves the table alone: rows recorded from now on are plotted.
     plotFrom_ = table_ ? table_->rowCount() : 0;
     track(false);
-    for (double& v : sample_)
-        v = QRandomGenerator::global()->bounded(1000);
-    paging_.setPointCount(1, false);
+    paging_.setPointCount(0, false);
     showPage();
     ShowSeries(0);
     ShowSeries(BtFill->isChecked() ? 0 : 1);
@@ -887,7 +905,10 @@ void TrendChart::BtSaveClick() {
     const QImage picture = renderPicture();
     QSaveFile file(path);
     QString reason;
-    if (!file.open(QIODevice::WriteOnly)) {
+    // A fresh installation has no pictures folder yet.
+    if (!QDir().mkpath(folder_)) {
+        reason = folderFailure(folder_);
+    } else if (!file.open(QIODevice::WriteOnly)) {
         reason = file.errorString();
     } else {
         QImageWriter writer(&file, "bmp");
@@ -919,8 +940,10 @@ QString TrendChart::pointText(int row) const {
     if (!table_->isTimeNull(row))
         parts << clockText(table_->timeMs(row));
     QString held = table_->value(row).isEmpty() ? QStringLiteral("(no value)") : table_->value(row);
-    if (!table_->unit(row).isEmpty())
-        held += u' ' + table_->unit(row);
+    // A text table reads an empty unit back as "NULL": no unit either way.
+    const QString& unit = table_->unit(row);
+    if (!unit.isEmpty() && unit != u"NULL")
+        held += u' ' + unit;
     parts << held;
     return parts.join(QStringLiteral(" \u00B7 "));
 }

@@ -215,8 +215,6 @@ private:
     ChartPaging paging_;
     // Rows before this one are not plotted: "Delete Graphic" clears the chart, not the table.
     int plotFrom_ = 0;
-    // The sample values of the last clear, one a series, shown while no row is plotted.
-    double sample_[2] = {0, 0};
     View view_ = View::Physical;
 
     // What the plotted rows hold, for the axes of the physical view: kept up as rows arrive.
@@ -238,6 +236,7 @@ private:
     InsulationRuns runs_;
     int figuresRun_ = -1;
     InsulationRun figuresOf_{-1, -1, 0}; // the run the label was made for
+    bool figuresRowAfter_ = false;       // and whether a row followed it then
 
     QTimer* refreshTimer_ = nullptr;
     MessageSink tell_;

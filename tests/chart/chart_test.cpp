@@ -149,9 +149,10 @@ protected:
     }
     // A reading of an insulation test at `seconds` after 06:27:19.
     void reading(int seconds, const QString& value, const QString& unit,
-                 const QString& function = QStringLiteral("IR:1000V 40G\u03A9")) {
+                 const QString& function = QStringLiteral("IR:1000V 40G\u03A9"),
+                 const QString& mode = {}) {
         table.append(readingRow(table.rowCount() + 1, (6 * 3600 + 27 * 60 + 19 + seconds) * 1000,
-                                value, unit, function, {}));
+                                value, unit, function, mode));
     }
 
     UnitState state;
@@ -167,7 +168,8 @@ TEST_F(ChartTest, StartsInThePhysicalViewWithTheAreaSeriesAndAllPagingButtonsEna
     EXPECT_FALSE(chart->axisVolt->isVisible());
     EXPECT_FALSE(chart->axisY->isVisible());
     EXPECT_EQ(chart->axisOhm->categoriesLabels(),
-              (QStringList{"100K", "1M", "10M", "100M", "1G", "10G", "100G", "1T"}));
+              (QStringList{u"100 k\u03A9", u"1 M\u03A9", u"10 M\u03A9", u"100 M\u03A9",
+                           u"1 G\u03A9", u"10 G\u03A9", u"100 G\u03A9", u"1 T\u03A9"}));
     EXPECT_TRUE(chart->series(0).points().isEmpty());
     EXPECT_TRUE(chart->figures->isHidden());
     chart->countView->click();
@@ -184,7 +186,7 @@ TEST_F(ChartTest, StartsInThePhysicalViewWithTheAreaSeriesAndAllPagingButtonsEna
         EXPECT_TRUE(b->isEnabled());
     EXPECT_EQ(chart->axisY->min(), -11000);
     EXPECT_EQ(chart->axisY->max(), 11000);
-    EXPECT_EQ(chart->series(0).points().size(), 1); // the sample point
+    EXPECT_TRUE(chart->series(0).points().isEmpty());
     EXPECT_TRUE(chart->axisY->isVisible());
     EXPECT_FALSE(chart->axisOhm->isVisible());
 }
@@ -217,6 +219,29 @@ TEST_F(ChartTest, FillSwitchAndClearChooseTheActiveSeries) {
     chart->ShowSeries(1);
     EXPECT_TRUE(chart->series(1).isActive());
     EXPECT_FALSE(chart->series(0).isActive());
+}
+
+TEST_F(ChartTest, DeleteGraphicShowsAnEmptyPlotWithTheAxesOfStartUp) {
+    struct Axes {
+        double x0, x1, y0, y1, ohm0, ohm1;
+        bool operator==(const Axes&) const = default;
+    };
+    auto axes = [this] {
+        return Axes{chart->axisX->min(), chart->axisX->max(),   chart->axisY->min(),
+                    chart->axisY->max(), chart->axisOhm->min(), chart->axisOhm->max()};
+    };
+    for (bool counts : {true, false}) {
+        chart->countView->setChecked(counts);
+        const Axes fresh = axes();
+        reading(0, "12.50", QStringLiteral("T\u03A9"));
+        reading(1, "230", "V", "ACV  600V");
+        reading(2, "0.020", QStringLiteral("M\u03A9"));
+        ASSERT_FALSE(chart->series(0).points().isEmpty());
+        chart->BtNewClick();
+        for (int i : {0, 1})
+            EXPECT_TRUE(chart->series(i).points().isEmpty()) << "no point after a clear";
+        EXPECT_EQ(axes(), fresh);
+    }
 }
 
 TEST_F(ChartTest, PageNumberDisplayFollowsTheButtonsButNotThePageSize) {
@@ -283,7 +308,7 @@ TEST_F(ChartTest, CountViewPlotKeepsInStepWithTheTable) {
     EXPECT_EQ(chart->series(1).points().size(), 4);
 
     chart->BtNewClick(); // clears the chart, not the table
-    EXPECT_EQ(chart->series(0).points().size(), 1);
+    EXPECT_TRUE(chart->series(0).points().isEmpty());
     addRows(2, QStringLiteral("3"));
     EXPECT_EQ(chart->series(0).points(), (QList<QPointF>{{6, 3}, {7, 3}}));
     EXPECT_EQ(chart->rowAtX(2), -1); // cleared away
@@ -291,7 +316,7 @@ TEST_F(ChartTest, CountViewPlotKeepsInStepWithTheTable) {
     EXPECT_EQ(chart->series(0).points(), (QList<QPointF>{{5, 3}, {6, 3}}));
 
     table.clear();
-    EXPECT_EQ(chart->series(0).points().size(), 1);
+    EXPECT_TRUE(chart->series(0).points().isEmpty());
     EXPECT_EQ(chart->rowAtX(0), -1);
     table.suspendUpdates();
     addRows(120);
@@ -334,7 +359,7 @@ TEST_F(ChartTest, PhysicalViewPlotsOhmsOnTheLogAxisAndVoltsOnTheOther) {
 
     EXPECT_EQ(chart->axisOhm->min(), 4);
     EXPECT_EQ(chart->axisOhm->max(), 12);
-    EXPECT_EQ(chart->axisOhm->categoriesLabels().front(), u"10K");
+    EXPECT_EQ(chart->axisOhm->categoriesLabels().front(), u"10 k\u03A9");
     EXPECT_TRUE(chart->axisOhm->isVisible());
     EXPECT_TRUE(chart->axisVolt->isVisible());
     EXPECT_EQ(chart->axisVolt->min(), 0);
@@ -360,6 +385,25 @@ TEST_F(ChartTest, PhysicalViewPlotsOhmsOnTheLogAxisAndVoltsOnTheOther) {
     addRows(3, QStringLiteral("12.5"), QStringLiteral("V"));
     EXPECT_FALSE(chart->axisOhm->isVisible());
     EXPECT_TRUE(chart->axisVolt->isVisible());
+}
+
+TEST_F(ChartTest, TeraohmsArePlottedAndRowsWithoutAUnitAreGaps) {
+    const QString T = QStringLiteral("T\u03A9");
+    reading(0, "1.200", T);
+    reading(1, "2.60", "");     // the meter's own PI result
+    reading(2, "2.60", "NULL"); // the same, read back from a text table
+    reading(3, "900.0", QStringLiteral("G\u03A9"));
+    const QList<QPointF> ohms = chart->series(0).points(chart->axisOhm);
+    ASSERT_EQ(ohms.size(), 2);
+    EXPECT_DOUBLE_EQ(ohms[0].y(), std::log10(1.2e12));
+    EXPECT_EQ(ohms[1].x(), 4);
+    EXPECT_DOUBLE_EQ(ohms[1].y(), std::log10(900e9));
+    EXPECT_EQ(chart->series(0).pieceCount(), 2);
+    EXPECT_TRUE(chart->series(0).points(chart->axisVolt).isEmpty());
+    EXPECT_EQ(chart->axisOhm->max(), 13);
+    EXPECT_EQ(chart->axisOhm->categoriesLabels().back(), u"10 T\u03A9");
+    EXPECT_EQ(chart->pointText(1), u"No 2 \u00B7 06:27:20 \u00B7 2.60");
+    EXPECT_EQ(chart->pointText(2), u"No 3 \u00B7 06:27:21 \u00B7 2.60");
 }
 
 TEST_F(ChartTest, TheToolStripKeepsWorkingInThePhysicalView) {
@@ -418,6 +462,11 @@ TEST_F(ChartTest, TheStripShowsTheFiguresOfTheTestOnView) {
         reading(t, at(t), G);
     EXPECT_EQ(chart->figures->text(), u"Test 06:27:19   DAR 1.50   PI 2.20");
     EXPECT_TRUE(chart->figures->toolTip().contains(u"R(10 min): 3.300 G\u03A9"));
+    // The meter ends its PI test by showing its own result, without a unit.
+    reading(605, QStringLiteral("2.19"), QString(), QStringLiteral("IR:1000V 40G\u03A9"),
+            QStringLiteral("PI"));
+    EXPECT_EQ(chart->figures->text(), u"Test 06:27:19   DAR 1.50   PI 2.20   Meter PI 2.19");
+    EXPECT_TRUE(chart->figures->toolTip().contains(u"by the meter at the end of the test: 2.19"));
     // Then a short test at 500 V: both are on the page, the later one is shown.
     for (int t = 0; t <= 40; t += 5)
         reading(700 + t, QString::number(100 + t), QStringLiteral("M\u03A9"),
@@ -427,7 +476,7 @@ TEST_F(ChartTest, TheStripShowsTheFiguresOfTheTestOnView) {
 
     chart->Maxrecord->setText(QStringLiteral("50")); // rows 1-50: the first test only
     EXPECT_EQ(chart->runOnView(), 0);
-    EXPECT_EQ(chart->figures->text(), u"Test 06:27:19   DAR 1.50   PI 2.20");
+    EXPECT_EQ(chart->figures->text(), u"Test 06:27:19   DAR 1.50   PI 2.20   Meter PI 2.19");
     chart->BtNextClick();
     EXPECT_EQ(chart->runOnView(), 1);
     chart->countView->click(); // the count view shows them too
@@ -523,16 +572,31 @@ TEST_F(ChartTest, SavesThePageAsABitmapAndNamesTheFileWritten) {
     EXPECT_EQ(image.size(), chart->size());
     EXPECT_EQ(image.pixelColor(image.width() / 2, image.height() - 2), QColor(Qt::white));
 
+    // A fresh installation: the folder is made.
     infos.clear();
-    chart->setPictureFolder(folder + QStringLiteral("missing/"));
+    const QString fresh = folder + QStringLiteral("new/TestGraph/");
+    chart->setPictureFolder(fresh);
+    chart->BtSaveClick();
+    ASSERT_TRUE(errors.isEmpty()) << errors.join(u'\n').toStdString();
+    EXPECT_EQ(infos, QStringList{u"graphic has saved on " +
+                                 QDir::toNativeSeparators(fresh + u"0612251430page2.bmp")});
+    EXPECT_TRUE(QFile::exists(fresh + u"0612251430page2.bmp"));
+
+    // A folder that cannot be: the message says why, and nothing claims success.
+    infos.clear();
+    QFile blocker(folder + QStringLiteral("plain"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    chart->setPictureFolder(folder + QStringLiteral("plain/TestGraph/"));
     chart->BtSaveClick();
     EXPECT_TRUE(infos.isEmpty());
     ASSERT_EQ(errors.size(), 1);
     const QString expected =
-        QStringLiteral("Cannot create file \"%1\". ")
-            .arg(QDir::toNativeSeparators(folder + QStringLiteral("missing/0612251430page2.bmp")));
-    EXPECT_TRUE(errors[0].startsWith(expected)) << errors[0].toStdString();
-    EXPECT_GT(errors[0].size(), expected.size()); // the reason follows
+        QStringLiteral("Cannot create file \"%1\". %2 is a file, not a folder.")
+            .arg(QDir::toNativeSeparators(folder +
+                                          QStringLiteral("plain/TestGraph/0612251430page2.bmp")),
+                 QDir::toNativeSeparators(folder + QStringLiteral("plain")));
+    EXPECT_EQ(errors[0], expected);
 }
 
 } // namespace
