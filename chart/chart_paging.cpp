@@ -9,7 +9,11 @@ qint64 ChartPaging::pageCount() const {
 }
 
 qint64 ChartPaging::firstPointOnPage() const {
-    return perPage_ > 0 ? (page_ - 1) * perPage_ : 0;
+    if (perPage_ <= 0)
+        return 0;
+    if (fullLast_ && page_ > 1 && page_ == pageCount())
+        return points_ - perPage_;
+    return (page_ - 1) * perPage_;
 }
 
 qint64 ChartPaging::slotsOnPage() const {
