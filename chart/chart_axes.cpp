@@ -60,6 +60,17 @@ QList<AxisLabel> ohmLabels(double lo, double hi) {
     return labels;
 }
 
+QList<AxisLabel> voltLabels(double lo, double hi, double step) {
+    QList<AxisLabel> labels;
+    if (!(step > 0) || !(hi > lo))
+        return labels;
+    for (double v = std::ceil(lo / step - 1e-9) * step; v <= hi + 1e-9; v += step)
+        labels.append(
+            {QString::number(std::abs(v) < step * 1e-9 ? 0.0 : v, 'g', 6) + QStringLiteral(" V"),
+             v});
+    return labels;
+}
+
 QList<AxisLabel> xLabels(double lo, double hi, bool elapsed) {
     QList<AxisLabel> labels;
     if (!(hi > lo) || !std::isfinite(lo) || !std::isfinite(hi))
@@ -85,4 +96,13 @@ void setAxisLabels(QCategoryAxis* axis, const QList<AxisLabel>& labels) {
     axis->setStartValue(start);
     for (const AxisLabel& l : labels)
         axis->append(l.text, l.at);
+    if (axis->orientation() == Qt::Vertical)
+        measureLabelsAgain(axis);
+}
+
+void measureLabelsAgain(QAbstractAxis* axis) {
+    if (axis->labelsVisible()) {
+        axis->setLabelsVisible(false);
+        axis->setLabelsVisible(true);
+    }
 }

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 
+class QAbstractAxis;
 class QCategoryAxis;
 
 // Where the trend chart's axes put their labels, and what the labels say.
@@ -28,8 +29,14 @@ struct AxisLabel {
 // Labels of the resistance axis over [lo, hi] in decades (log10 of ohms): every decade, and the
 // 2 and 5 between (or every step) when the range is narrow.
 QList<AxisLabel> ohmLabels(double lo, double hi);
+// Labels of the voltage axis: every `step` volts over [lo, hi], "0 V", "250 V".
+QList<AxisLabel> voltLabels(double lo, double hi, double step);
 // Labels of the X axis over [lo, hi]: row numbers, or elapsed time in "m:ss".
 QList<AxisLabel> xLabels(double lo, double hi, bool elapsed);
 
 // Puts labels on a category axis (each at its value), touching the axis only when they change.
 void setAxisLabels(QCategoryAxis* axis, const QList<AxisLabel>& labels);
+
+// The chart does not measure a vertical axis' labels again when they change, nor when its chart
+// is shown again: without this nudge new, wider labels are cut to the width of the old ones.
+void measureLabelsAgain(QAbstractAxis* axis);

@@ -12,7 +12,7 @@
 #include <QCursor>
 #include <QDir>
 #include <QFileInfo>
-#include <QFontMetricsF>
+#include <QGraphicsLayout>
 #include <QImageWriter>
 #include <QKeyEvent>
 #include <QLabel>
@@ -90,19 +90,6 @@ void withDynamicTicks(QValueAxis* axis, const char* format) {
     axis->setLabelsFont(arialPx(10));
 }
 
-// A new range and tick step for an axis with dynamic ticks. The order matters: for a moment the
-// axis has the new range with the old step or the other way round, and a wide range with a small
-// step would make thousands of ticks.
-void setTicks(QValueAxis* axis, double lo, double hi, double step) {
-    if (step > axis->tickInterval()) {
-        axis->setTickInterval(step);
-        axis->setRange(lo, hi);
-    } else {
-        axis->setRange(lo, hi);
-        axis->setTickInterval(step);
-    }
-}
-
 // Why `folder` could not be made: the nearest part of its path that exists is a file, or a
 // folder where no new one may be made.
 QString folderFailure(const QString& folder) {
@@ -155,7 +142,7 @@ void TrendChart::setUpChart() {
     // One ground for both lanes: the upper one fades to white, the lower one is white.
     voltLane->setBackgroundBrush(Qt::white);
     voltLane->setBackgroundPen(Qt::NoPen);
-    voltLane->setMargins(QMargins());
+    voltLane->setTitle(QString());
     // The view lets go of the chart it made for itself: without a delete it would stay behind.
     QChart* made = chart();
     setChart(c);
@@ -207,11 +194,9 @@ void TrendChart::addAxes() {
     axisOhm->setRange(kOhmDecadeLow, kOhmDecadeHigh);
     axisVoltX = new QCategoryAxis;
     labelled(axisVoltX);
-    axisVolt = new QValueAxis;
-    withDynamicTicks(axisVolt, "%g V");
-    axisVolt->setTickAnchor(0);
+    axisVolt = new QCategoryAxis;
+    labelled(axisVolt);
     axisVolt->setLabelsColor(kVoltBlue);
-    axisVolt->setGridLinePen(QPen(kSilver, 1, Qt::DotLine));
     c->addAxis(axisX, Qt::AlignBottom);
     c->addAxis(axisY, Qt::AlignLeft);
     c->addAxis(axisOhm, Qt::AlignLeft);
@@ -222,6 +207,14 @@ void TrendChart::addAxes() {
     connect(axisOhm, &QValueAxis::rangeChanged, this,
             [this](double lo, double hi) { setAxisLabels(axisOhm, ohmLabels(lo, hi)); });
     connect(axisX, &QValueAxis::rangeChanged, this, &TrendChart::xRangeChanged);
+    // A zoom or new labels lay a lane out anew: keep the lanes in line.
+    for (QChart* lane : {chart(), voltLane})
+        connect(lane, &QChart::plotAreaChanged, this, [this] {
+            if (voltLane->isVisible())
+                alignLanes();
+            else
+                placeLegends();
+        });
     setAxisLabels(axisOhm, ohmLabels(kOhmDecadeLow, kOhmDecadeHigh));
 }
 
@@ -583,10 +576,13 @@ double TrendChart::fitPhysicalAxes(const PhysicalPage& page) {
     axisOhm->setRange(lo, hi);
     double vlo = std::min(0.0, page.minVolts.value_or(0));
     double vhi = std::max(0.0, page.maxVolts.value_or(0));
-    const double vstep = niceStep(std::max(vhi - vlo, 1.0), 3);
+    // As many labels as the lane has room for (as it was last laid out).
+    const double laneHeight = voltLane->isVisible() ? voltLane->plotArea().height() : 100;
+    const double vstep = niceStep(std::max(vhi - vlo, 1.0), std::clamp(int(laneHeight / 28), 1, 5));
     vlo = std::floor(vlo / vstep) * vstep;
     vhi = std::max(std::ceil(vhi / vstep) * vstep, vlo + vstep);
-    setTicks(axisVolt, vlo, vhi, vstep);
+    axisVolt->setRange(vlo, vhi);
+    setAxisLabels(axisVolt, voltLabels(vlo, vhi, vstep));
     return lo;
 }
 
@@ -791,41 +787,72 @@ void TrendChart::layoutStrip() {
 void TrendChart::layoutLanes() {
     QChart* upper = chart();
     const QRectF all(QPointF(0, 0), QSizeF(viewport()->size()));
-    if (view_ == View::Counts) {
-        voltLane->hide();
-        upper->setPlotArea(QRectF()); // laid out by the chart itself
+    const bool counts = view_ == View::Counts;
+    const bool ohms = counts || lanesShown_[0], volts = !counts && lanesShown_[1];
+    axisX->setLabelsVisible(!volts);
+    if (volts && !voltLane->isVisible()) {
+        voltLane->show();
+        measureLabelsAgain(axisVolt);
+    }
+    voltLane->setVisible(volts);
+    for (int k = 0; k < 2; ++k)
+        legends_[k]->setVisible(!counts && lanesShown_[k] && !legends_[k]->text().isEmpty());
+    if (!volts) {
         upper->setGeometry(all);
-        const QMargins margins(1, stripHeight_, 6, 1);
-        if (upper->margins() != margins)
-            upper->setMargins(margins);
-        axisX->setLabelsVisible(true);
+        setLaneMargins(upper, QMargins(1, stripHeight_, 6, 1));
+        placeLegends();
         return;
     }
-    // Both lanes share the left edge of their plots, so that one X means one place.
-    const QFontMetricsF fm(arialPx(10));
-    const double left = std::ceil(fm.horizontalAdvance(QStringLiteral("100 kΩ")) + 14);
-    const double right = 8;
-    const double xLabels = std::ceil(fm.height() + 8);
-    const double gap = 10;
-    const bool ohms = lanesShown_[0], volts = lanesShown_[1];
-    const double width = std::max(all.width() - left - right, 10.0);
-    const double free = std::max(all.height() - stripHeight_ - xLabels - 2, 20.0);
-    const double ohmHeight = !ohms ? 1 : volts ? std::round((free - gap) * 0.62) : free;
-    const double upperHeight = stripHeight_ + ohmHeight + (volts ? gap / 2 : xLabels);
+    // The resistance lane takes most of the height; without resistances it shrinks to the strip.
+    const double stripAndTitle = stripHeight_ + 16;
+    const double xLabels = 20;
+    const double free = std::max(all.height() - stripAndTitle - xLabels, 20.0);
+    const double upperHeight =
+        ohms ? stripAndTitle + std::round(free * 0.58) : std::min(stripAndTitle, all.height() / 2);
     upper->setGeometry(QRectF(0, 0, all.width(), upperHeight));
-    upper->setPlotArea(QRectF(left, stripHeight_, width, ohmHeight));
-    axisX->setLabelsVisible(!volts);
-    voltLane->setVisible(volts);
-    if (volts) {
-        voltLane->setGeometry(QRectF(0, upperHeight, all.width(), all.height() - upperHeight));
-        voltLane->setPlotArea(QRectF(
-            left, gap / 2, width, std::max(all.height() - upperHeight - gap / 2 - xLabels, 10.0)));
-    }
+    voltLane->setGeometry(QRectF(0, upperHeight, all.width(), all.height() - upperHeight));
+    setLaneMargins(upper, QMargins(1, stripHeight_, 6, 4));
+    setLaneMargins(voltLane, QMargins(1, 4, 6, 1));
+    alignLanes();
+}
+
+void TrendChart::setLaneMargins(QChart* lane, const QMargins& margins) {
+    laneMargins_[lane == voltLane] = margins;
+    if (lane->margins() != margins)
+        lane->setMargins(margins);
+}
+
+void TrendChart::alignLanes() {
+    // Each lane lays itself out around its own labels; widen the margins of the one whose plot
+    // starts further left (or ends further right), so that one X is one place in both.
+    if (aligning_ || !voltLane->isVisible() || !legends_[0])
+        return;
+    aligning_ = true;
+    QChart* lanes[2] = {chart(), voltLane};
     for (int k = 0; k < 2; ++k) {
-        QChart* lane = k == 0 ? upper : voltLane;
-        legends_[k]->setPos(lane->plotArea().topLeft() + QPointF(3, 3));
-        legends_[k]->setVisible(lanesShown_[k] && !legends_[k]->text().isEmpty());
+        lanes[k]->setMargins(laneMargins_[k]);
+        lanes[k]->layout()->activate();
     }
+    const QRectF a = lanes[0]->plotArea(), b = lanes[1]->plotArea();
+    const double left = std::max(a.left(), b.left()), right = std::min(a.right(), b.right());
+    for (int k = 0; k < 2; ++k) {
+        const QRectF p = lanes[k]->plotArea();
+        const QMargins m = laneMargins_[k] + QMargins(int(std::round(left - p.left())), 0,
+                                                      int(std::round(p.right() - right)), 0);
+        if (lanes[k]->margins() != m) {
+            lanes[k]->setMargins(m);
+            lanes[k]->layout()->activate();
+        }
+    }
+    aligning_ = false;
+    placeLegends();
+}
+
+void TrendChart::placeLegends() {
+    if (!legends_[0])
+        return; // still being made
+    legends_[0]->setPos(chart()->plotArea().topLeft() + QPointF(3, 3));
+    legends_[1]->setPos(voltLane->plotArea().topLeft() + QPointF(3, 3));
 }
 
 void TrendChart::resizeEvent(QResizeEvent* event) {

@@ -159,7 +159,7 @@ public:
     QCategoryAxis* axisOhm = nullptr;   // log10 of ohms, labelled 100 kΩ .. 1 TΩ
     QChart* voltLane = nullptr;         // the lower lane, below chart()
     QCategoryAxis* axisVoltX = nullptr; // its X axis, in step with axisX
-    QValueAxis* axisVolt = nullptr;     // volts
+    QCategoryAxis* axisVolt = nullptr;  // volts
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -195,6 +195,9 @@ private:
                        const QString& start) const;
     void layoutStrip();
     void layoutLanes();
+    void setLaneMargins(QChart* lane, const QMargins& margins);
+    void alignLanes();
+    void placeLegends();
     qint64 plottedRows() const;
     void tell(bool error, const QString& text);
 
@@ -222,7 +225,9 @@ private:
         qint64 ohmRows = 0, voltRows = 0;
     } range_;
     bool lanesShown_[2] = {true, false};
-    int stripHeight_ = 16; // the tool strip over the top edge, and the figures below it
+    int stripHeight_ = 16;    // the tool strip over the top edge, and the figures below it
+    QMargins laneMargins_[2]; // each lane's own, before the lanes are aligned
+    bool aligning_ = false;
     // Unit scales and numbers by text id: a table keeps each text under one id for its life.
     std::vector<std::optional<UnitScale>> unitScales_;
     std::vector<std::optional<std::optional<double>>> numbers_;
