@@ -555,10 +555,11 @@ void TrendChart::showPhysicalPage(qint64 first, qint64 count, double xFirst) {
             hi = 1;
         }
         const qint64 slots = std::max<qint64>(paging_.slotsOnPage(), 1);
-        if (count < slots) {
-            const double step = timed >= 2 ? std::max((hi - lo) / (timed - 1), 1e-3) : 1.0;
-            hi = std::max(hi, lo + step * double(slots - 1));
-        }
+        const double pace = timed >= 2 ? std::max((hi - lo) / (timed - 1), 1e-3) : 1.0;
+        hi = std::max(hi, lo + pace * double(slots - 1));
+        // On a grid, so that the axis stays put while rows come in at a wavering pace.
+        const double grid = clockStep(hi - lo, 20);
+        hi = lo + std::ceil((hi - lo) / grid - 1e-9) * grid;
         if (hi <= lo)
             hi = lo + 1;
         setXRange(lo, hi);
@@ -818,8 +819,14 @@ void TrendChart::layoutLanes() {
 
 void TrendChart::setLaneMargins(QChart* lane, const QMargins& margins) {
     laneMargins_[lane == voltLane] = margins;
-    if (lane->margins() != margins)
-        lane->setMargins(margins);
+    // Beside the plot, two lanes keep the margins that align them (see alignLanes).
+    QMargins m = margins;
+    if (voltLane->isVisible()) {
+        m.setLeft(lane->margins().left());
+        m.setRight(lane->margins().right());
+    }
+    if (lane->margins() != m)
+        lane->setMargins(m);
 }
 
 void TrendChart::alignLanes() {
@@ -829,16 +836,20 @@ void TrendChart::alignLanes() {
         return;
     aligning_ = true;
     QChart* lanes[2] = {chart(), voltLane};
-    for (int k = 0; k < 2; ++k) {
-        lanes[k]->setMargins(laneMargins_[k]);
-        lanes[k]->layout()->activate();
-    }
-    const QRectF a = lanes[0]->plotArea(), b = lanes[1]->plotArea();
-    const double left = std::max(a.left(), b.left()), right = std::min(a.right(), b.right());
+    double labels[2], rightLabels[2]; // what each lane's axes take beside its plot
+    double left = 0, right = 0;
     for (int k = 0; k < 2; ++k) {
         const QRectF p = lanes[k]->plotArea();
-        const QMargins m = laneMargins_[k] + QMargins(int(std::round(left - p.left())), 0,
-                                                      int(std::round(p.right() - right)), 0);
+        const QMargins m = lanes[k]->margins();
+        labels[k] = p.left() - m.left();
+        rightLabels[k] = lanes[k]->size().width() - m.right() - p.right();
+        left = std::max(left, laneMargins_[k].left() + labels[k]);
+        right = std::max(right, laneMargins_[k].right() + rightLabels[k]);
+    }
+    for (int k = 0; k < 2; ++k) {
+        QMargins m = lanes[k]->margins();
+        m.setLeft(int(std::round(left - labels[k])));
+        m.setRight(int(std::round(right - rightLabels[k])));
         if (lanes[k]->margins() != m) {
             lanes[k]->setMargins(m);
             lanes[k]->layout()->activate();

@@ -5,6 +5,8 @@
 #include <QLineSeries>
 #include <QPen>
 
+#include <algorithm>
+
 TrendSeries::TrendSeries(Kind kind, const QString& name) : kind_(kind), name_(name) {}
 
 TrendSeries::Pool* TrendSeries::pool(const QAbstractAxis* y) {
@@ -112,9 +114,13 @@ void TrendSeries::draw(Pool& p) {
     }
     for (qsizetype i = 0; i < p.pieces.size(); ++i) {
         const QList<QPointF> want = p.runs.value(i);
-        if (want != p.drawn[i]) {
+        const QList<QPointF>& had = p.drawn[i];
+        if (want != had) {
             if (want.isEmpty())
                 p.lines[i]->clear();
+            else if (!had.isEmpty() && want.size() > had.size() &&
+                     std::equal(had.begin(), had.end(), want.begin()))
+                p.lines[i]->append(want.mid(had.size())); // the run grew: cheaper than anew
             else
                 p.lines[i]->replace(want);
             p.drawn[i] = want;

@@ -552,7 +552,8 @@ TEST_F(ChartTest, TheXAxisCountsTimeFromTheStartOfTheTestOnView) {
     EXPECT_EQ(ohms.back().x(), 600);
     EXPECT_EQ(chart->series(0).points(chart->axisVolt).front().x(), -30);
     EXPECT_EQ(chart->axisX->min(), -30);
-    EXPECT_EQ(chart->axisX->max(), 600);
+    EXPECT_GE(chart->axisX->max(), 600);
+    EXPECT_LE(chart->axisX->max(), 640); // on a grid of half minutes
     EXPECT_EQ(chart->axisX->categoriesLabels().join(u' '), u"0:00 5:00 10:00");
     EXPECT_EQ(chart->axisVoltX->categoriesLabels(), chart->axisX->categoriesLabels());
     EXPECT_EQ(chart->rowAtX(301), 3 + 30); // the nearest reading in time
