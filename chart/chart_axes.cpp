@@ -42,22 +42,36 @@ QString elapsedText(double seconds) {
         .arg(a % 60, 2, 10, QLatin1Char('0'));
 }
 
-QList<AxisLabel> ohmLabels(double lo, double hi) {
-    const double span = hi - lo;
+QList<AxisLabel> ohmLabels(double lo, double hi, int maxLabels) {
     static const int kDecades[] = {1};
     static const int kHalves[] = {1, 2, 5};
     static const int kAll[] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-    const std::span<const int> steps = span > 2.5   ? std::span<const int>(kDecades)
-                                       : span > 0.8 ? std::span<const int>(kHalves)
-                                                    : std::span<const int>(kAll);
-    QList<AxisLabel> labels;
-    for (int d = int(std::floor(lo)); d <= int(std::ceil(hi)); ++d)
-        for (int m : steps) {
-            const double at = d + std::log10(double(m));
-            if (at >= lo - 1e-9 && at <= hi + 1e-9)
-                labels.append({ohmLabel(m, d), at});
+    const double span = hi - lo;
+    // The finest steps that the span and the room allow: every step, 1-2-5, every decade, then
+    // every second decade and so on.
+    std::span<const int> steps = span > 2.5   ? std::span<const int>(kDecades)
+                                 : span > 0.8 ? std::span<const int>(kHalves)
+                                              : std::span<const int>(kAll);
+    int everyDecades = 1;
+    for (;;) {
+        QList<AxisLabel> labels;
+        for (int d = int(std::floor(lo)); d <= int(std::ceil(hi)); ++d) {
+            if (((d % everyDecades) + everyDecades) % everyDecades != 0)
+                continue;
+            for (int m : steps) {
+                const double at = d + std::log10(double(m));
+                if (at >= lo - 1e-9 && at <= hi + 1e-9)
+                    labels.append({ohmLabel(m, d), at});
+            }
         }
-    return labels;
+        if (labels.size() <= std::max(maxLabels, 1) || everyDecades > 12)
+            return labels;
+        if (steps.size() > 1)
+            steps =
+                steps.size() > 3 ? std::span<const int>(kHalves) : std::span<const int>(kDecades);
+        else
+            ++everyDecades;
+    }
 }
 
 QList<AxisLabel> voltLabels(double lo, double hi, double step) {
@@ -96,7 +110,7 @@ void setAxisLabels(QCategoryAxis* axis, const QList<AxisLabel>& labels) {
     axis->setStartValue(start);
     for (const AxisLabel& l : labels)
         axis->append(l.text, l.at);
-    if (axis->orientation() == Qt::Vertical)
+    if (axis->orientation() == Qt::Vertical || names.isEmpty())
         measureLabelsAgain(axis);
 }
 

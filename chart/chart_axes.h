@@ -27,8 +27,9 @@ struct AxisLabel {
     bool operator==(const AxisLabel&) const = default;
 };
 // Labels of the resistance axis over [lo, hi] in decades (log10 of ohms): every decade, and the
-// 2 and 5 between (or every step) when the range is narrow.
-QList<AxisLabel> ohmLabels(double lo, double hi);
+// 2 and 5 between (or every step) when the range is narrow; coarser (every second decade, ...)
+// where more than `maxLabels` would not fit.
+QList<AxisLabel> ohmLabels(double lo, double hi, int maxLabels = 100);
 // Labels of the voltage axis: every `step` volts over [lo, hi], "0 V", "250 V".
 QList<AxisLabel> voltLabels(double lo, double hi, double step);
 // Labels of the X axis over [lo, hi]: row numbers, or elapsed time in "m:ss".

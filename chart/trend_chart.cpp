@@ -204,18 +204,18 @@ void TrendChart::addAxes() {
     voltLane->addAxis(axisVolt, Qt::AlignLeft);
     // The labels follow the range, so a zoom into one decade still has some, and the lower
     // lane follows the upper one's X.
-    connect(axisOhm, &QValueAxis::rangeChanged, this,
-            [this](double lo, double hi) { setAxisLabels(axisOhm, ohmLabels(lo, hi)); });
+    connect(axisOhm, &QValueAxis::rangeChanged, this, &TrendChart::labelOhmAxis);
     connect(axisX, &QValueAxis::rangeChanged, this, &TrendChart::xRangeChanged);
     // A zoom or new labels lay a lane out anew: keep the lanes in line.
     for (QChart* lane : {chart(), voltLane})
         connect(lane, &QChart::plotAreaChanged, this, [this] {
+            labelOhmAxis(); // as many as the lane has room for
             if (voltLane->isVisible())
                 alignLanes();
             else
                 placeLegends();
         });
-    setAxisLabels(axisOhm, ohmLabels(kOhmDecadeLow, kOhmDecadeHigh));
+    labelOhmAxis();
 }
 
 void TrendChart::buildToolStrip() {
@@ -455,6 +455,14 @@ void TrendChart::showPage() {
     layoutLanes();
 }
 
+void TrendChart::labelOhmAxis() {
+    // The chart cuts a vertical axis' labels to "..." when they are less than about 20 pixels
+    // apart.
+    const double height = chart()->plotArea().height();
+    const int room = height > 0 ? std::max(2, int(height / 21) + 1) : 100;
+    setAxisLabels(axisOhm, ohmLabels(axisOhm->min(), axisOhm->max(), room));
+}
+
 void TrendChart::setXRange(double lo, double hi) {
     if (axisX->min() == lo && axisX->max() == hi)
         xRangeChanged(lo, hi); // the labels may change from rows to time all the same
@@ -482,8 +490,8 @@ void TrendChart::showCountPage(qint64 first, qint64 count, double xFirst) {
         s->setRuns(axisOhm, {});
         s->setRuns(axisVolt, {});
     }
-    axisOhm->setVisible(false);
-    axisY->setVisible(true);
+    showAxis(axisOhm, false);
+    showAxis(axisY, true);
     for (LaneLegend* l : legends_)
         l->set({}, {});
 }
@@ -519,10 +527,10 @@ void TrendChart::showPhysicalPage(qint64 first, qint64 count, double xFirst) {
         s->setRuns(axisVolt, page.lanes[1]);
         s->setRuns(axisY, {});
     }
-    axisY->setVisible(false);
+    showAxis(axisY, false);
     lanesShown_[0] = range_.ohmRows > 0 || range_.voltRows == 0;
     lanesShown_[1] = range_.voltRows > 0;
-    axisOhm->setVisible(lanesShown_[0]);
+    showAxis(axisOhm, lanesShown_[0]);
 
     const QAbstractAxis* laneAxis[2] = {axisOhm, axisVolt};
     for (int k = 0; k < 2; ++k) {
@@ -794,6 +802,7 @@ void TrendChart::layoutLanes() {
     if (volts && !voltLane->isVisible()) {
         voltLane->show();
         measureLabelsAgain(axisVolt);
+        measureLabelsAgain(axisVoltX);
     }
     voltLane->setVisible(volts);
     for (int k = 0; k < 2; ++k)
@@ -864,6 +873,25 @@ void TrendChart::placeLegends() {
         return; // still being made
     legends_[0]->setPos(chart()->plotArea().topLeft() + QPointF(3, 3));
     legends_[1]->setPos(voltLane->plotArea().topLeft() + QPointF(3, 3));
+}
+
+void TrendChart::showAxis(QAbstractAxis* axis, bool show) {
+    if (axis->isVisible() == show)
+        return;
+    axis->setVisible(show);
+    if (show)
+        measureLabelsAgain(axis);
+}
+
+void TrendChart::showEvent(QShowEvent* event) {
+    QChartView::showEvent(event);
+    // Labels measured while the chart was never shown are measured as empty.
+    for (QAbstractAxis* axis :
+         {static_cast<QAbstractAxis*>(axisX), static_cast<QAbstractAxis*>(axisY),
+          static_cast<QAbstractAxis*>(axisOhm), static_cast<QAbstractAxis*>(axisVoltX),
+          static_cast<QAbstractAxis*>(axisVolt)})
+        if (axis->isVisible())
+            measureLabelsAgain(axis);
 }
 
 void TrendChart::resizeEvent(QResizeEvent* event) {

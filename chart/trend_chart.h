@@ -165,6 +165,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildToolStrip();
@@ -181,6 +182,9 @@ private:
     PhysicalPage physicalPage(qint64 first, qint64 count, double xFirst);
     // Fits the resistance and voltage axes to the page; returns the ohm axis' floor.
     double fitPhysicalAxes(const PhysicalPage& page);
+    void labelOhmAxis();
+    // Shows or hides an axis; a shown axis has its labels measured again.
+    void showAxis(QAbstractAxis* axis, bool show);
     void setXRange(double lo, double hi);
     void xRangeChanged(double lo, double hi);
     void tableChanged(bool follow, qint64 firstChanged);

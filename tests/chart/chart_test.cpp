@@ -171,6 +171,10 @@ TEST(ChartAxes, LabelsSayTheirUnitsAndElapsedTimeReadsAsMinutes) {
     EXPECT_EQ(elapsedText(65), u"1:05");
     EXPECT_EQ(elapsedText(-65), u"-1:05");
     EXPECT_EQ(elapsedText(4500), u"75:00");
+    QStringList ohms;
+    for (const AxisLabel& l : ohmLabels(5, 12, 4)) // a short lane: every second decade
+        ohms << l.text;
+    EXPECT_EQ(ohms.join(u' '), u"1 M\u03A9 100 M\u03A9 10 G\u03A9 1 T\u03A9");
     EXPECT_EQ(clockStep(600, 5), 120);
     EXPECT_EQ(clockStep(40, 5), 10);
     QStringList texts;
