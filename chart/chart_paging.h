@@ -24,7 +24,7 @@ public:
     qint64 pageCount() const;
     // Index (from 0) of the first point on the current page, and the number of point slots a page
     // has: the last page keeps the width of a full one. With a full last page, the last page
-    // shows the newest points, at least nine tenths of what a page holds, so that following new
+    // shows the newest points, at least four fifths of what a page holds, so that following new
     // points never leaves a nearly empty page on view.
     qint64 firstPointOnPage() const;
     qint64 slotsOnPage() const;
