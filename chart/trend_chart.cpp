@@ -30,6 +30,7 @@
 #include <QValueAxis>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 static void initChartResources() {
@@ -504,7 +505,7 @@ struct TrendChart::PhysicalPage {
     // The functions on each lane, in the order met: the legend names a few and counts the rest.
     static constexpr int kNamed = 2;
     static constexpr int kListed = 10;
-    QList<quint32> functions[2];
+    std::array<QList<quint32>, 2> functions;
 };
 
 void TrendChart::showPhysicalPage(qint64 first, qint64 count, double xFirst) {
@@ -534,7 +535,7 @@ void TrendChart::showPhysicalPage(qint64 first, qint64 count, double xFirst) {
 
     const QAbstractAxis* laneAxis[2] = {axisOhm, axisVolt};
     for (int k = 0; k < 2; ++k) {
-        const QList<quint32>& functions = page.functions[k];
+        const QList<quint32>& functions = page.functions[size_t(k)];
         QStringList names;
         for (quint32 id : functions.first(std::min<qsizetype>(functions.size(), page.kNamed)))
             names << table_->textById(id);
@@ -626,7 +627,7 @@ TrendChart::PhysicalPage TrendChart::physicalPage(qint64 first, qint64 count, do
             const quint32 function = table_->textId(row, ReadingTable::V_Range);
             if (function != lastFunction[p.lane]) {
                 lastFunction[p.lane] = function;
-                QList<quint32>& seen = page.functions[p.lane];
+                QList<quint32>& seen = page.functions[size_t(p.lane)];
                 if (seen.size() < PhysicalPage::kListed && !seen.contains(function))
                     seen.append(function);
             }
