@@ -124,6 +124,9 @@ TrendChart::TrendChart(UnitState& state, QWidget* parent)
 }
 
 TrendChart::~TrendChart() {
+    // The view's scene outlives this part of the object: nothing it destroys may call back.
+    for (QObject* sender : std::initializer_list<QObject*>{chart(), voltLane, axisX, axisOhm})
+        sender->disconnect(this);
     setTable(nullptr);
     delete Series1;
     delete Series2;
