@@ -12,6 +12,7 @@
 #include "replica/replica_state.h"
 
 #include <QMainWindow>
+#include <QSettings>
 
 #include <functional>
 #include <memory>
@@ -33,9 +34,11 @@ class TrendChart;
 class DataReportForm;
 class HelpViewer;
 class ReadingTable;
+class WindowSettings;
 
 // The main window: the meter replica, the record toolbar, the reading grid and the trend chart,
-// in a client area of 619 x 526 pixels that scrolls to the controls placed beyond it.
+// in a client area that scrolls to the controls placed beyond it. It opens with a client area of
+// 619 x 526 pixels and may grow; the grid and the chart take the added room.
 class TFrmTest : public QMainWindow {
     Q_OBJECT
 public:
@@ -90,6 +93,12 @@ public:
         askRecovery_ = std::move(ask);
     }
 
+    // From now on the window's settings stay from one run to the next in `settings` (empty: the
+    // desktop's place for the program's settings); what they hold is restored at once, so this
+    // comes before the window is shown.
+    void keepSettings(std::unique_ptr<QSettings> settings = {});
+    WindowSettings* settings() { return settings_; }
+
     // After each decoded frame the source of reports is held for the interpreter's pause: the
     // reader thread waits, the window does not. The link installs what holds its reader.
     void setReaderHold(std::function<void(int ms)> hold) { readerHold_ = std::move(hold); }
@@ -128,11 +137,15 @@ public:
     QScrollArea* clientArea = nullptr;
     QWidget* client = nullptr;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void buildClient();
     void buildRecordToolbar();
     void buildMenu();
-    void fitClientToChildren();
+    // Places the grid, the chart and the rest that grows with the window, for its size now.
+    void layoutClient();
 
     void say(const QString& line);
 
@@ -145,4 +158,5 @@ private:
     RecordControls* recordControls_ = nullptr;
     std::unique_ptr<RecordJournal> journal_;
     std::function<bool(const QString&)> askRecovery_;
+    WindowSettings* settings_ = nullptr;
 };
