@@ -56,8 +56,12 @@ int saveTableAs(const ReadingTable& table, const QString& out) {
     std::vector<TableFileMessage> said;
     const bool ok =
         SaveTableFile(table, out, [&](const TableFileMessage& m) { said.push_back(m); });
-    for (const TableFileMessage& m : said)
+    for (const TableFileMessage& m : said) {
         ok ? printOut(m.text) : printErr(m.text);
+        // The text save's own message does not say why; the XML one is the reason already.
+        if (!ok && !m.detail.isEmpty() && !m.detail.endsWith(m.text))
+            printErr(m.detail);
+    }
     return ok ? 0 : 1;
 }
 
@@ -66,8 +70,11 @@ bool loadTableFrom(const QString& in, ReadingTable& table) {
     std::vector<TableFileMessage> said;
     if (LoadTableFile(in, table, false, [&](const TableFileMessage& m) { said.push_back(m); }))
         return true;
-    for (const TableFileMessage& m : said)
+    for (const TableFileMessage& m : said) {
         printErr(m.text);
+        if (!m.detail.isEmpty())
+            printErr(m.detail);
+    }
     return false;
 }
 

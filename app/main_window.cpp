@@ -16,6 +16,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLineEdit>
@@ -99,6 +100,7 @@ TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform)
     chain_->addRowListener([this](const ReadingTable& table, int row) {
         if (journal_)
             journal_->append(table, row);
+        recordControls_->rowRecorded();
     });
     recordControls_ = new RecordControls(chain_->recorder(), *cds1,
                                          {this,
@@ -149,6 +151,9 @@ TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform)
     ConTimer->start();
     SampInterTime->start();
 
+    // The desktop is ending the session: nobody is there to answer, the journal keeps the rows.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { sessionEnded_ = true; });
+
     // The window opens with a client area of 619 x 526 below the menu bar, with the scroll bars
     // beside it rather than over it, so that they never cover the panel's edge or the grid's
     // newest row. It may grow, never shrink below that.
@@ -169,9 +174,62 @@ TFrmTest::~TFrmTest() {
     // The controller goes first: it stops the cable's reader while the window is still whole.
     delete HidCtl;
     HidCtl = nullptr;
-    // The window closes normally: the journal is no longer needed.
-    if (journal_)
+    // The window closes normally: the journal is no longer needed. When the desktop ended the
+    // session nobody was asked about unsaved readings: the journal stays for the next start.
+    if (journal_ && !sessionEnded_)
         journal_->discard();
+}
+
+int TFrmTest::unsavedReadings() const {
+    return recordControls_ ? recordControls_->unsavedRows() : 0;
+}
+
+TFrmTest::LeaveAnswer TFrmTest::askAboutUnsaved(int count) {
+    if (askLeave_)
+        return askLeave_(count);
+    QMessageBox box(QMessageBox::Warning, QGuiApplication::applicationDisplayName(),
+                    unsavedQuestion(count),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return LeaveAnswer::Save;
+    case QMessageBox::Discard:
+        return LeaveAnswer::Discard;
+    default:
+        return LeaveAnswer::Cancel;
+    }
+}
+
+QString TFrmTest::unsavedQuestion(int count) {
+    return (count == 1 ? QStringLiteral("1 reading is not saved.")
+                       : QStringLiteral("%1 readings are not saved.").arg(count)) +
+           QStringLiteral("\nDo you want to save them before leaving?");
+}
+
+bool TFrmTest::mayLeave() {
+    if (sessionEnded_)
+        return true;
+    const int count = unsavedReadings();
+    if (count == 0)
+        return true;
+    switch (askAboutUnsaved(count)) {
+    case LeaveAnswer::Save:
+        return recordControls_->Save_asClick();
+    case LeaveAnswer::Discard:
+        return true;
+    case LeaveAnswer::Cancel:
+        break;
+    }
+    return false;
+}
+
+void TFrmTest::closeEvent(QCloseEvent* event) {
+    if (mayLeave())
+        event->accept();
+    else
+        event->ignore();
 }
 
 void TFrmTest::say(const QString& line) {
@@ -207,7 +265,7 @@ void TFrmTest::offerRecovery() {
     if (!yes)
         return;
     for (const RecoveredJournal& j : found)
-        if (!recordControls_->addRowsOf(j.path))
+        if (!recordControls_->restoreRowsOf(j.path))
             break;
 }
 
@@ -374,7 +432,8 @@ void TFrmTest::FormCreate() {
 }
 
 void TFrmTest::Panel3Click() {
-    QCoreApplication::quit();
+    // Through the close event, so that unsaved readings are asked about as on Alt+F4.
+    close();
 }
 
 void TFrmTest::Read380(quint8 reportId, const quint8* data, quint16 size) {

@@ -99,6 +99,18 @@ public:
     void keepSettings(std::unique_ptr<QSettings> settings = {});
     WindowSettings* settings() { return settings_; }
 
+    // Readings recorded or restored since the last successful save (Open Data of a packet
+    // replaces them). Leaving with any asks whether to save them.
+    int unsavedReadings() const;
+    enum class LeaveAnswer { Save, Discard, Cancel };
+    // Asks what to do with `count` unsaved readings. Empty: a message box.
+    void setLeavePrompt(std::function<LeaveAnswer(int count)> ask) { askLeave_ = std::move(ask); }
+    static QString unsavedQuestion(int count);
+    // True when the window may close: nothing unsaved, saved, or discarded.
+    bool mayLeave();
+    // The desktop ends the session (or a test says so): close without asking, keep the journal.
+    void sessionEnding() { sessionEnded_ = true; }
+
     // After each decoded frame the source of reports is held for the interpreter's pause: the
     // reader thread waits, the window does not. The link installs what holds its reader.
     void setReaderHold(std::function<void(int ms)> hold) { readerHold_ = std::move(hold); }
@@ -139,8 +151,10 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    LeaveAnswer askAboutUnsaved(int count);
     void buildClient();
     void buildRecordToolbar();
     void buildMenu();
@@ -159,4 +173,6 @@ private:
     std::unique_ptr<RecordJournal> journal_;
     std::function<bool(const QString&)> askRecovery_;
     WindowSettings* settings_ = nullptr;
+    std::function<LeaveAnswer(int)> askLeave_;
+    bool sessionEnded_ = false;
 };

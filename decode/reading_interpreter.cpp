@@ -17,6 +17,7 @@ const QString kUnitV = QStringLiteral("V");
 const QString kUnitOhm = QStringLiteral("\u03A9");
 const QString kUnitMOhm = QStringLiteral("M\u03A9");
 const QString kUnitGOhm = QStringLiteral("G\u03A9");
+const QString kUnitTOhm = QStringLiteral("T\u03A9");
 
 int id(const char* name) {
     const int i = ReplicaState::idOf(QString::fromLatin1(name));
@@ -140,6 +141,10 @@ void ReadingInterpreter::ShowData740(const QString& frame) {
 
     r_.DispInit(false);
     r_.show(kd_);
+    // The unit is the one this frame shows: a frame without a unit sign (the meter's own PI
+    // result, a count) has none, rather than the unit of a frame before it.
+    s_.UnitText.truncate(0);
+    int unitSigns = 0;
 
     const QStringView f(frame);
     auto nibble = [&](int k) { return HexDigitValue(f.mid(k - 1, 1)); };
@@ -173,15 +178,19 @@ void ReadingInterpreter::ShowData740(const QString& frame) {
                 break;
             case Action::UnitV:
                 s_.UnitText = kUnitV;
+                ++unitSigns;
                 break;
             case Action::UnitOhm:
                 s_.UnitText = kUnitOhm;
+                ++unitSigns;
                 break;
             case Action::UnitMOhm:
                 s_.UnitText = kUnitMOhm;
+                ++unitSigns;
                 break;
             case Action::UnitGOhm:
                 s_.UnitText = kUnitGOhm;
+                ++unitSigns;
                 break;
             case Action::Timed:
                 s_.IRangeText = kTimed;
@@ -193,6 +202,7 @@ void ReadingInterpreter::ShowData740(const QString& frame) {
         }
     }
 
+    bool teraSign = false; // the point of the fourth main digit is the TΩ sign
     for (size_t i = 0; i < digits_.size(); ++i) {
         const DigitPos& d = digits_[i];
         const QChar pair[2] = {f[d.chars[0] - 1], f[d.chars[1] - 1]};
@@ -213,6 +223,8 @@ void ReadingInterpreter::ShowData740(const QString& frame) {
             if (point) {
                 if (i < 3)
                     s_.ValueText.append(decimalSep_);
+                else
+                    teraSign = true;
                 r_.show(d.points[0]);
             } else {
                 r_.hide(d.points[0]);
@@ -245,10 +257,19 @@ void ReadingInterpreter::ShowData740(const QString& frame) {
     if (minus)
         s_.ValueText.prepend(QLatin1Char('-'));
 
+    if (teraSign) {
+        ++unitSigns;
+        if (unitSigns == 1)
+            s_.UnitText = kUnitTOhm;
+    }
+    // Several unit signs at once is the meter's power-on display test, not a reading: the replica
+    // shows it, the table does not get it.
+    const bool displayTest = unitSigns > 1;
+
     bool anyMain = false;
     for (int e : mainDigits_)
         anyMain = anyMain || r_.visible(e);
-    if (anyMain && record_)
+    if (anyMain && !displayTest && record_)
         record_(1);
 
     if (pause_ && pauseMs_ > 0)

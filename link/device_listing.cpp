@@ -35,9 +35,30 @@ bool isKnownCableBridge(quint16 vendorId, quint16 productId) {
            (vendorId == 0x04FA && productId == 0x2490);
 }
 
+namespace {
+
+// What to look at when no cable would do.
+QStringList noCableAdvice() {
+    return {
+        QString(),
+        QStringLiteral("What to check:"),
+        QStringLiteral("  - the cable is plugged in (lsusb lists it, /sys/class/hidraw/ has a "
+                       "node for it)"),
+        QStringLiteral("    and its product string is \"%1\";").arg(CableConnection::kCableName),
+        QStringLiteral("  - the udev rule 70-z4072.rules is installed, so that you may open "
+                       "the cable (the"),
+        QStringLiteral("    package installs it; from the source tree:"),
+        QStringLiteral("      sudo install -m 644 packaging/70-z4072.rules /etc/udev/rules.d/"),
+        QStringLiteral("      sudo udevadm control --reload-rules && sudo udevadm trigger"),
+        QStringLiteral("    then unplug the cable and plug it in again."),
+        QStringLiteral("  - `z4072 --simulate` shows how it looks with a working cable.")};
+}
+
+} // namespace
+
 QStringList describeDevices(const std::vector<ListedDevice>& devices, const HidPlatform& platform) {
     if (devices.empty())
-        return {QStringLiteral("No HID devices found.")};
+        return QStringList{QStringLiteral("No HID devices found.")} + noCableAdvice();
     qsizetype width = 0;
     for (const ListedDevice& d : devices)
         width = std::max(width, d.name.size());
@@ -68,7 +89,8 @@ QStringList describeDevices(const std::vector<ListedDevice>& devices, const HidP
     else
         lines << QStringLiteral("No \"%1\" cable (without a serial number): CONNECT will say that "
                                 "the cable is not connected.")
-                     .arg(CableConnection::kCableName);
+                     .arg(CableConnection::kCableName)
+              << noCableAdvice();
     if (refusedCable)
         lines << QStringLiteral(
                      "The cable %1:%2 may not be opened for reading and writing. Install "

@@ -2,6 +2,7 @@
 
 #include <QTime>
 
+#include <algorithm>
 #include <limits>
 
 Recorder::Recorder(UnitState& state, ReadingTable& table)
@@ -71,6 +72,11 @@ void Recorder::RecordSITimeChange(const QString& text) {
 
 bool Recorder::RecordSITimeKeyPress(QChar key) {
     return (key >= u'0' && key <= u'9') || key.unicode() == 8;
+}
+
+void Recorder::continueNumberingAfter(qint32 highestNo) {
+    if (highestNo < std::numeric_limits<qint32>::max())
+        s_.RecordNo = std::max(s_.RecordNo, highestNo + 1);
 }
 
 void Recorder::clearRecords() {

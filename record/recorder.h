@@ -47,6 +47,9 @@ public:
     void setMaxRecords(qint32 limit) { s_.MaxRecords = limit; }
     // Delete Data: empty the table, numbering restarts at 1.
     void clearRecords();
+    // Readings brought back into the table (a journal's): the next row recorded is numbered
+    // after `highestNo`, never below where numbering already stands.
+    void continueNumberingAfter(qint32 highestNo);
 
     // The countdown for a seconds text. A plain number (blanks around it allowed, optional sign)
     // counts; a negative number counts as 0, one beyond 32 bits as the largest 32-bit count, and

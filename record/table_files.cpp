@@ -495,16 +495,18 @@ bool SaveTableFile(const ReadingTable& table, const QString& fileName,
     QString error;
     if (isXmlTableFile(fileName)) {
         if (!saveXmlTable(table, fileName, &error)) {
-            tell({TableFileMessage::Information, error});
+            tell({TableFileMessage::Information, error, fileName + QStringLiteral(": ") + error});
             return false;
         }
     } else if (!saveTextTable(table, fileName, &error)) {
         tell({TableFileMessage::Information,
-              QStringLiteral("Could not save table to specified file: ") + fileName});
+              QStringLiteral("Could not save table to specified file: ") + fileName,
+              fileName + QStringLiteral(": ") + error});
         return false;
     }
     tell({TableFileMessage::Information,
-          QStringLiteral("Save table to specified file: ") + fileName + QStringLiteral(" Scuss!")});
+          QStringLiteral("Save table to specified file: ") + fileName + QStringLiteral(" Scuss!"),
+          {}});
     return true;
 }
 
@@ -516,7 +518,8 @@ bool LoadTableFile(const QString& fileName, ReadingTable& table, bool emptyFirst
     const bool ok = isXmlTableFile(fileName) ? loadXmlTable(fileName, table, &error)
                                              : loadTextTable(fileName, table, &error);
     if (!ok)
-        tell({TableFileMessage::Error, QStringLiteral("Failed to Load File!")});
+        tell({TableFileMessage::Error, QStringLiteral("Failed to Load File!"),
+              fileName + QStringLiteral(": ") + error});
     return ok;
 }
 

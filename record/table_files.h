@@ -20,6 +20,9 @@ struct TableFileMessage {
     };
     Kind kind = Information;
     QString text;
+    // What went wrong, for a reader who can act on it ("FILE: line 3: Time is not a time of
+    // day"); the window shows `text` only.
+    QString detail;
 };
 using TableFileMessageSink = std::function<void(const TableFileMessage&)>;
 

@@ -501,7 +501,7 @@ bool XmlPacketReader::startElement(Element& el, QString* error) {
     const bool isRow = depth == 2 && el.name == u"ROW" && path_[1] == u"ROWDATA";
     if ((depth == 1 && el.name == u"ROWDATA") || isRow) {
         if (!fieldsChecked_ && fieldsSeen_ < ReadingTable::kFieldCount) {
-            *error = QStringLiteral("the packet lacks fields of the reading table");
+            *error = QStringLiteral("not a data packet of this table");
             return false;
         }
         fieldsChecked_ = true;
@@ -568,7 +568,7 @@ bool XmlPacketReader::read(QString* error) {
         return false;
     }
     if (fieldsSeen_ < ReadingTable::kFieldCount) {
-        *error = QStringLiteral("the packet lacks fields of the reading table");
+        *error = QStringLiteral("not a data packet of this table");
         return false;
     }
     rows_.finish();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 
 namespace sim {
@@ -22,7 +23,9 @@ MeterDisplay PiTest::shown(double seconds) const {
         m = MeterDisplay::insulationOhms(ohmsAt(elapsed), volts);
     } else {
         // The voltage is off: no bolt, no bar graph, the ratio without a unit.
-        m = MeterDisplay::insulation(fourDigits(shownRatio()), u"", volts);
+        char ratio[16];
+        std::snprintf(ratio, sizeof ratio, "%.2f", std::min(shownRatio(), 99.99));
+        m = MeterDisplay::insulation(ratio, u"", volts);
         m.upper[0].point = false;
         m.bars.reset();
     }

@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QToolButton>
 
+#include <algorithm>
 #include <vector>
 
 RecordControls::RecordControls(UnitState& state, ReadingTable& cds1, const Widgets& widgets,
@@ -95,15 +96,22 @@ void RecordControls::chooseLimit(int item) {
 }
 
 void RecordControls::ClearRClick() {
-    // The box only informs: the rows go whatever the user does with it.
-    if (prompts_.warnDeleteAll) {
-        prompts_.warnDeleteAll();
+    // One click must not cost the readings: only OK deletes; Cancel, Escape and closing the box
+    // keep them.
+    bool ok = false;
+    if (prompts_.confirmDeleteAll) {
+        ok = prompts_.confirmDeleteAll();
     } else {
         QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), deleteAllWarning(),
-                        QMessageBox::Ok, w_.window);
-        box.exec();
+                        QMessageBox::Ok | QMessageBox::Cancel, w_.window);
+        box.setDefaultButton(QMessageBox::Cancel);
+        box.setEscapeButton(QMessageBox::Cancel);
+        ok = box.exec() == QMessageBox::Ok;
     }
+    if (!ok)
+        return;
     recorder_.clearRecords();
+    unsaved_ = 0;
 }
 
 void RecordControls::tell(const TableFileMessage& m) {
@@ -178,29 +186,46 @@ void RecordControls::rememberFolder(QString& folder, const QString& fileName) {
     Q_EMIT dialogPlacesChanged();
 }
 
-void RecordControls::Save_asClick() {
+bool RecordControls::Save_asClick() {
     const QString name = askSaveFileName();
     if (name.isEmpty())
-        return;
+        return false;
     rememberFolder(places_.saveFolder, name);
     // The outcome is shown once the grid paints again.
     std::vector<TableFileMessage> said;
     if (w_.DBGrid1)
         w_.DBGrid1->setUpdatesEnabled(false);
-    SaveTableFile(table_, name, [&](const TableFileMessage& m) { said.push_back(m); });
+    const bool saved =
+        SaveTableFile(table_, name, [&](const TableFileMessage& m) { said.push_back(m); });
     if (w_.DBGrid1)
         w_.DBGrid1->setUpdatesEnabled(true);
+    if (saved)
+        unsaved_ = 0;
     for (const TableFileMessage& m : said)
         tell(m);
+    return saved;
 }
 
-bool RecordControls::addRowsOf(const QString& fileName) {
+bool RecordControls::restoreRowsOf(const QString& fileName) {
     QString error;
+    const int before = table_.rowCount();
     table_.suspendUpdates();
     const bool ok = loadTextTable(fileName, table_, &error, TextLoad::WholeLinesOnly);
     table_.resumeUpdates();
+    const int added = table_.rowCount() - before;
+    unsaved_ += added;
+    qint32 highest = 0;
+    bool any = false;
+    for (int row = before; row < table_.rowCount(); ++row)
+        if (!table_.isNoNull(row)) {
+            highest = any ? std::max(highest, table_.no(row)) : table_.no(row);
+            any = true;
+        }
+    if (any)
+        recorder_.continueNumberingAfter(highest);
     if (!ok)
-        tell({TableFileMessage::Error, QStringLiteral("Failed to Load File!")});
+        tell({TableFileMessage::Error, QStringLiteral("Failed to Load File!"),
+              fileName + QStringLiteral(": ") + error});
     return ok;
 }
 
@@ -212,8 +237,13 @@ void RecordControls::OpenClick() {
     // One reset of the grid for the whole file, whether it loads or fails.
     std::vector<TableFileMessage> said;
     table_.suspendUpdates();
+    const bool xml = isXmlTableFile(name);
     LoadTableFile(name, table_, false, [&](const TableFileMessage& m) { said.push_back(m); });
     table_.resumeUpdates();
+    // A packet replaces the rows (also when it fails); a text file adds to them, so readings
+    // not yet saved stay not saved.
+    if (xml)
+        unsaved_ = 0;
     for (const TableFileMessage& m : said)
         tell(m);
 }

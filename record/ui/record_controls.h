@@ -44,7 +44,7 @@ public:
         std::function<QString()> saveFileName; // empty: cancelled
         std::function<QString()> openFileName; // empty: cancelled
         std::function<void(const TableFileMessage&)> tell;
-        std::function<void()> warnDeleteAll;
+        std::function<bool()> confirmDeleteAll; // true: OK, delete
     };
 
     // The controls over `recorder`, which records into `cds1`.
@@ -71,14 +71,22 @@ public:
     void set100kClick() { chooseLimit(4); }
     void setlimitClick() { chooseLimit(5); }
 
-    // Delete Data: warns, empties the table, numbering starts again at 1.
+    // Delete Data: warns; on OK empties the table and numbering starts again at 1.
     void ClearRClick();
-    // Save Data / Open Data through their dialogs.
-    void Save_asClick();
+    // Save Data / Open Data through their dialogs. Save_asClick is true when the table went
+    // into a file.
+    bool Save_asClick();
     void OpenClick();
     // Adds the rows of a tab-separated file as Open Data does, without the dialog; a last line
-    // cut short (the file's writer stopped in the middle of it) is left out.
-    bool addRowsOf(const QString& fileName);
+    // cut short (the file's writer stopped in the middle of it) is left out. The rows count as
+    // not saved (they are readings brought back, not a file's contents), and recording goes on
+    // numbering after the highest No among them.
+    bool restoreRowsOf(const QString& fileName);
+
+    // Readings recorded or restored that no successful save has written since: a recorded row
+    // is told here by whoever records it.
+    int unsavedRows() const { return unsaved_; }
+    void rowRecorded() { ++unsaved_; }
 
     static const QString& deleteAllWarning();
 
@@ -111,6 +119,7 @@ private:
     Recorder& recorder_;
     Widgets w_;
     Prompts prompts_;
+    int unsaved_ = 0;
     QFileDialog* SaveDialog2 = nullptr;
     QFileDialog* OpenDialog1 = nullptr;
     DialogPlaces places_;

@@ -38,7 +38,8 @@ protected:
         });
         RecordControls::Prompts p;
         p.tell = [this](const TableFileMessage& m) { told_ << m.text; };
-        p.warnDeleteAll = [] {};
+        p.confirmDeleteAll = [] { return true; };
+        p.saveFileName = [this] { return saveAs_; };
         w->recordControls().setPrompts(p);
         return w;
     }
@@ -65,6 +66,7 @@ protected:
 
     QTemporaryDir dir_;
     QStringList asked_, told_;
+    QString saveAs_;
 };
 
 TEST_F(JournalWindow, AKilledRecordersRowsAreOfferedOnceAndRestoredExactly) {
@@ -90,6 +92,12 @@ TEST_F(JournalWindow, AKilledRecordersRowsAreOfferedOnceAndRestoredExactly) {
     EXPECT_EQ(rowsOf(*w->cds1), rec.rows());
     EXPECT_TRUE(told_.isEmpty());
     EXPECT_TRUE(files("journal-*").isEmpty());
+
+    // Recording goes on after the highest restored number, and the restored rows are not saved.
+    show(*w, "4.444");
+    ASSERT_EQ(w->cds1->rowCount(), 4);
+    EXPECT_EQ(w->cds1->no(3), 4);
+    EXPECT_EQ(w->unsavedReadings(), 4);
 
     // Never offered again, neither to this window nor to the next.
     w->offerRecovery();
@@ -155,6 +163,68 @@ TEST_F(JournalWindow, TheWindowKeepsItsRowsUntilItClosesAndGoesOnWithoutAWritabl
     EXPECT_EQ(w->cds1->rowCount(), 2);
     ASSERT_EQ(w->cable().HistoryListBox.Count(), historyBefore + 1);
     EXPECT_TRUE(w->cable().HistoryListBox.Items.last().startsWith(u"JOURNAL ERROR: "));
+}
+
+TEST_F(JournalWindow, LeavingWithUnsavedReadingsAsks) {
+    std::vector<int> asked;
+    TFrmTest::LeaveAnswer answer = TFrmTest::LeaveAnswer::Cancel;
+    auto w = window();
+    w->setLeavePrompt([&](int count) {
+        asked.push_back(count);
+        return answer;
+    });
+    EXPECT_TRUE(w->mayLeave()) << "nothing recorded, nothing to ask";
+    EXPECT_TRUE(asked.empty());
+
+    show(*w, "1.5");
+    show(*w, "2.5");
+    const QString journal = w->journal()->path();
+    w->show();
+    EXPECT_FALSE(w->close()) << "Cancel";
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(asked, std::vector<int>{2});
+    EXPECT_EQ(TFrmTest::unsavedQuestion(2),
+              u"2 readings are not saved.\nDo you want to save them before leaving?");
+
+    // Save, but the dialog is cancelled or the save fails: the window stays.
+    answer = TFrmTest::LeaveAnswer::Save;
+    saveAs_.clear();
+    EXPECT_FALSE(w->mayLeave());
+    saveAs_ = path("no-such-folder/rows.xls");
+    EXPECT_FALSE(w->mayLeave());
+    EXPECT_EQ(w->unsavedReadings(), 2);
+    saveAs_ = path("rows.xls");
+    EXPECT_TRUE(w->mayLeave());
+    EXPECT_TRUE(QFile::exists(saveAs_));
+    EXPECT_EQ(w->unsavedReadings(), 0);
+    EXPECT_EQ(asked.size(), 4u);
+    EXPECT_TRUE(w->mayLeave()) << "all saved: no question";
+    EXPECT_EQ(asked.size(), 4u);
+
+    // Delete Data leaves nothing to save; a new reading does.
+    show(*w, "3.5");
+    EXPECT_EQ(w->unsavedReadings(), 1);
+    answer = TFrmTest::LeaveAnswer::Discard;
+    w->Panel3Click(); // EXIT
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(asked.back(), 1);
+    w.reset();
+    EXPECT_FALSE(QFile::exists(journal)) << "discarded: the journal goes";
+
+    // The desktop ends the session: nobody is asked, the journal stays for the next start.
+    asked.clear();
+    auto ended = window();
+    ended->setLeavePrompt([&](int count) {
+        asked.push_back(count);
+        return TFrmTest::LeaveAnswer::Cancel;
+    });
+    show(*ended, "1.5");
+    const QString kept = ended->journal()->path();
+    ended->sessionEnding();
+    EXPECT_TRUE(ended->mayLeave());
+    ended.reset();
+    EXPECT_TRUE(asked.empty());
+    EXPECT_TRUE(QFile::exists(kept));
 }
 
 } // namespace

@@ -27,7 +27,10 @@ protected:
         p.saveFileName = [this] { return saveAs_; };
         p.openFileName = [this] { return openName_; };
         p.tell = [this](const TableFileMessage& m) { told_ << m.text; };
-        p.warnDeleteAll = [this] { told_ << RecordControls::deleteAllWarning(); };
+        p.confirmDeleteAll = [this] {
+            told_ << RecordControls::deleteAllWarning();
+            return true;
+        };
         w_->recordControls().setPrompts(p);
         w_->recordControls().recorder().setClock([] { return 45'296'789; }); // 12:34:56.789
     }

@@ -187,10 +187,11 @@ TEST_F(TableModes, DecodeFailuresNameTheLineAndLeaveTheTargetAlone) {
 TEST_F(TableModes, AnalyzePrintsTheFiguresOfEachTest) {
     QByteArray file = "No\tTime\tValue\tUnit\tFunction\tRemark\r\n";
     int no = 1;
-    auto row = [&](int seconds, const QString& value, const char* unit, const char* function) {
+    auto row = [&](int seconds, const QString& value, const char* unit, const char* function,
+                   const char* mode = "Timed") {
         const QTime at = QTime(9, 0, 0).addSecs(seconds);
         file += QByteArray::number(no++) + '\t' + at.toString("HH:mm:ss").toLatin1() + '\t' +
-                value.toLatin1() + '\t' + unit + '\t' + function + "\tTimed\r\n";
+                value.toLatin1() + '\t' + unit + '\t' + function + '\t' + mode + "\r\n";
     };
     row(0, "0.4", "V", "DCV  600V");
     row(2, "0.3", "V", "DCV  600V");
@@ -204,6 +205,8 @@ TEST_F(TableModes, AnalyzePrintsTheFiguresOfEachTest) {
             value.replace(u'.', u',');
         row(5 + t, value, "G\xA6\xB8", "IR:1000V 40G\xA6\xB8");
     }
+    // The meter's own PI result follows, without a unit: beside ours, and no test of its own.
+    row(610, "2.21", "NULL", "IR:1000V 40G\xA6\xB8", "PI");
     row(700, "0L", "G\xA6\xB8", "IR:500V 20G\xA6\xB8");
     for (int t = 5; t <= 45; t += 5)
         row(700 + t, QString::number(100 + t), "M\xA6\xB8", "IR:500V 20G\xA6\xB8");
@@ -213,8 +216,8 @@ TEST_F(TableModes, AnalyzePrintsTheFiguresOfEachTest) {
     const Outcome r = z4072({"analyze", path("tests.xls")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, u"3\t09:00:05\tIR:1000V 40G\u03A9\t600\t1.000 G\u03A9\t1.500 G\u03A9\t"
-                     u"3.300 G\u03A9\t1.50\t2.20\n"
-                     u"64\t09:11:40\tIR:500V 20G\u03A9\t45\t130.0 M\u03A9\t-\t-\t-\t-\n"_qs);
+                     u"3.300 G\u03A9\t1.50\t2.20\t2.21\n"
+                     u"65\t09:11:40\tIR:500V 20G\u03A9\t45\t130.0 M\u03A9\t-\t-\t-\t-\t-\n"_qs);
     EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
 
     struct Case {
@@ -222,7 +225,9 @@ TEST_F(TableModes, AnalyzePrintsTheFiguresOfEachTest) {
         int exitCode;
         const char* message;
     } cases[] = {
-        {{"analyze", path("missing.xls")}, 1, "Failed to Load File!"},
+        {{"analyze", path("missing.xls")},
+         1,
+         "Failed to Load File!\n"}, // then the file and the system's reason, below
         {{"analyze"}, 2, "usage: z4072 analyze IN"},
         {{"analyze", path("tests.xls"), path("more.xls")}, 2, "usage: z4072 analyze IN"},
     };
@@ -231,6 +236,29 @@ TEST_F(TableModes, AnalyzePrintsTheFiguresOfEachTest) {
         EXPECT_EQ(out.exitCode, c.exitCode) << c.args.join(' ').toStdString();
         EXPECT_TRUE(out.out.isEmpty());
         EXPECT_TRUE(out.err.contains(QString::fromLatin1(c.message))) << out.err.toStdString();
+    }
+}
+
+// What went wrong in a file, on the line after the window's text: the system's reason, the
+// line of a text table, a packet of another table.
+TEST_F(TableModes, AFailedLoadSaysWhyOnItsSecondLine) {
+    write("bad.txt", "No\tTime\tValue\tUnit\tFunction\tRemark\r\n1\t09:00:00\t1\r\n"
+                     "2\tnoon\t2\r\n");
+    write("other.xml", "<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET Version=\"2.0\">"
+                       "<METADATA><FIELDS><FIELD attrname=\"Name\" fieldtype=\"string\" "
+                       "WIDTH=\"20\"/></FIELDS><PARAMS/></METADATA><ROWDATA/></DATAPACKET>");
+    const struct {
+        const char* file;
+        QString reason;
+    } cases[] = {
+        {"missing.xls", QStringLiteral(": No such file or directory")},
+        {"bad.txt", QStringLiteral(": line 3: Time is not a time of day")},
+        {"other.xml", QStringLiteral(": not a data packet of this table")},
+    };
+    for (const auto& c : cases) {
+        const Outcome r = z4072({"convert", path(c.file), path("out.xls")});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.err, u"Failed to Load File!\n" + path(c.file) + c.reason + u'\n') << c.file;
     }
 }
 

@@ -93,13 +93,16 @@ TEST_F(Interpret, ValueTextFollowsTheMainDigits) {
 }
 
 TEST_F(Interpret, FourthPointIsTheTeraOhmSignAndAddsNoSeparator) {
+    show(MeterDisplay::insulation("1.0", u"G\u03A9", 1000));
     MeterDisplay m;
     m.setMain("1234.");
     show(m);
     EXPECT_EQ(s_.ValueText, u"1234");
     EXPECT_TRUE(on("LabelD"));
     EXPECT_TRUE(on("Labto"));
-    EXPECT_EQ(s_.UnitText, u""); // the TΩ sign never sets the unit
+    // Alone, the TΩ sign is the unit: not the GΩ of the frame before, 1000 times too low.
+    EXPECT_EQ(s_.UnitText, u"T" % kOhm);
+    EXPECT_EQ(records_.size(), 2u);
 }
 
 TEST_F(Interpret, BlankAndUnknownMainDigits) {
@@ -203,28 +206,49 @@ TEST_F(Interpret, TestModeTextsOverrideEachOtherInOrder) {
     EXPECT_EQ(s_.IRangeText, u"Continuous");
 }
 
-TEST_F(Interpret, UnitIsCarriedOverAndTheHighestUnitBitWins) {
+TEST_F(Interpret, UnitIsTheOneTheFrameShows) {
     show(MeterDisplay::insulation("1.0", u"G\u03A9", 1000));
-    MeterDisplay noUnit;
-    noUnit.setMain("1.0 ");
-    show(noUnit);
-    EXPECT_EQ(s_.UnitText, u"G" % kOhm);
+    // The meter's own PI result: a ratio beside "PI", no unit sign. It is no resistance.
+    MeterDisplay result;
+    result.setMain("2.60");
+    result.pi = true;
+    show(result);
+    EXPECT_EQ(s_.UnitText, u"");
+    EXPECT_EQ(s_.IRangeText, u"PI");
     EXPECT_FALSE(on("Labgo1"));
+    EXPECT_EQ(records_.size(), 2u);
 
-    MeterDisplay several;
-    several.setMain("1.0 ");
-    several.unitV = several.unitOhm = several.unitMOhm = true;
-    show(several);
-    EXPECT_EQ(s_.UnitText, u"M" % kOhm);
-
-    // The small signs of the timer and the TΩ sign never set the unit.
+    // The small signs of the timer never set the unit.
     MeterDisplay small;
-    small.setMain("1.000.");
+    small.setMain("1.000");
+    small.unitMOhm = true;
     small.smallMOhm = true;
     small.timer[3] = {'0', true};
     show(small);
-    EXPECT_TRUE(on("labmo") && on("Labgo") && on("Labto"));
+    EXPECT_TRUE(on("labmo") && on("Labgo"));
     EXPECT_EQ(s_.UnitText, u"M" % kOhm);
+}
+
+TEST_F(Interpret, SeveralUnitSignsAreTheDisplayTestAndNotRecorded) {
+    // The power-on display test lights every segment: the replica shows it all.
+    show(MeterDisplay::allSegments());
+    EXPECT_TRUE(on("Labv") && on("Labo") && on("Labmo1") && on("Labgo1") && on("Labto"));
+    EXPECT_TRUE(on("LabelA"));
+    EXPECT_TRUE(records_.empty());
+
+    // Two main unit signs, or the TΩ sign beside one, are no reading either.
+    MeterDisplay two;
+    two.setMain("1.0 ");
+    two.unitV = two.unitOhm = true;
+    show(two);
+    MeterDisplay tera;
+    tera.setMain("1.000.");
+    tera.unitGOhm = true;
+    show(tera);
+    EXPECT_TRUE(records_.empty());
+
+    show(MeterDisplay::insulation("1.0", u"G\u03A9", 1000));
+    EXPECT_EQ(records_, std::vector<int>{1});
 }
 
 TEST_F(Interpret, FrameWithoutCrLfTouchesOnlyThePreamble) {

@@ -35,10 +35,10 @@ public:
     explicit Recording(QTime start = QTime(6, 27, 19)) : startMs_(start.msecsSinceStartOfDay()) {}
 
     void row(double seconds, const QString& value, const QString& unit,
-             const QString& function = kIr1000) {
+             const QString& function = kIr1000, const QString& mode = QStringLiteral("Timed")) {
         table.append(readingRow(no_++,
                                 (startMs_ + qint64(std::llround(seconds * 1000))) % 86'400'000,
-                                value, unit, function, QStringLiteral("Timed")));
+                                value, unit, function, mode));
     }
     // The winding's reading `intoTest` seconds after its test began, recorded at `seconds`.
     void winding(double seconds, double intoTest, const QString& function = kIr1000,
@@ -118,7 +118,7 @@ TEST(Figures, TenMinuteTestRecordedEverySecond) {
     rec.test(0, 600, 1);
     EXPECT_EQ(rec.lines(),
               QStringList{u"1\t06:27:19\tIR:1000V 40G\u03A9\t600\t627.7 M\u03A9\t800.0 M\u03A9\t"
-                          u"1.791 G\u03A9\t1.27\t2.24"_qs});
+                          u"1.791 G\u03A9\t1.27\t2.24\t-"_qs});
 }
 
 TEST(Figures, TenMinuteTestRecordedEveryTenSecondsWithTheSamplingLag) {
@@ -158,7 +158,7 @@ TEST(Figures, ChangingTheFunctionEndsTheTest) {
     ASSERT_EQ(lines.size(), 2);
     EXPECT_TRUE(lines[0].startsWith(u"1\t06:27:19\tIR:1000V 40G\u03A9\t240\t627.7 M\u03A9"))
         << lines[0].toStdString();
-    EXPECT_TRUE(lines[0].endsWith(u"-\t1.27\t-")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].endsWith(u"-\t1.27\t-\t-")) << lines[0].toStdString();
     EXPECT_TRUE(lines[1].startsWith(u"50\t06:31:24\tIR:500V 20G\u03A9\t655\t"))
         << lines[1].toStdString();
     const InsulationFigures f = insulationFigures(rec.table, rec.runs()[0]);
@@ -223,7 +223,7 @@ TEST(Figures, ATestRunningPastMidnightKeepsCounting) {
     const QStringList lines = rec.lines();
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0].startsWith(u"1\t23:55:00\tIR:1000V 40G\u03A9\t600\t"));
-    EXPECT_TRUE(lines[0].endsWith(u"\t1.27\t2.24")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].endsWith(u"\t1.27\t2.24\t-")) << lines[0].toStdString();
 }
 
 TEST(Figures, PausesClockJumpsAndRestartsEndTheTest) {
@@ -243,12 +243,56 @@ TEST(Figures, PausesClockJumpsAndRestartsEndTheTest) {
     restart.test(0, 200, 5);
     restart.row(205, QStringLiteral("15.20"), u"M" + kOhm); // low while the winding charges
     restart.test(206, 900, 5);
-    restart.row(905, QStringLiteral("2.24"), u"M" + kOhm); // the meter's own PI result
+    // The meter's own PI result as older recordings kept it, with the unit of the frame before.
+    restart.row(905, QStringLiteral("2.24"), u"M" + kOhm);
     const auto runs = restart.runs();
     ASSERT_EQ(runs.size(), 3u);
     EXPECT_EQ(runs[1].firstRow, 41);
     EXPECT_EQ(runs[2].firstRow, runs[2].lastRow);
     EXPECT_EQ(runs[2].durationMs, 0);
+}
+
+TEST(Figures, TheMetersOwnPiResultStandsBesideOursAndIsNoTest) {
+    Recording rec;
+    rec.test(0, 600, 5, 0, kIr1000);
+    // Its PI result: the ratio without a unit. A loaded text table holds the unit as "NULL".
+    rec.row(601, QStringLiteral("2.26"), QString(), kIr1000, QStringLiteral("PI"));
+    rec.row(602, QStringLiteral("2.26"), QStringLiteral("NULL"), kIr1000, QStringLiteral("PI"));
+    ASSERT_EQ(rec.runs().size(), 1u);
+    EXPECT_EQ(meterPiResult(rec.table, rec.runs()[0]), 2.26);
+    EXPECT_TRUE(rec.lines()[0].endsWith(u"\t2.24\t2.26")) << rec.lines()[0].toStdString();
+
+    // Not a PI result: another function after the run, another mode, a unit, no number.
+    const struct {
+        const char* value;
+        QString unit, function, mode;
+    } others[] = {
+        {"2.26", QString(), kIr500, QStringLiteral("PI")},
+        {"2.26", QString(), kIr1000, QStringLiteral("Continuous")},
+        {"2.26", QStringLiteral("V"), kIr1000, QStringLiteral("PI")},
+        {"0L", QString(), kIr1000, QStringLiteral("PI")},
+    };
+    for (const auto& o : others) {
+        Recording other;
+        other.test(0, 120, 5);
+        other.row(121, QString::fromLatin1(o.value), o.unit, o.function, o.mode);
+        ASSERT_EQ(other.runs().size(), 1u);
+        EXPECT_FALSE(meterPiResult(other.table, other.runs()[0])) << o.value;
+    }
+}
+
+TEST(Figures, TeraohmReadingsAreResistances) {
+    Recording rec;
+    rec.row(0, QStringLiteral("900.0"), u"G" + kOhm, kIr5000);
+    rec.row(30, QStringLiteral("1.100"), u"T" + kOhm, kIr5000);
+    rec.row(60, QStringLiteral("1.500"), u"T" + kOhm, kIr5000);
+    ASSERT_EQ(rec.runs().size(), 1u);
+    const InsulationFigures f = insulationFigures(rec.table, rec.runs()[0]);
+    EXPECT_EQ(ohmsText(f.r1min.ohms), u"1.500 T\u03A9");
+    EXPECT_EQ(ratioText(f.dar), u"1.36");
+    // An empty unit is no resistance: it ends the test rather than counting as 0.
+    rec.row(90, QStringLiteral("1.600"), QString(), kIr5000);
+    EXPECT_EQ(rec.runs()[0].lastRow, 2);
 }
 
 TEST(Figures, AJumpBetweenTheReadingsAroundTheMomentIsNoFigure) {

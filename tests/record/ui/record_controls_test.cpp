@@ -50,7 +50,10 @@ protected:
         p.saveFileName = [this] { return saveAs_; };
         p.openFileName = [this] { return openName_; };
         p.tell = [this](const TableFileMessage& m) { told_.push_back(m); };
-        p.warnDeleteAll = [this] { ++warned_; };
+        p.confirmDeleteAll = [this] {
+            ++warned_;
+            return deleteOk_;
+        };
         controls_->setPrompts(p);
     }
     ~Controls() override { QLocale::setDefault(QLocale::system()); }
@@ -78,6 +81,7 @@ protected:
     QString saveAs_, openName_;
     std::vector<TableFileMessage> told_;
     int warned_ = 0;
+    bool deleteOk_ = true;
 };
 
 TEST_F(Controls, LimitItemsSetTheLimitAndCheckOnlyThemselves) {
@@ -182,8 +186,16 @@ TEST_F(Controls, DeleteDataWarnsThenEmptiesAndRestartsTheNumbers) {
     repeat_.setChecked(false);
     offer("1");
     offer("2");
+    // Called off: nothing goes, the numbering goes on.
+    deleteOk_ = false;
     clear_.click();
     EXPECT_EQ(warned_, 1);
+    EXPECT_EQ(table_.rowCount(), 2);
+    EXPECT_EQ(s_.RecordNo, 3);
+
+    deleteOk_ = true;
+    clear_.click();
+    EXPECT_EQ(warned_, 2);
     EXPECT_EQ(table_.rowCount(), 0);
     EXPECT_EQ(s_.RecordNo, 1);
     EXPECT_EQ(s_.LastRecordedValue, "2");
@@ -196,7 +208,7 @@ TEST_F(Controls, DeleteDataWarnsThenEmptiesAndRestartsTheNumbers) {
     // On an empty table too.
     controls_->ClearRClick();
     controls_->ClearRClick();
-    EXPECT_EQ(warned_, 3);
+    EXPECT_EQ(warned_, 4);
     EXPECT_EQ(s_.RecordNo, 1);
 }
 
