@@ -8,7 +8,7 @@
 namespace sim {
 
 double PiTest::ohmsAt(double seconds) const {
-    const double t = std::max(seconds, 1.0);
+    const double t = std::max(seconds, 0.5);
     return leakageOhms / (1 + absorption * std::pow(t, -exponent));
 }
 

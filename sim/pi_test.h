@@ -24,7 +24,7 @@ struct PiTest {
     double absorption = 53.8; // k
     double exponent = 0.6;    // n
 
-    // The resistance `seconds` after the start (the curve is flat within the first second).
+    // The resistance `seconds` after the start (flat within the first half second).
     double ohmsAt(double seconds) const;
     // R(10 min) / R(1 min) as the meter shows it, to two decimals.
     double shownRatio() const;
