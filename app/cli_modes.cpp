@@ -16,6 +16,7 @@
 #include "reports/report_export.h"
 #include "reports/report_form.h"
 #include "sim/demonstration.h"
+#include "sim/pi_test.h"
 #include "sim/sim_cable.h"
 
 #include <QApplication>
@@ -114,7 +115,9 @@ std::shared_ptr<HidPlatform> simulatedCableFor(const Options& options) {
     case Options::Hid::System:
         break;
     case Options::Hid::Simulate:
-        return simulatedCable(std::make_shared<sim::SimCable>(&sim::demonstration));
+        return simulatedCable(std::make_shared<sim::SimCable>(
+            options.simulation == u"pi" ? sim::piTestFromFirstFrame()
+                                        : sim::MeterScript(&sim::demonstration)));
     case Options::Hid::Replay:
         return simulatedCable(std::make_shared<sim::CaptureCable>(options.replayPath));
     }
@@ -124,9 +127,11 @@ std::shared_ptr<HidPlatform> simulatedCableFor(const Options& options) {
 // --simulate, --replay and --capture, as the window and record take them.
 Options windowOptions(const Arguments& a) {
     Options o;
-    if (a.has("--simulate"))
+    if (a.has("--simulate")) {
         o.hid = Options::Hid::Simulate;
-    else if (a.has("--replay"))
+        if (!a.value("--simulate").isEmpty())
+            o.simulation = a.value("--simulate");
+    } else if (a.has("--replay"))
         o.hid = Options::Hid::Replay;
     o.replayPath = a.value("--replay");
     o.capturePath = a.value("--capture");
@@ -170,6 +175,8 @@ int runWindow(const Arguments& a) {
     // Lets the desktop match the window to z4072.desktop (its icon and name in the task bar).
     QGuiApplication::setDesktopFileName(QStringLiteral("z4072"));
     TFrmTest window(nullptr, simulatedCableFor(options));
+    // Opens as the last run left it; what this run changes stays for the next.
+    window.keepSettings();
     if (capture.isOpen())
         window.setReportTap([&](quint8 id, const quint8* data, quint16 size) {
             capture.write(double(sinceStart.nsecsElapsed()) / 1e9, id, data, size);
@@ -285,7 +292,11 @@ int runAnalyze(const Arguments& a) {
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
-const Option kSimulate{"--simulate", Takes::Nothing, nullptr, 1};
+const Option kSimulate{.name = "--simulate",
+                       .takes = Takes::OptionalWord,
+                       .value = "[pi]",
+                       .group = 1,
+                       .choices = "demo pi"};
 const Option kReplay{"--replay", Takes::FileName, "CAPTURE", 1};
 const Option kLimit{"--limit", Takes::WholeNumber, "N"};
 const Option kInterval{"--interval", Takes::WholeNumber, "S"};
@@ -296,7 +307,9 @@ const std::vector<Mode> kModes{
     {"",
      {},
      {kSimulate.explained("the window on a simulated cable and meter that runs a "
-                          "demonstration of the meter's modes"),
+                          "demonstration of the meter's modes; with pi, a whole 10-minute "
+                          "polarization-index test in real time, from CONNECT to the meter's "
+                          "PI result"),
       kReplay.explained("the window on a simulated cable that plays CAPTURE"),
       Option{"--capture", Takes::FileName, "CAPTURE"}.explained(
           "(beside any of the above) append every input report that reaches the frame "

@@ -14,8 +14,11 @@ namespace cli {
 struct Options {
     enum class Hid { System, Simulate, Replay };
     Hid hid = Hid::System; // the window's HID layer
-    QString replayPath;    // --replay CAPTURE
-    QString capturePath;   // --capture CAPTURE: every report that reaches the reassembly
+    // What the simulated meter does: "demo" runs through its modes, "pi" a whole
+    // polarization-index test in real time.
+    QString simulation = QStringLiteral("demo");
+    QString replayPath;  // --replay CAPTURE
+    QString capturePath; // --capture CAPTURE: every report that reaches the reassembly
 };
 
 // The modes, in the order of --help: the window first, --version and --help last. Each row says

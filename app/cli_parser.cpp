@@ -27,9 +27,14 @@ bool isSeconds(const QString& text) {
     return ok && seconds > 0 && seconds <= 1e9;
 }
 
+bool isChoice(const Option& o, const QString& word) {
+    return o.choices && QString::fromLatin1(o.choices).split(u' ').contains(word);
+}
+
 bool fits(Takes takes, const QString& value) {
     switch (takes) {
     case Takes::Nothing:
+    case Takes::OptionalWord:
         return true;
     case Takes::WholeNumber:
         return isWholeNumber(value);
@@ -44,6 +49,7 @@ bool fits(Takes takes, const QString& value) {
 QString needs(Takes takes) {
     switch (takes) {
     case Takes::Nothing:
+    case Takes::OptionalWord:
         break;
     case Takes::WholeNumber:
         return QStringLiteral(" needs a whole number");
@@ -89,6 +95,11 @@ bool take(const Mode& mode, const Option& o, const QStringList& args, qsizetype&
     if (given.contains(name)) {
         *why = name + u" given twice";
         return false;
+    }
+    if (o.takes == Takes::OptionalWord) {
+        const bool word = i + 1 < args.size() && isChoice(o, args[i + 1]);
+        given.insert(name, word ? args[++i] : QString());
+        return true;
     }
     if (i + 1 >= args.size() || !fits(o.takes, args[i + 1])) {
         *why = name + needs(o.takes);

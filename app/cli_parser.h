@@ -17,6 +17,9 @@ enum class Takes {
     WholeNumber, // plain decimal digits that fit 32 bits
     Seconds,     // a decimal number above 0 and at most 10^9
     FileName,    // any text but an empty one
+    // One of the words in Option::choices when the next argument is one; else nothing, so the
+    // option reads as a flag: "--simulate" and "--simulate pi".
+    OptionalWord,
 };
 
 // An option of a mode: "--limit N".
@@ -29,6 +32,8 @@ struct Option {
     int group = 0;
     // Set for an option that --help gives a line of its own.
     const char* help = nullptr;
+    // The words an OptionalWord option takes, separated by blanks.
+    const char* choices = nullptr;
 
     constexpr Option explained(const char* text) const {
         Option o = *this;

@@ -1,6 +1,8 @@
 #include "app/main_window.h"
 
+#include "app/client_layout.h"
 #include "app/panel_button.h"
+#include "app/window_settings.h"
 #include "chart/trend_chart.h"
 #include "core/decimal_sep.h"
 #include "display/replica_panel.h"
@@ -26,6 +28,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSettings>
 #include <QTimer>
 #include <QToolButton>
 #include <QtDebug>
@@ -79,10 +82,11 @@ public:
 TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform) : QMainWindow(parent) {
     initAppResources();
     setObjectName(QStringLiteral("FrmTest"));
-    // Fixed single border: system menu and minimise box, no maximise box.
+    // A sizeable border with minimise and maximise boxes: a larger window shows more of the
+    // grid and the chart.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+                   Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                   Qt::WindowCloseButtonHint);
     setAttribute(Qt::WA_QuitOnClose);
 
     cds1 = new ReadingTable(this);
@@ -127,13 +131,15 @@ TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform) : QMa
     // The desktop is ending the session: nobody is there to answer, the journal keeps the rows.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { sessionEnded_ = true; });
 
-    // Client area 619 x 526 below the menu bar; the size is fixed. The scroll bars lie beside
-    // it rather than over it, so they never cover the panel's edge or the grid's newest row.
-    const int menuHeight = menuBar()->sizeHint().height();
+    // The window opens with a client area of 619 x 526 below the menu bar, with the scroll bars
+    // beside it rather than over it, so that they never cover the panel's edge or the grid's
+    // newest row. It may grow, never shrink below that.
     const int barWidth = clientArea->verticalScrollBar()->sizeHint().width();
     const int barHeight = clientArea->horizontalScrollBar()->sizeHint().height();
-    clientArea->setFixedSize(kClientWidth + barWidth, kClientHeight + barHeight);
-    setFixedSize(clientArea->width(), clientArea->height() + menuHeight);
+    clientArea->setMinimumSize(kClientWidth + barWidth, kClientHeight + barHeight);
+    clientArea->installEventFilter(this);
+    resize(clientArea->minimumSize() + QSize(0, menuBar()->sizeHint().height()));
+    layoutClient();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame(QPoint(), size());
         frame.moveCenter(screen->availableGeometry().center());
@@ -228,6 +234,12 @@ void TFrmTest::keepJournal(const QString& folder) {
     session_->keepJournal(folder);
 }
 
+void TFrmTest::keepSettings(std::unique_ptr<QSettings> settings) {
+    delete settings_;
+    settings_ =
+        new WindowSettings(*this, settings ? std::move(settings) : std::make_unique<QSettings>());
+}
+
 void TFrmTest::offerRecovery() {
     QStringList problems;
     const std::vector<RecoveredJournal> found =
@@ -316,7 +328,6 @@ void TFrmTest::buildClient() {
     SetFeature->setObjectName(QStringLiteral("SetFeature"));
     SetFeature->setGeometry(698, 694, 75, 25);
 
-    fitClientToChildren();
     clientArea->setWidget(client);
     setCentralWidget(clientArea);
 }
@@ -368,11 +379,38 @@ void TFrmTest::buildRecordToolbar() {
     QuickRep1 = new DataReportForm(this);
 }
 
-void TFrmTest::fitClientToChildren() {
-    QRect all(0, 0, kClientWidth, kClientHeight);
-    for (QWidget* w : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        all |= w->geometry();
-    client->setFixedSize(all.right() + 1, all.bottom() + 1);
+void TFrmTest::layoutClient() {
+    const ClientScroll scroll = ClientScroll::forArea(
+        clientArea->size(), clientArea->verticalScrollBar()->sizeHint().width(),
+        clientArea->horizontalScrollBar()->sizeHint().height());
+    const ClientLayout& l = scroll.layout;
+    clientArea->setVerticalScrollBarPolicy(scroll.vertical ? Qt::ScrollBarAlwaysOn
+                                                           : Qt::ScrollBarAlwaysOff);
+    clientArea->setHorizontalScrollBarPolicy(scroll.horizontal ? Qt::ScrollBarAlwaysOn
+                                                               : Qt::ScrollBarAlwaysOff);
+    client->setFixedSize(l.client);
+    Panel7->setGeometry(l.toolbar);
+    DBGrid1->setGeometry(l.grid);
+    SetFeature->setGeometry(l.setFeature);
+    // An enlarged chart covers the window's top part, whatever its size; the place it goes
+    // back to is the one for the window's new size.
+    if (Chtshow->TbSx->isHidden()) {
+        Chtshow->setGeometry(l.chart);
+        return;
+    }
+    const QRect back = l.chart.translated(client->pos());
+    Chtshow->SavedChartLeft = back.left();
+    Chtshow->SavedChartTop = back.top();
+    Chtshow->SavedChartWidth = back.width();
+    Chtshow->SavedChartHeight = back.height();
+    const QSize outer = frameGeometry().size();
+    Chtshow->setFormBounds(QRect(2, 30, outer.width() - 12, outer.height() - 90));
+}
+
+bool TFrmTest::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == clientArea && event->type() == QEvent::Resize)
+        layoutClient();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TFrmTest::FormCreate() {

@@ -12,6 +12,7 @@
 #include "session/meter_session.h"
 
 #include <QMainWindow>
+#include <QSettings>
 
 #include <functional>
 #include <memory>
@@ -33,9 +34,11 @@ class TrendChart;
 class DataReportForm;
 class HelpViewer;
 class ReadingTable;
+class WindowSettings;
 
 // The main window: the meter replica, the record toolbar, the reading grid and the trend chart,
-// in a client area of 619 x 526 pixels that scrolls to the controls placed beyond it.
+// in a client area that scrolls to the controls placed beyond it. It opens with a client area of
+// 619 x 526 pixels and may grow; the grid and the chart take the added room.
 class TFrmTest : public QMainWindow {
     Q_OBJECT
 public:
@@ -88,6 +91,12 @@ public:
     void setRecoveryPrompt(std::function<bool(const QString& question)> ask) {
         askRecovery_ = std::move(ask);
     }
+
+    // From now on the window's settings stay from one run to the next in `settings` (empty: the
+    // desktop's place for the program's settings); what they hold is restored at once, so this
+    // comes before the window is shown.
+    void keepSettings(std::unique_ptr<QSettings> settings = {});
+    WindowSettings* settings() { return settings_; }
 
     // Readings recorded or restored since the last successful save (Open Data of a packet
     // replaces them). Leaving with any asks whether to save them.
@@ -144,6 +153,7 @@ public:
     qint32 DataReportPages = 1;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -151,9 +161,10 @@ private:
     void buildClient();
     void buildRecordToolbar();
     void buildMenu();
-    void fitClientToChildren();
     void destroyParts();
     void showConnectState();
+    // Places the grid, the chart and the rest that grows with the window, for its size now.
+    void layoutClient();
 
     void say(const QString& line);
 
@@ -161,6 +172,7 @@ private:
     std::unique_ptr<MeterSession> session_;
     RecordControls* recordControls_ = nullptr;
     std::function<bool(const QString&)> askRecovery_;
+    WindowSettings* settings_ = nullptr;
     std::function<LeaveAnswer(int)> askLeave_;
     bool sessionEnded_ = false;
 };

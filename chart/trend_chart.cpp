@@ -1001,13 +1001,10 @@ void TrendChart::setFormBounds(const QRect& r) {
 
 void TrendChart::TbSxClick() {
     QWidget* w = window();
-    if (w != this && w->frameGeometry().height() > 600) {
-        const int inner = 564 - (w->frameGeometry().height() - w->height());
-        if (w->minimumHeight() == w->maximumHeight())
-            w->setFixedHeight(inner);
-        else
-            w->resize(w->width(), inner);
-    }
+    // A fixed window taller than 600 is brought back to 564; a window the user sized keeps
+    // the size given to it.
+    if (w != this && w->frameGeometry().height() > 600 && w->minimumHeight() == w->maximumHeight())
+        w->setFixedHeight(564 - (w->frameGeometry().height() - w->height()));
     const QRect now = formBounds();
     // Bounds never saved (all 0) would make the chart vanish: only a saved place is restored.
     const bool saved = SavedChartWidth > 0 && SavedChartHeight > 0;

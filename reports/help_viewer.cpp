@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStyle>
 #include <QTextBlock>
@@ -15,12 +16,14 @@
 #include <QTreeWidget>
 #include <QUrl>
 
+#include <algorithm>
+
 HelpViewer::HelpViewer(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("HelpViewer"));
     setWindowTitle(QStringLiteral("Z4072 Help"));
     setAttribute(Qt::WA_DeleteOnClose, false);
 
-    auto* split = new QSplitter(this);
+    auto* split = split_ = new QSplitter(this);
     contents_ = new QTreeWidget(split);
     contents_->setHeaderLabel(QStringLiteral("Contents"));
     contents_->setRootIsDecorated(true);
@@ -84,6 +87,7 @@ bool HelpViewer::showContents(const QString& file) {
     browser_->clearHistory();
     browser_->setSource(QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()));
     buildContents();
+    fitContents();
     browser_->scrollToAnchor(QStringLiteral("contents"));
     const QString title = browser_->documentTitle();
     setWindowTitle(title.isEmpty() ? QStringLiteral("Z4072 Help") : title);
@@ -137,6 +141,17 @@ void HelpViewer::buildContents() {
         }
         item->setData(0, Qt::UserRole, id);
     }
+}
+
+void HelpViewer::fitContents() {
+    // Every title on view, each whole: the list never narrower than its widest title needs.
+    contents_->expandAll();
+    const int scrollBar = contents_->verticalScrollBar()->sizeHint().width();
+    const QAbstractItemView& list = *contents_; // where the measure is public
+    const int wanted = list.sizeHintForColumn(0) + 2 * contents_->frameWidth() + scrollBar;
+    contents_->setMinimumWidth(wanted);
+    const int total = std::max(split_->width(), width());
+    split_->setSizes({wanted, std::max(total - wanted, 1)});
 }
 
 bool HelpViewer::find(const QString& text) {

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 
 class QAction;
+class QSplitter;
 class QLabel;
 class QTextBrowser;
 class QTreeWidget;
@@ -27,10 +28,13 @@ public:
 
 private:
     void buildContents();
+    // Gives the contents the width that shows every title whole.
+    void fitContents();
     void showMissing(const QString& why);
 
     QString file_;
     bool loaded_ = false;
+    QSplitter* split_ = nullptr;
     QTextBrowser* browser_ = nullptr;
     QTreeWidget* contents_ = nullptr;
     QAction* backAction_ = nullptr;

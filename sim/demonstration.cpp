@@ -2,47 +2,18 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <string>
 
 namespace sim {
 
 namespace {
-
-// `v` with four digits and a point where it belongs, for values from 0.001 to 9999.
-std::string fourDigits(double v) {
-    char buf[16];
-    for (int decimals = 3; decimals >= 0; --decimals) {
-        std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-        int digits = 0;
-        for (const char* p = buf; *p; ++p)
-            digits += (*p >= '0' && *p <= '9');
-        if (digits <= 4)
-            return buf;
-    }
-    return "9999";
-}
-
-// A resistance on the display: MΩ below 1 GΩ, GΩ above.
-MeterDisplay insulationAt(double ohms, int volts) {
-    if (ohms < 1e9)
-        return MeterDisplay::insulation(fourDigits(ohms / 1e6), u"M\u03A9", volts);
-    return MeterDisplay::insulation(fourDigits(ohms / 1e9), u"G\u03A9", volts);
-}
 
 // Climbs from `from` to `to` ohms, evenly on the logarithmic scale, as `u` goes from 0 to 1.
 double climb(double from, double to, double u) {
     return from * std::pow(to / from, std::clamp(u, 0.0, 1.0));
 }
 
-std::string clock(int seconds) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02d:%02d", seconds / 60 % 100, seconds % 60);
-    return buf;
-}
-
 MeterDisplay comparator(double ohms, bool good) {
-    MeterDisplay m = insulationAt(ohms, 1000);
+    MeterDisplay m = MeterDisplay::insulationOhms(ohms, 1000);
     m.setTimer(" 10.0");
     m.smallMOhm = true;
     m.upper[good ? 2 : 1].point = true; // GOOD or NG
@@ -56,16 +27,16 @@ struct Scene {
 
 const Scene kScenes[] = {
     {2, [](double, double) { return MeterDisplay::allSegments(); }},
-    {8, [](double, double u) { return insulationAt(climb(0.5e6, 15e9, u), 500); }},
-    {8, [](double, double u) { return insulationAt(climb(2e6, 35e9, u), 1000); }},
-    {8, [](double, double u) { return insulationAt(climb(10e6, 90e9, u), 2500); }},
-    {8, [](double, double u) { return insulationAt(climb(50e6, 900e9, u), 5000); }},
+    {8, [](double, double u) { return MeterDisplay::insulationOhms(climb(0.5e6, 15e9, u), 500); }},
+    {8, [](double, double u) { return MeterDisplay::insulationOhms(climb(2e6, 35e9, u), 1000); }},
+    {8, [](double, double u) { return MeterDisplay::insulationOhms(climb(10e6, 90e9, u), 2500); }},
+    {8, [](double, double u) { return MeterDisplay::insulationOhms(climb(50e6, 900e9, u), 5000); }},
     // A timed test: the timer counts down while the resistance settles.
     {10,
      [](double t, double u) {
-         MeterDisplay m = insulationAt(climb(120e6, 480e6, u), 1000);
+         MeterDisplay m = MeterDisplay::insulationOhms(climb(120e6, 480e6, u), 1000);
          m.timed = true;
-         m.setTimer(clock(std::max(0, 10 - int(t))));
+         m.setTimer(timerText(std::max(0, 10 - int(t))));
          return m;
      }},
     // A PI test: the elapsed time while it runs, then the ratio of the two readings.
@@ -73,8 +44,8 @@ const Scene kScenes[] = {
      [](double t, double u) {
          MeterDisplay m;
          if (t < 7) {
-             m = insulationAt(climb(200e6, 520e6, u * 10 / 7), 1000);
-             m.setTimer(clock(int(t)));
+             m = MeterDisplay::insulationOhms(climb(200e6, 520e6, u * 10 / 7), 1000);
+             m.setTimer(timerText(int(t)));
          } else {
              m = MeterDisplay::insulation("2.60", u"", 1000);
              m.bars.reset();
@@ -106,7 +77,7 @@ const Scene kScenes[] = {
     // Low battery: the empty gauge blinks.
     {6,
      [](double t, double u) {
-         MeterDisplay m = insulationAt(climb(5e6, 9e6, u), 500);
+         MeterDisplay m = MeterDisplay::insulationOhms(climb(5e6, 9e6, u), 500);
          m.batteryCells = 0;
          m.battery = int(t) % 2 == 0;
          return m;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 namespace sim {
@@ -158,6 +159,31 @@ MeterDisplay MeterDisplay::insulation(std::string_view value, std::u16string_vie
         m.setBarsForOhms(ohms);
     }
     return m;
+}
+
+MeterDisplay MeterDisplay::insulationOhms(double ohms, int volts) {
+    if (ohms < 1e9)
+        return insulation(fourDigits(ohms / 1e6), u"M\u03A9", volts);
+    return insulation(fourDigits(ohms / 1e9), u"G\u03A9", volts);
+}
+
+std::string fourDigits(double v) {
+    char buf[32];
+    for (int decimals = 3; decimals >= 0; --decimals) {
+        std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+        int digits = 0;
+        for (const char* p = buf; *p; ++p)
+            digits += (*p >= '0' && *p <= '9');
+        if (digits <= 4)
+            return buf;
+    }
+    return "9999";
+}
+
+std::string timerText(int seconds) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%02d:%02d", seconds / 60 % 100, seconds % 60);
+    return buf;
 }
 
 QByteArray frameBytes(const MeterDisplay& m) {

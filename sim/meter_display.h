@@ -5,6 +5,7 @@
 
 #include <array>
 #include <bitset>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -70,7 +71,14 @@ struct MeterDisplay {
     // (500, 1000, 2500 or 5000) with the V sign, the bolt from 1000 V, the battery full and the bar
     // graph.
     static MeterDisplay insulation(std::string_view value, std::u16string_view unit, int volts);
+    // An insulation test reading `ohms`: in MΩ below 1 GΩ, in GΩ from there on, four digits.
+    static MeterDisplay insulationOhms(double ohms, int volts);
 };
+
+// `v` with four digits and the point where it belongs, for values from 0.001 to 9999.
+std::string fourDigits(double v);
+// Seconds as the timer digits show them, "mm:ss".
+std::string timerText(int seconds);
 
 // The 22-byte frame the meter sends for `display`: 20 bytes of segments, then CR LF.
 QByteArray frameBytes(const MeterDisplay& display);

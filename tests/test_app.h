@@ -2,10 +2,25 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QEventLoop>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
 #ifdef QT_WIDGETS_LIB
 #include <QApplication>
 #endif
+
+// A settings folder of the test program's own, removed when it ends: no test reads or writes the
+// settings of the user who runs it, nor do the programs it starts.
+inline void useOwnSettingsFolder() {
+    static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/z4072_test_settings_XXXXXX"));
+    const QString path = folder.isValid() ? folder.path() : QDir::tempPath();
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(path));
+    for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+        for (QSettings::Scope scope : {QSettings::UserScope, QSettings::SystemScope})
+            QSettings::setPath(format, scope, path);
+}
 
 // The one application object of a test program, made by the first test that needs one and named
 // as the program names itself. A program that links widgets gets a QApplication, whichever of
@@ -15,6 +30,7 @@ inline QCoreApplication& app() {
     static char arg0[] = "z4072_tests";
     static char* argv[] = {arg0, nullptr};
     static QCoreApplication* const made = [] {
+        useOwnSettingsFolder();
 #ifdef QT_WIDGETS_LIB
         auto* a = new QApplication(argc, argv);
 #else

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStyle>
 
 namespace {
 
@@ -83,7 +84,7 @@ void ReadingGrid::setTable(ReadingTable* table) {
     if (model_ == nullptr)
         return;
     for (int c = 0; c < ReadingTable::kFieldCount; ++c)
-        setColumnWidth(c, kColumnWidths[c]);
+        setColumnWidth(c, c == kFunctionColumn ? functionColumnWidth() : kColumnWidths[c]);
     connect(model_, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex&, int, int last) { followRow(last); });
     connect(model_, &QAbstractItemModel::modelReset, this,
@@ -91,6 +92,23 @@ void ReadingGrid::setTable(ReadingTable* table) {
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, verticalHeader()->viewport(),
             qOverload<>(&QWidget::update));
     followRow(model_->rowCount() - 1);
+}
+
+int ReadingGrid::functionColumnWidth() const {
+    // Measured as the grid measures a cell's text, with the cell's margins and its grid line.
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.features |= QStyleOptionViewItem::HasDisplay;
+    option.displayAlignment = Qt::AlignCenter;
+    int width = kColumnWidths[kFunctionColumn];
+    for (const char* text : {"IR:500V 20G\u03A9", "IR:1000V 40G\u03A9", "IR:2500 100G\u03A9",
+                             "IR:5000V 1000G\u03A9", "DCV  600V", "ACV  600V"}) {
+        option.text = QString::fromUtf8(text);
+        const QSize cell =
+            style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), this);
+        width = std::max(width, cell.width() + (showGrid() ? 1 : 0));
+    }
+    return width;
 }
 
 void ReadingGrid::followRow(int row) {

@@ -17,6 +17,11 @@ class ReadingGrid : public QTableView {
 public:
     static constexpr int kColumnWidths[ReadingTable::kFieldCount] = {54, 92, 72, 90, 109, 158};
     static constexpr int kIndicatorWidth = 12;
+    static constexpr int kFunctionColumn = 4;
+
+    // The Function column's width: its first width, or more where the font needs it to show the
+    // widest function text the meter gives whole.
+    int functionColumnWidth() const;
 
     explicit ReadingGrid(QWidget* parent = nullptr);
 

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -139,14 +140,19 @@ QFileDialog* newFileDialog(QWidget* parent, const QString& title, const QString&
     return d;
 }
 
-// Shows the dialog with its first filter selected (and no file, when `noFile`); the file chosen,
-// empty when none was.
-QString chosenFile(QFileDialog* dialog, bool noFile) {
-    dialog->selectNameFilter(dialog->nameFilters().constFirst());
+// Shows the dialog where it was left (in `folder`, with `filter` selected; at first the first
+// filter), with no file when `noFile`; the file chosen, empty when none was. Where the user left
+// it goes back into `folder` and `filter`.
+QString chosenFile(QFileDialog* dialog, bool noFile, QString& folder, QString& filter) {
+    if (!folder.isEmpty())
+        dialog->setDirectory(folder);
+    const QStringList filters = dialog->nameFilters();
+    dialog->selectNameFilter(filters.contains(filter) ? filter : filters.constFirst());
     if (noFile)
         dialog->selectFile(QString());
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return {};
+    filter = dialog->selectedNameFilter();
     return dialog->selectedFiles().constFirst();
 }
 
@@ -161,7 +167,7 @@ QString RecordControls::askSaveFileName() {
                                     QFileDialog::AnyFile, QStringLiteral("XML(*.xml)"));
         SaveDialog2->setDefaultSuffix(QStringLiteral("xls"));
     }
-    return chosenFile(SaveDialog2, true);
+    return chosenFile(SaveDialog2, true, places_.saveFolder, places_.saveFilter);
 }
 
 QString RecordControls::askOpenFileName() {
@@ -171,13 +177,19 @@ QString RecordControls::askOpenFileName() {
         OpenDialog1 = newFileDialog(w_.window, QStringLiteral("Open"),
                                     QStringLiteral("OpenDialog1"), QFileDialog::AcceptOpen,
                                     QFileDialog::ExistingFile, QStringLiteral("XML (*.xml)"));
-    return chosenFile(OpenDialog1, false);
+    return chosenFile(OpenDialog1, false, places_.openFolder, places_.openFilter);
+}
+
+void RecordControls::rememberFolder(QString& folder, const QString& fileName) {
+    folder = QFileInfo(fileName).absolutePath();
+    Q_EMIT dialogPlacesChanged();
 }
 
 bool RecordControls::Save_asClick() {
     const QString name = askSaveFileName();
     if (name.isEmpty())
         return false;
+    rememberFolder(places_.saveFolder, name);
     // The outcome is shown once the grid paints again.
     std::vector<TableFileMessage> said;
     if (w_.DBGrid1)
@@ -220,6 +232,7 @@ void RecordControls::OpenClick() {
     const QString name = askOpenFileName();
     if (name.isEmpty())
         return;
+    rememberFolder(places_.openFolder, name);
     // One reset of the grid for the whole file, whether it loads or fails.
     std::vector<TableFileMessage> said;
     table_.suspendUpdates();

@@ -89,6 +89,19 @@ public:
 
     static const QString& deleteAllWarning();
 
+    // Where the file dialogs were last left: the folder of the file chosen in each and the filter
+    // it showed (empty: none yet). A dialog opens where it was left, with that filter.
+    struct DialogPlaces {
+        QString saveFolder, saveFilter, openFolder, openFilter;
+        bool operator==(const DialogPlaces&) const = default;
+    };
+    const DialogPlaces& dialogPlaces() const { return places_; }
+    void setDialogPlaces(const DialogPlaces& places) { places_ = places; }
+
+Q_SIGNALS:
+    // A file was chosen to save or open: dialogPlaces() may have changed.
+    void dialogPlacesChanged();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -96,6 +109,8 @@ private:
     void chooseLimit(int item);
     QString askSaveFileName();
     QString askOpenFileName();
+    // The folder of the file chosen in a dialog is where that dialog opens next time.
+    void rememberFolder(QString& folder, const QString& fileName);
     void tell(const TableFileMessage& message);
 
     std::unique_ptr<Recorder> ownRecorder_;
@@ -106,4 +121,5 @@ private:
     int unsaved_ = 0;
     QFileDialog* SaveDialog2 = nullptr;
     QFileDialog* OpenDialog1 = nullptr;
+    DialogPlaces places_;
 };

@@ -21,7 +21,15 @@ TEST(CliModes, ReadsTheWindowModes) {
 
     ASSERT_TRUE(cli::parse({"--simulate", "--capture", "out.cap"}, o, nullptr));
     EXPECT_EQ(o.hid, Options::Hid::Simulate);
+    EXPECT_EQ(o.simulation, u"demo");
     EXPECT_EQ(o.capturePath, u"out.cap");
+
+    // The simulated meter's whole PI test, before or after the other options.
+    ASSERT_TRUE(cli::parse({"--simulate", "pi", "--capture", "out.cap"}, o, nullptr));
+    EXPECT_EQ(o.hid, Options::Hid::Simulate);
+    EXPECT_EQ(o.simulation, u"pi");
+    ASSERT_TRUE(cli::parse({"--capture", "out.cap", "--simulate", "demo"}, o, nullptr));
+    EXPECT_EQ(o.simulation, u"demo");
 
     ASSERT_TRUE(cli::parse({"--capture", "b.cap", "--replay", "a.cap"}, o, nullptr));
     EXPECT_EQ(o.hid, Options::Hid::Replay);
@@ -36,7 +44,7 @@ TEST(CliModes, RefusesWhatMakesNoSense) {
          {QStringList{"--replay"}, QStringList{"--capture"},
           QStringList{"--simulate", "--replay", "a"}, QStringList{"--replay", "a", "--simulate"},
           QStringList{"--capture", "a", "--capture", "b"}, QStringList{"--simualte"},
-          QStringList{"stray"}}) {
+          QStringList{"stray"}, QStringList{"--simulate", "ip"}, QStringList{"pi"}}) {
         why.clear();
         EXPECT_FALSE(cli::parse(args, o, &why)) << args.join(u' ').toStdString();
         EXPECT_FALSE(why.isEmpty());
@@ -84,6 +92,16 @@ TEST(CliParser, TakesEachKindOfValue) {
     EXPECT_EQ(a.value("--replay"), u"--odd.cap") << "a value is the next argument, whatever it is";
     EXPECT_TRUE(a.has("--no-repeat"));
     EXPECT_FALSE(a.has("--simulate"));
+
+    // A word the option knows is its value; anything else is the next argument.
+    ASSERT_EQ(verdict("record", {"--simulate", "pi", "out.xls"}, &a), u"ok");
+    EXPECT_EQ(a.value("--simulate"), u"pi");
+    EXPECT_EQ(a.files, QStringList{"out.xls"});
+    ASSERT_EQ(verdict("record", {"--simulate", "out.xls"}, &a), u"ok");
+    EXPECT_TRUE(a.has("--simulate"));
+    EXPECT_EQ(a.value("--simulate"), u"");
+    EXPECT_EQ(a.files, QStringList{"out.xls"});
+    EXPECT_TRUE(cli::synopsis(mode("record")).contains(u"[--simulate [pi] | --replay CAPTURE]"));
 }
 
 TEST(CliParser, RefusesWhatDoesNotFitWithTheReason) {

@@ -8,9 +8,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 #include "tests/reading_rows.h"
 #include "tests/test_app.h"
@@ -92,6 +94,25 @@ TEST(HelpViewer, ShowsTheFileWithItsContentsAndReportsAMissingOne) {
     EXPECT_EQ(viewer.contents()->topLevelItem(0)->child(0)->text(0), u"The udev rule");
     EXPECT_TRUE(viewer.find(QStringLiteral("Paging")));
     EXPECT_FALSE(viewer.find(QStringLiteral("nowhere to be found")));
+
+    // The program's own help: every title of the contents shows whole.
+    ASSERT_TRUE(viewer.showContents(QStringLiteral(Z4072_HELP_FILE)));
+    viewer.show();
+    QCoreApplication::processEvents();
+    QTreeWidget* contents = viewer.contents();
+    const int column = contents->header()->sectionSize(0);
+    const QAbstractItemView& view = *contents; // where the measure is public
+    EXPECT_GE(column, view.sizeHintForColumn(0));
+    EXPECT_LE(column, contents->viewport()->width());
+    int titles = 0;
+    for (QTreeWidgetItemIterator it(contents); *it; ++it, ++titles) {
+        const QRect place = contents->visualItemRect(*it);
+        EXPECT_FALSE(place.isEmpty()) << (*it)->text(0).toStdString() << " is folded away";
+        EXPECT_LE(place.left() + contents->fontMetrics().horizontalAdvance((*it)->text(0)),
+                  contents->viewport()->width())
+            << (*it)->text(0).toStdString();
+    }
+    EXPECT_GT(titles, 10);
 
     EXPECT_FALSE(viewer.showContents(dir.filePath(QStringLiteral("missing.html"))));
     EXPECT_FALSE(viewer.fileLoaded());

@@ -47,7 +47,10 @@ TEST_F(Grid, ShowsTheFieldsUnderTheirTitlesWidthsAndAlignments) {
     ASSERT_EQ(model()->columnCount(), 6);
     for (int c = 0; c < 6; ++c) {
         EXPECT_EQ(model()->headerData(c, Qt::Horizontal).toString(), titles[c]);
-        EXPECT_EQ(grid_.columnWidth(c), widths[c]);
+        if (c == ReadingGrid::kFunctionColumn) // wider where the font needs it
+            EXPECT_GE(grid_.columnWidth(c), widths[c]);
+        else
+            EXPECT_EQ(grid_.columnWidth(c), widths[c]);
         const auto align = Qt::Alignment(model()->index(0, c).data(Qt::TextAlignmentRole).toInt());
         EXPECT_EQ(align & Qt::AlignHorizontal_Mask, c == 5 ? Qt::AlignLeft : Qt::AlignHCenter);
     }
@@ -62,6 +65,25 @@ TEST_F(Grid, ShowsTheFieldsUnderTheirTitlesWidthsAndAlignments) {
     // No numbers in the row header: only the indicator.
     EXPECT_EQ(model()->headerData(0, Qt::Vertical).toString(), "");
     EXPECT_LE(grid_.verticalHeader()->width(), ReadingGrid::kIndicatorWidth);
+}
+
+// Every function the meter gives reads whole, as the grid itself measures its cells.
+TEST_F(Grid, FunctionColumnShowsEveryFunctionWhole) {
+    for (const char* f : {"IR:500V 20G\u03A9", "IR:1000V 40G\u03A9", "IR:2500 100G\u03A9",
+                          "IR:5000V 1000G\u03A9", "DCV  600V", "ACV  600V"})
+        table_.append(readingRow(1, 0, QStringLiteral("1.000"), QStringLiteral("G\u03A9"),
+                                 QString::fromUtf8(f), QStringLiteral("Continuous")));
+    for (const int px : {11, 13, 16}) {
+        SCOPED_TRACE(px);
+        QFont font = grid_.font();
+        font.setPixelSize(px);
+        ReadingGrid grid;
+        grid.setFont(font);
+        grid.setTable(&table_);
+        const QAbstractItemView& view = grid; // where the measure is public
+        EXPECT_LE(view.sizeHintForColumn(ReadingGrid::kFunctionColumn),
+                  grid.columnWidth(ReadingGrid::kFunctionColumn));
+    }
 }
 
 TEST_F(Grid, TimeFollowsTheLocalesLongFormatWithoutAZone) {
