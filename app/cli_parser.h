@@ -17,6 +17,8 @@ enum class Takes {
     WholeNumber, // plain decimal digits that fit 32 bits
     Seconds,     // a decimal number above 0 and at most 10^9
     FileName,    // any text but an empty one
+    Text,        // any text but an empty one
+    Number,      // a decimal number, also below 0: "-12.5"
 };
 
 // An option of a mode: "--limit N".
@@ -29,7 +31,14 @@ struct Option {
     int group = 0;
     // Set for an option that --help gives a line of its own.
     const char* help = nullptr;
+    // An option that must be given ("--asset ID"): not bracketed in the synopsis.
+    bool required = false;
 
+    constexpr Option needed() const {
+        Option o = *this;
+        o.required = true;
+        return o;
+    }
     constexpr Option explained(const char* text) const {
         Option o = *this;
         o.help = text;
@@ -49,9 +58,10 @@ enum class Start {
 // A mode of the program: a row of the table.
 struct Mode {
     // The first argument that picks it ("decode"); empty for the window, which is what runs
-    // when no mode is named.
+    // when no mode is named. A name of two words ("results add") is picked by the first two.
     const char* name;
-    // The files it takes, all of them required, in their order: "CAPTURE", "OUT".
+    // The files it takes, all of them required, in their order: "CAPTURE", "OUT". The one at
+    // index `repeated` (if any) takes one or more arguments: "ID…".
     std::vector<const char*> files;
     std::vector<Option> options;
     // What --help says of it.
@@ -61,6 +71,7 @@ struct Mode {
     int (*run)(const Arguments&);
     // Another name that picks it: "-h".
     const char* alias = nullptr;
+    int repeated = -1;
 };
 
 // The exit status of wrong usage. A mode that finds its arguments wrong after they were parsed
@@ -70,7 +81,7 @@ constexpr int kWrongUsage = 2;
 // What the command line gave a mode, checked against its row.
 class Arguments {
 public:
-    QStringList files;   // in the order of Mode::files
+    QStringList files;   // in the order of Mode::files (a repeated one as often as given)
     int* argc = nullptr; // the program's command line, for an application object
     char** argv = nullptr;
 

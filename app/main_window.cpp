@@ -9,6 +9,7 @@
 #include "reports/data_report.h"
 #include "reports/help_viewer.h"
 #include "reports/report_form.h"
+#include "results/ui/results_actions.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -141,6 +142,7 @@ TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform)
     connect(SampInterTime, &QTimer::timeout, this, &TFrmTest::SampInterTimeTimer);
 
     FormCreate();
+    buildResultsMenu();
 
     ConTimer->start();
     SampInterTime->start();
@@ -228,6 +230,10 @@ void TFrmTest::buildMenu() {
     HELP1->setShortcutContext(Qt::ApplicationShortcut);
     addAction(HELP1);
     connect(HELP1, &QAction::triggered, this, &TFrmTest::HELP1Click);
+}
+
+void TFrmTest::buildResultsMenu() {
+    results = new ResultsActions(this, Chtshow, cds1);
 }
 
 void TFrmTest::buildClient() {

@@ -33,6 +33,7 @@ class TrendChart;
 class DataReportForm;
 class HelpViewer;
 class ReadingTable;
+class ResultsActions;
 
 // The main window: the meter replica, the record toolbar, the reading grid and the trend chart,
 // in a client area of 619 x 526 pixels that scrolls to the controls placed beyond it.
@@ -127,11 +128,14 @@ public:
     QTimer* SampInterTime = nullptr;
     QScrollArea* clientArea = nullptr;
     QWidget* client = nullptr;
+    // The Results menu: saving test results, the Test Results window.
+    ResultsActions* results = nullptr;
 
 private:
     void buildClient();
     void buildRecordToolbar();
     void buildMenu();
+    void buildResultsMenu();
     void fitClientToChildren();
 
     void say(const QString& line);
