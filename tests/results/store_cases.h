@@ -1,7 +1,11 @@
 #pragma once
 
-// The behaviour every results database must show, SQLite or PostgreSQL: a test program defines
-// StoreCases::openFresh() for its kind of database and includes this once.
+// The behaviour every results database must show, SQLite or PostgreSQL: a test program names
+// the fixture (STORE_CASES, so that each program's tests have names of their own), defines its
+// openFresh() and openAgain() for its kind of database, and includes this once.
+#ifndef STORE_CASES
+#error "define STORE_CASES as the fixture's name"
+#endif
 
 #include "results/result_texts.h"
 #include "results/verdict.h"
@@ -13,7 +17,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-class StoreCases : public ::testing::Test {
+class STORE_CASES : public ::testing::Test {
 protected:
     void SetUp() override {
         app();
@@ -39,7 +43,7 @@ protected:
     ResultStore store;
 };
 
-TEST_F(StoreCases, AResultComesBackWholeWithItsReadings) {
+TEST_F(STORE_CASES, AResultComesBackWholeWithItsReadings) {
     TestResult r = sample(QStringLiteral("Pumpe Süd · 電機 Ω"), QDate(2026, 3, 4));
     r.operatorName = QStringLiteral("Zoë");
     r.notes = QStringLiteral("line one\nline two; 'quoted' \"too\"");
@@ -79,7 +83,7 @@ TEST_F(StoreCases, AResultComesBackWholeWithItsReadings) {
     EXPECT_TRUE(error.isEmpty());
 }
 
-TEST_F(StoreCases, ListsFilterByAssetAndDateAndThePreviousResultGoesByDate) {
+TEST_F(STORE_CASES, ListsFilterByAssetAndDateAndThePreviousResultGoesByDate) {
     QString error;
     // Saved out of date order: the previous result is the one before by date, not by ID.
     TestResult late = sample(QStringLiteral("M-1"), QDate(2026, 5, 1), 30);
@@ -117,7 +121,7 @@ TEST_F(StoreCases, ListsFilterByAssetAndDateAndThePreviousResultGoesByDate) {
     EXPECT_EQ(store.latestOf(QStringLiteral("M-1"), &error)->id, late.id);
 }
 
-TEST_F(StoreCases, DeletingAResultTakesItsReadingsAndLeavesTheOthers) {
+TEST_F(STORE_CASES, DeletingAResultTakesItsReadingsAndLeavesTheOthers) {
     QString error;
     TestResult a = sample(QStringLiteral("A"), QDate(2026, 1, 1));
     TestResult b = sample(QStringLiteral("B"), QDate(2026, 1, 2));
@@ -132,7 +136,7 @@ TEST_F(StoreCases, DeletingAResultTakesItsReadingsAndLeavesTheOthers) {
     EXPECT_EQ(store.load(b.id, true, &error)->readings.size(), b.readings.size());
 }
 
-TEST_F(StoreCases, BadFieldsAreNotSaved) {
+TEST_F(STORE_CASES, BadFieldsAreNotSaved) {
     QString error;
     TestResult r = sample(QString(65, u'x'), QDate(2026, 1, 1));
     EXPECT_FALSE(store.save(r, &error));
@@ -143,7 +147,7 @@ TEST_F(StoreCases, BadFieldsAreNotSaved) {
     EXPECT_TRUE(store.list({}, &error).empty());
 }
 
-TEST_F(StoreCases, TwoProgramsOnOneDatabaseSeeEachOthersResults) {
+TEST_F(STORE_CASES, TwoProgramsOnOneDatabaseSeeEachOthersResults) {
     ResultStore other;
     QString error;
     ASSERT_TRUE(openAgain(other, &error)) << error.toStdString();
@@ -156,7 +160,7 @@ TEST_F(StoreCases, TwoProgramsOnOneDatabaseSeeEachOthersResults) {
     EXPECT_EQ(other.schemaVersion(), ResultStore::kSchemaVersion);
 }
 
-TEST_F(StoreCases, TheListQuerySortsByAnyColumn) {
+TEST_F(STORE_CASES, TheListQuerySortsByAnyColumn) {
     QString error;
     for (int i = 0; i < 5; ++i) {
         TestResult r = sample(QStringLiteral("A%1").arg(i), QDate(2026, 1, 1 + i), 50 + 40 * i);
@@ -175,7 +179,7 @@ TEST_F(StoreCases, TheListQuerySortsByAnyColumn) {
     EXPECT_EQ(n, 5);
 }
 
-TEST_F(StoreCases, ANewerSchemaIsRefusedWithItsResultsKept) {
+TEST_F(STORE_CASES, ANewerSchemaIsRefusedWithItsResultsKept) {
     QString error;
     TestResult r = sample(QStringLiteral("A"), QDate(2026, 1, 1));
     ASSERT_TRUE(store.save(r, &error));

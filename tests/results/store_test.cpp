@@ -1,3 +1,4 @@
+#define STORE_CASES SqliteCases
 #include "tests/results/store_cases.h"
 
 #include <QCryptographicHash>
@@ -28,7 +29,7 @@ int fileNumber = 0;
 
 } // namespace
 
-bool StoreCases::openFresh(ResultStore& s, QString* why) {
+bool SqliteCases::openFresh(ResultStore& s, QString* why) {
     const QString path = folder().filePath(QStringLiteral("fresh%1.sqlite").arg(++fileNumber));
     const bool ok = s.open(path, why);
     if (!ok)
@@ -36,7 +37,7 @@ bool StoreCases::openFresh(ResultStore& s, QString* why) {
     return ok;
 }
 
-bool StoreCases::openAgain(ResultStore& s, QString* why) {
+bool SqliteCases::openAgain(ResultStore& s, QString* why) {
     return s.open(store.name(), why);
 }
 

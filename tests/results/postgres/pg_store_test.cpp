@@ -1,6 +1,7 @@
 // The results database on a PostgreSQL server: the same cases as the SQLite file. The server is
 // the one the PG* environment variables name (pg_virtualenv sets them); without one the tests
 // are skipped.
+#define STORE_CASES PostgresCases
 #include "tests/results/store_cases.h"
 
 #include <QCoreApplication>
@@ -25,7 +26,7 @@ QString currentSchema;
 
 } // namespace
 
-bool StoreCases::openFresh(ResultStore& s, QString* why) {
+bool PostgresCases::openFresh(ResultStore& s, QString* why) {
     if (qEnvironmentVariableIsEmpty("PGHOST") && qEnvironmentVariableIsEmpty("PGDATABASE")) {
         *why = QStringLiteral("no PostgreSQL server given (run under pg_virtualenv, or set "
                               "PGHOST, PGPORT, PGUSER, PGPASSWORD, PGDATABASE)");
@@ -54,7 +55,7 @@ bool StoreCases::openFresh(ResultStore& s, QString* why) {
     return ok;
 }
 
-bool StoreCases::openAgain(ResultStore& s, QString* why) {
+bool PostgresCases::openAgain(ResultStore& s, QString* why) {
     return s.open(schemaUrl(currentSchema), why);
 }
 

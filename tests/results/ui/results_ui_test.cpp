@@ -110,6 +110,7 @@ TEST_F(Fixture, AKnownAssetBringsWhatItIs) {
     TestResult r = run();
     r.assetId = QStringLiteral("Cable 9");
     r.kind = AssetKind::Cable;
+    r.insulationClass.clear();
     r.location = QStringLiteral("Substation B");
     r.minMohm = 50;
     QString error;
@@ -192,7 +193,8 @@ TEST_F(Fixture, TheReportHasOnePageToSignPerResultInThePreview) {
         texts += t.text + u'\n';
     EXPECT_TRUE(texts.contains(u"R-2"));
     EXPECT_TRUE(texts.contains(u"Signature"));
-    EXPECT_TRUE(texts.contains(u"NOT ASSESSED")) << texts.toStdString(); // an "other" asset
+    EXPECT_TRUE(texts.contains(u"FAIL")) << texts.toStdString(); // 3 MΩ, a form-wound machine
+    EXPECT_TRUE(texts.contains(u"under the minimum 100.0 MΩ"));
     EXPECT_TRUE(texts.contains(u"Rule"));
 }
 
