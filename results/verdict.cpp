@@ -6,6 +6,11 @@ QString mohm(double ohms) {
     return ohmsText(ohms);
 }
 
+// "Rotating machine, ..." as it reads inside a sentence (units such as "kV" kept as they are).
+QString inSentence(const QString& name) {
+    return name.isEmpty() ? name : name.front().toLower() + name.mid(1);
+}
+
 QString ratio(double v) {
     return QString::number(v, 'f', v < 10 ? 2 : 1);
 }
@@ -174,7 +179,7 @@ Verdict judge(const TestResult& r) {
     int assessed = 0;
     QString ruleName;
     if (isMachine(r.kind)) {
-        ruleName = u"IEEE 43-2013, " + assetKindName(r.kind).toLower();
+        ruleName = u"IEEE 43-2013, " + inSentence(assetKindName(r.kind));
         judgeMachine(r, v, rule, assessed);
         noteTestVoltage(r, v);
         QStringList site;
@@ -184,7 +189,7 @@ Verdict judge(const TestResult& r) {
     } else if (!applySiteMinimums(r, v, rule, assessed)) {
         v.rule = QStringLiteral("Site minimums (none set)");
         v.reasons << QStringLiteral("no minimum resistance set: for a %1 the site's rules decide")
-                         .arg(assetKindName(r.kind).toLower());
+                         .arg(inSentence(assetKindName(r.kind)));
         v.outcome = Verdict::NotAssessed;
         return v;
     } else {

@@ -28,7 +28,7 @@ QRectF plotFrame(const QRectF& area, const QFontMetricsF& fm, bool rightAxis) {
     const double left = fm.horizontalAdvance(QStringLiteral("100 MΩ")) + fm.height() * 0.6;
     const double right =
         rightAxis ? fm.horizontalAdvance(QStringLiteral("10.0")) + fm.height() : fm.height() * 0.8;
-    return area.adjusted(left, fm.height() * 0.8, -right, -fm.height() * 1.8);
+    return area.adjusted(left, fm.height() * 0.8, -right, -fm.height() * 2.5);
 }
 
 void drawOhmAxis(QPainter& p, const QRectF& frame, int lo, int hi, const QFontMetricsF& fm) {
@@ -111,6 +111,7 @@ void paintResultCurve(QPainter& p, const QRectF& area, const TestResult& r, cons
         double min;
         const char* label;
     } marks[] = {{0.5, "30 s"}, {1, "1 min"}, {10, "10 min"}};
+    int line = 0;
     for (const auto& m : marks) {
         if (m.min > spanMin)
             continue;
@@ -118,8 +119,14 @@ void paintResultCurve(QPainter& p, const QRectF& area, const TestResult& r, cons
         p.setPen(QPen(kMarkColour, 0, Qt::DashLine));
         p.drawLine(QPointF(x, frame.top()), QPointF(x, frame.bottom()));
         p.setPen(kMarkColour);
-        p.drawText(QPointF(x + fm.height() * 0.2, frame.top() + fm.ascent()),
-                   QLatin1String(m.label));
+        // Marks close together take a line each; a mark at the right edge is labelled before it.
+        const QString label = QLatin1String(m.label);
+        const double width = fm.horizontalAdvance(label);
+        const double labelX = x + fm.height() * 0.2 + width > frame.right()
+                                  ? x - fm.height() * 0.2 - width
+                                  : x + fm.height() * 0.2;
+        p.drawText(QPointF(labelX, frame.top() + fm.ascent() + line * fm.height()), label);
+        line = (line + 1) % 2;
     }
 
     // The readings, a gap where one was beyond the range.

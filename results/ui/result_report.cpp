@@ -62,7 +62,7 @@ QString ResultReport::contentsText() const {
 }
 
 QRectF ResultReport::curveBox() {
-    return QRectF(kMargin, 98, kPaperWidth - 2 * kMargin, 72);
+    return QRectF(kMargin, 90, kPaperWidth - 2 * kMargin, 78);
 }
 
 QList<ReportText> ResultReport::pageTexts(int page) const {

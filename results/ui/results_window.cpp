@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QSqlQuery>
 #include <QTableView>
@@ -202,13 +203,18 @@ ResultsWindow::ResultsWindow(ResultStore& store, QWidget* parent)
     details->setWordWrap(true);
     details->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     details->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* detailsArea = new QScrollArea;
+    detailsArea->setWidgetResizable(true);
+    detailsArea->setFrameShape(QFrame::NoFrame);
+    detailsArea->setWidget(details);
     sideLayout->addWidget(curve, 2);
-    sideLayout->addWidget(details, 3);
+    sideLayout->addWidget(detailsArea, 3);
     sideLayout->addWidget(new QLabel(QStringLiteral("The asset's trend")));
     sideLayout->addWidget(trend, 2);
     split->addWidget(side);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
+    split->setSizes({640, 460});
     layout->addWidget(split, 1);
 
     auto* buttons = new QHBoxLayout;
@@ -229,7 +235,7 @@ ResultsWindow::ResultsWindow(ResultStore& store, QWidget* parent)
             &ResultsWindow::chosenChanged);
     connect(deleteButton, &QPushButton::clicked, this, &ResultsWindow::deleteChosen);
     connect(reportButton, &QPushButton::clicked, this, &ResultsWindow::reportChosen);
-    resize(1100, 700);
+    resize(1180, 720);
     applyFilter();
 }
 
@@ -241,6 +247,8 @@ void ResultsWindow::applyFilter() {
     if (toDate->date() > kAnyDate)
         f.to = toDate->date();
     model->setFilter(f);
+    // Sized by the rows fetched so far, not by the whole list.
+    list->resizeColumnsToContents();
     chosenChanged();
 }
 

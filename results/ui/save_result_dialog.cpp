@@ -155,6 +155,7 @@ SaveResultDialog::SaveResultDialog(ResultStore& store, TestResult run, bool date
         connect(e, &QLineEdit::textChanged, this, &SaveResultDialog::updateVerdict);
     connect(insulationClass, &QComboBox::currentIndexChanged, this,
             &SaveResultDialog::updateVerdict);
+    connect(date, &QDateEdit::dateChanged, this, &SaveResultDialog::updateVerdict);
     kindChanged();
 }
 
