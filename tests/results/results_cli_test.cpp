@@ -1,5 +1,6 @@
 // `z4072 results ...` through the program itself, on an SQLite file in a temporary folder.
 #include "record/table_files.h"
+#include "results/result_store.h"
 #include "tests/results/results_fixture.h"
 #include "tests/test_app.h"
 
@@ -167,4 +168,22 @@ TEST_F(ResultsCli, ADamagedDatabaseFailsTheCommandAndStaysAsItWas) {
     EXPECT_TRUE(r.err.contains(u"damaged or not a database")) << r.err.toStdString();
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), QByteArray("this is no database, but it is someone's file"));
+}
+
+TEST_F(ResultsCli, TheCommandLineSavesWhileTheWindowHasTheFileOpen) {
+    // The window keeps its store open for as long as it runs.
+    ResultStore window;
+    QString error;
+    ASSERT_TRUE(window.open(db, &error)) << error.toStdString();
+    ReadingTable t;
+    recordTest(t, 120);
+    TestResult mine = resultOfLastRun(t);
+    ASSERT_TRUE(window.save(mine, &error));
+    const Ran r =
+        run({QStringLiteral("add"), table, QStringLiteral("--asset"), QStringLiteral("B")});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith(u"2\t"));
+    TestResult again = resultOfLastRun(t);
+    ASSERT_TRUE(window.save(again, &error)) << error.toStdString();
+    EXPECT_EQ(window.list({}, &error).size(), 3u);
 }

@@ -67,3 +67,38 @@ TEST(PostgresStore, AServerThatCannotBeReachedIsSaidClearly) {
     EXPECT_TRUE(why.contains(u"cannot be opened")) << why.toStdString();
     EXPECT_FALSE(why.contains(u"password"));
 }
+
+TEST_F(PostgresCases, ADatabaseThatCannotBeWrittenSavesNothingAndSaysWhy) {
+    QString error;
+    TestResult kept = sample(QStringLiteral("A"), QDate(2026, 1, 1));
+    ASSERT_TRUE(store.save(kept, &error)) << error.toStdString();
+    // A colleague who may read the team's results but not add to them.
+    const QString reader = currentSchema + QStringLiteral("_reader");
+    QSqlQuery admin(store.database());
+    ASSERT_TRUE(admin.exec(QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD 'read-only'").arg(reader)))
+        << admin.lastError().text().toStdString();
+    ASSERT_TRUE(
+        admin.exec(QStringLiteral("GRANT USAGE ON SCHEMA %1 TO %2").arg(currentSchema, reader)));
+    ASSERT_TRUE(admin.exec(QStringLiteral("GRANT SELECT ON ALL TABLES IN SCHEMA %1 TO %2")
+                               .arg(currentSchema, reader)));
+
+    QUrl url(schemaUrl(currentSchema));
+    QUrlQuery query(url);
+    query.addQueryItem(QStringLiteral("user"), reader);
+    query.addQueryItem(QStringLiteral("password"), QStringLiteral("read-only"));
+    url.setQuery(query);
+    ResultStore readOnly;
+    ASSERT_TRUE(readOnly.open(url.toString(), &error)) << error.toStdString();
+    EXPECT_EQ(readOnly.list({}, &error).size(), 1u);
+    TestResult r = sample(QStringLiteral("B"), QDate(2026, 1, 2));
+    EXPECT_FALSE(readOnly.save(r, &error));
+    EXPECT_TRUE(error.contains(u"not saved")) << error.toStdString();
+    EXPECT_FALSE(error.contains(u"read-only")) << "no password in a message";
+    EXPECT_EQ(r.id, 0);
+    EXPECT_EQ(store.list({}, &error).size(), 1u);
+    readOnly.close();
+    admin.exec(
+        QStringLiteral("REVOKE ALL ON ALL TABLES IN SCHEMA %1 FROM %2").arg(currentSchema, reader));
+    admin.exec(QStringLiteral("REVOKE ALL ON SCHEMA %1 FROM %2").arg(currentSchema, reader));
+    admin.exec(QStringLiteral("DROP ROLE %1").arg(reader));
+}
