@@ -29,6 +29,9 @@ ResultsActions::ResultsActions(QMainWindow* window, TrendChart* chart, ReadingTa
     connect(table_, &ReadingTable::rowsAppended, this,
             [this](int first, int) { rowsAppended(first); });
     connect(table_, &ReadingTable::tableReset, this, &ResultsActions::tableReset);
+    connect(table_, &ReadingTable::rowsRemoved, this,
+            [this](int first, int last) { rowsRemoved(first, last); });
+    rowsSeen_ = table_->rowCount();
 }
 
 ResultsActions::~ResultsActions() = default;
@@ -57,12 +60,31 @@ void ResultsActions::rowsAppended(int first) {
     const QDate today = QDate::currentDate();
     if (liveDates_.empty() || liveDates_.back().second != today)
         liveDates_.emplace_back(first, today);
+    rowsSeen_ = table_->rowCount();
+}
+
+void ResultsActions::rowsRemoved(int first, int last) {
+    const int removed = last - first + 1;
+    auto shift = [&](int& row) {
+        if (row > last)
+            row -= removed;
+        else if (row > first)
+            row = first;
+    };
+    shift(liveFrom_);
+    for (auto& [from, day] : liveDates_)
+        shift(from);
+    rowsSeen_ = table_->rowCount();
 }
 
 void ResultsActions::tableReset() {
-    // Cleared, or loaded from a file: the rows there now were not recorded here.
+    // Printing holds the table's updates and changes nothing; a file loaded or the table
+    // cleared does: the rows there now were not recorded here.
+    if (table_->rowCount() == rowsSeen_)
+        return;
     liveFrom_ = table_->rowCount();
     liveDates_.clear();
+    rowsSeen_ = table_->rowCount();
 }
 
 QDate ResultsActions::recordedOn(int row) const {

@@ -55,6 +55,7 @@ private:
     void tell(const QString& text);
     void rowsAppended(int first);
     void tableReset();
+    void rowsRemoved(int first, int last);
     // The date the rows from `row` on were recorded, for rows recorded live; invalid for rows
     // that came from a file.
     QDate recordedOn(int row) const;
@@ -71,4 +72,5 @@ private:
     // were recorded on the pair's date.
     int liveFrom_ = 0;
     std::vector<std::pair<int, QDate>> liveDates_;
+    int rowsSeen_ = 0;
 };

@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 #include "chart/trend_chart.h"
 #include "record/reading_table.h"
+#include "record/table_files.h"
 #include "reports/report_export.h"
 #include "reports/report_preview.h"
 #include "results/result_texts.h"
@@ -238,6 +239,33 @@ TEST_F(Fixture, TheMainWindowSavesTheLastRunRecordedTodayAndTheRunOnTheChart) {
     ASSERT_TRUE(actions->resultsWindow);
     EXPECT_EQ(actions->resultsWindow->model->rowCount(), 2);
     actions->resultsWindow->close();
+}
+
+TEST_F(Fixture, RowsFromAFileAskForTheDateAndPrintingDoesNotMakeLiveRowsLoaded) {
+    ReadingTable recorded;
+    recordTest(recorded, 120);
+    const QString file = scratch().filePath(QStringLiteral("old.txt"));
+    ASSERT_TRUE(SaveTableFile(recorded, file, [](const TableFileMessage&) {}));
+    TFrmTest window;
+    window.results->setDatabaseUrl(path);
+    bool asked = false;
+    QDate offered;
+    window.results->setDialogRunner([&](SaveResultDialog& d) {
+        asked = d.findChild<QLabel*>(QStringLiteral("dateAsked")) != nullptr;
+        offered = d.date->date();
+    });
+    // Live rows, then the data report printed: still live.
+    recordTest(*window.cds1, 120);
+    window.cds1->suspendUpdates();
+    window.cds1->resumeUpdates();
+    window.results->saveLastRunClick();
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(offered, QDate::currentDate());
+    // Rows loaded from a file: the date is asked.
+    window.cds1->clear();
+    ASSERT_TRUE(window.recordControls().addRowsOf(file));
+    window.results->saveLastRunClick();
+    EXPECT_TRUE(asked);
 }
 
 TEST_F(Fixture, ADatabaseThatCannotBeUsedIsSaidAndTheTableStays) {
