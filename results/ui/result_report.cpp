@@ -80,19 +80,21 @@ QList<ReportText> ResultReport::pageTexts(int page) const {
           sans(10));
     ++l.band;
 
-    // The asset and the conditions, in two columns.
+    // The asset and the conditions: asset and kind across the page, the rest in two columns.
     const QList<QPair<QString, QString>> fields = fieldLines(r);
-    QList<QPair<QString, QString>> left, right;
+    QList<QPair<QString, QString>> wide, left, right;
     QString notes;
     for (const auto& pair : fields) {
         if (pair.first == u"Notes")
             notes = pair.second;
-        else if (left.size() < 8)
+        else if (wide.size() < 2)
+            wide << pair;
+        else if (left.size() < 7)
             left << pair;
         else
             right << pair;
     }
-    const double top = kMargin + 14;
+    const double top = pairs(l, kMargin, kMargin + 14, width, wide);
     const double below =
         std::max(pairs(l, kMargin, top, half, left), pairs(l, kMargin + half, top, half, right));
     if (notes != u"-") {
