@@ -83,7 +83,9 @@ void paintResultCurve(QPainter& p, const QRectF& area, const TestResult& r, cons
         low = low > 0 ? std::min(low, *reading.ohms) : *reading.ohms;
         high = std::max(high, *reading.ohms);
     }
-    const auto [lo, hi] = decadesAround(low, high);
+    const std::pair<int, int> decades = decadesAround(low, high);
+    const int lo = decades.first;
+    const int hi = decades.second;
     const double minutes = std::max(1.0, double(lastMs) / 60000.0);
     const double step = niceStep(minutes, 6);
     const double spanMin = std::ceil(minutes / step - 1e-9) * step;
@@ -181,7 +183,9 @@ void paintAssetTrend(QPainter& p, const QRectF& area, const std::vector<TestResu
         if (r.pi)
             piHigh = std::max(piHigh, *r.pi);
     }
-    const auto [lo, hi] = decadesAround(low, high);
+    const std::pair<int, int> decades = decadesAround(low, high);
+    const int lo = decades.first;
+    const int hi = decades.second;
     const double piTop = std::ceil(piHigh);
     const qint64 days = first.isValid() ? std::max<qint64>(1, first.daysTo(last)) : 1;
     auto xOf = [&](const QDate& d) {
