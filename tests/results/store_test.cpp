@@ -4,13 +4,21 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 #include <QSqlDatabase>
 #include <QTemporaryDir>
 
 namespace {
 
+// The tests' files, and settings of their own (never the user's).
 QTemporaryDir& folder() {
     static QTemporaryDir dir;
+    static const bool once = [] {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           dir.filePath(QStringLiteral("config")));
+        return true;
+    }();
+    (void)once;
     return dir;
 }
 
@@ -44,6 +52,7 @@ bool SqliteCases::openAgain(ResultStore& s, QString* why) {
 // The SQLite file: where it lives, what it refuses, what it brings up to date.
 TEST(SqliteStore, TheDefaultFileIsInTheDesktopsDataFolder) {
     app();
+    folder();
     const QByteArray old = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", fileOf("data").toUtf8());
     EXPECT_EQ(ResultStore::defaultFile(), fileOf("data") + QStringLiteral("/z4072/results.sqlite"));
