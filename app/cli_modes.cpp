@@ -1,6 +1,7 @@
 #include "app/cli_modes.h"
 
 #include "app/cli_info.h"
+#include "app/cli_results.h"
 #include "app/main_window.h"
 #include "app/record_session.h"
 #include "core/decimal_sep.h"
@@ -25,6 +26,7 @@
 #include <QGuiApplication>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -302,8 +304,17 @@ const Option kLimit{"--limit", Takes::WholeNumber, "N"};
 const Option kInterval{"--interval", Takes::WholeNumber, "S"};
 const Option kNoRepeat{"--no-repeat"};
 
+// The results commands go before --version and --help.
+std::vector<Mode> withResultModes(std::vector<Mode> modes) {
+    const auto alone = std::find_if(modes.begin(), modes.end(),
+                                    [](const Mode& m) { return m.start == Start::Alone; });
+    const std::vector<Mode> results = resultModes();
+    modes.insert(alone, results.begin(), results.end());
+    return modes;
+}
+
 // The modes: what each takes, what --help says of it, how it starts.
-const std::vector<Mode> kModes{
+const std::vector<Mode> kModes = withResultModes({
     {"",
      {},
      {kSimulate.explained("the window on a simulated cable and meter that runs a "
@@ -363,24 +374,28 @@ const std::vector<Mode> kModes{
      &runAnalyze},
     {"--version", {}, {}, "the version", Start::Alone, &printVersion},
     {"--help", {}, {}, "this text", Start::Alone, &printHelp, "-h"},
-};
+});
 
 const Mode& windowMode() {
     return kModes.front();
 }
 
-// The mode the first argument names, which is taken off; the window when none is named.
-const Mode& modeFor(QStringList& args) {
+// The mode the first argument (or two) names, which is taken off; the window when none is
+// named, nullptr for "results" with no known command after it.
+const Mode* modeFor(QStringList& args) {
     for (const Mode& m : kModes) {
+        const QStringList words = QString::fromLatin1(m.name).split(u' ');
         const bool named =
-            !args.isEmpty() && *m.name &&
-            (args[0] == QLatin1String(m.name) || (m.alias && args[0] == QLatin1String(m.alias)));
-        if (named && (m.start != Start::Alone || args.size() == 1)) {
-            args.removeFirst();
-            return m;
+            *m.name && args.size() >= words.size() && args.mid(0, words.size()) == words;
+        const bool aliased = m.alias && !args.isEmpty() && args[0] == QLatin1String(m.alias);
+        if ((named || aliased) && (m.start != Start::Alone || args.size() == 1)) {
+            args.remove(0, named ? words.size() : 1);
+            return &m;
         }
     }
-    return windowMode();
+    if (!args.isEmpty() && args[0] == u"results")
+        return nullptr;
+    return &windowMode();
 }
 
 // What follows wrong usage: the mode's usage line; all of them where no mode was named.
@@ -434,7 +449,11 @@ int run(int argc, char* argv[]) {
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
-    const Mode& mode = modeFor(args);
+    const QStringList given = args;
+    const Mode* found = modeFor(args);
+    if (!found)
+        return unknownResultsCommand(given);
+    const Mode& mode = *found;
     Arguments parsed;
     parsed.argc = &argc;
     parsed.argv = argv;

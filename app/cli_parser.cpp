@@ -1,5 +1,7 @@
 #include "app/cli_parser.h"
 
+#include <QRegularExpression>
+
 #include <limits>
 
 namespace cli {
@@ -31,8 +33,17 @@ bool isChoice(const Option& o, const QString& word) {
     return o.choices && QString::fromLatin1(o.choices).split(u' ').contains(word);
 }
 
+bool isNumber(const QString& text) {
+    static const QRegularExpression plain(QStringLiteral("^-?[0-9]+(\\.[0-9]+)?$"));
+    return text.size() <= 24 && plain.match(text).hasMatch();
+}
+
 bool fits(Takes takes, const QString& value) {
     switch (takes) {
+    case Takes::Text:
+        return !value.isEmpty();
+    case Takes::Number:
+        return isNumber(value);
     case Takes::Nothing:
     case Takes::OptionalWord:
         return true;
@@ -57,6 +68,10 @@ QString needs(Takes takes) {
         return QStringLiteral(" needs a number of seconds above 0");
     case Takes::FileName:
         return QStringLiteral(" needs a file name");
+    case Takes::Text:
+        return QStringLiteral(" needs a value");
+    case Takes::Number:
+        return QStringLiteral(" needs a number");
     }
     return {};
 }
@@ -126,14 +141,17 @@ QStringList named(const Mode& mode) {
 // line of their own only when `explainedToo`.
 QStringList synopsisWords(const Mode& mode, bool explainedToo) {
     QStringList words = named(mode);
-    for (const char* f : mode.files)
-        words << QLatin1String(f);
+    for (size_t i = 0; i < mode.files.size(); ++i)
+        words << QLatin1String(mode.files[i]) +
+                     (int(i) == mode.repeated ? QStringLiteral("...") : QString());
     const Option* previous = nullptr;
     for (const Option& o : mode.options) {
         if (o.help && !explainedToo)
             continue;
         if (previous && o.group != 0 && o.group == previous->group)
             words.last().insert(words.last().size() - 1, u" | " + optionText(o));
+        else if (o.required)
+            words << optionText(o);
         else
             words << u'[' + optionText(o) + u']';
         previous = &o;
@@ -193,7 +211,13 @@ bool parseArguments(const Mode& mode, const QStringList& args, Arguments& out, Q
             out.files << a;
         }
     }
-    if (out.files.size() != qsizetype(mode.files.size()))
+    for (const Option& o : mode.options)
+        if (o.required && !out.given_.contains(QLatin1String(o.name))) {
+            *why = optionText(o) + QStringLiteral(" is required");
+            return false;
+        }
+    const auto wanted = qsizetype(mode.files.size());
+    if (mode.repeated >= 0 ? out.files.size() < wanted : out.files.size() != wanted)
         return false;
     if (out.files.contains(QString())) {
         *why = QStringLiteral("file names must not be empty");

@@ -20,6 +20,8 @@ enum class Takes {
     // One of the words in Option::choices when the next argument is one; else nothing, so the
     // option reads as a flag: "--simulate" and "--simulate pi".
     OptionalWord,
+    Text,        // any text but an empty one
+    Number,      // a decimal number, also below 0: "-12.5"
 };
 
 // An option of a mode: "--limit N".
@@ -34,7 +36,14 @@ struct Option {
     const char* help = nullptr;
     // The words an OptionalWord option takes, separated by blanks.
     const char* choices = nullptr;
+    // An option that must be given ("--asset ID"): not bracketed in the synopsis.
+    bool required = false;
 
+    constexpr Option needed() const {
+        Option o = *this;
+        o.required = true;
+        return o;
+    }
     constexpr Option explained(const char* text) const {
         Option o = *this;
         o.help = text;
@@ -54,9 +63,10 @@ enum class Start {
 // A mode of the program: a row of the table.
 struct Mode {
     // The first argument that picks it ("decode"); empty for the window, which is what runs
-    // when no mode is named.
+    // when no mode is named. A name of two words ("results add") is picked by the first two.
     const char* name;
-    // The files it takes, all of them required, in their order: "CAPTURE", "OUT".
+    // The files it takes, all of them required, in their order: "CAPTURE", "OUT". The one at
+    // index `repeated` (if any) takes one or more arguments: "ID…".
     std::vector<const char*> files;
     std::vector<Option> options;
     // What --help says of it.
@@ -66,6 +76,7 @@ struct Mode {
     int (*run)(const Arguments&);
     // Another name that picks it: "-h".
     const char* alias = nullptr;
+    int repeated = -1;
 };
 
 // The exit status of wrong usage. A mode that finds its arguments wrong after they were parsed
@@ -75,7 +86,7 @@ constexpr int kWrongUsage = 2;
 // What the command line gave a mode, checked against its row.
 class Arguments {
 public:
-    QStringList files;   // in the order of Mode::files
+    QStringList files;   // in the order of Mode::files (a repeated one as often as given)
     int* argc = nullptr; // the program's command line, for an application object
     char** argv = nullptr;
 

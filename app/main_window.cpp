@@ -11,6 +11,7 @@
 #include "reports/data_report.h"
 #include "reports/help_viewer.h"
 #include "reports/report_form.h"
+#include "results/ui/results_actions.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -125,6 +126,7 @@ TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform) : QMa
     SampInterTime = &session_->sampTimer();
 
     FormCreate();
+    buildResultsMenu();
 
     session_->startTimers();
 
@@ -290,6 +292,10 @@ void TFrmTest::buildMenu() {
     HELP1->setShortcutContext(Qt::ApplicationShortcut);
     addAction(HELP1);
     connect(HELP1, &QAction::triggered, this, &TFrmTest::HELP1Click);
+}
+
+void TFrmTest::buildResultsMenu() {
+    results = new ResultsActions(this, Chtshow, cds1);
 }
 
 void TFrmTest::buildClient() {

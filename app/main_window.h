@@ -35,6 +35,7 @@ class DataReportForm;
 class HelpViewer;
 class ReadingTable;
 class WindowSettings;
+class ResultsActions;
 
 // The main window: the meter replica, the record toolbar, the reading grid and the trend chart,
 // in a client area that scrolls to the controls placed beyond it. It opens with a client area of
@@ -147,6 +148,8 @@ public:
     QTimer* SampInterTime = nullptr;
     QScrollArea* clientArea = nullptr;
     QWidget* client = nullptr;
+    // The Results menu: saving test results, the Test Results window.
+    ResultsActions* results = nullptr;
 
     // The program's folder, ending in a separator; the data report's page count.
     QString ExeDir;
@@ -165,6 +168,7 @@ private:
     void showConnectState();
     // Places the grid, the chart and the rest that grows with the window, for its size now.
     void layoutClient();
+    void buildResultsMenu();
 
     void say(const QString& line);
 

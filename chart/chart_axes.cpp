@@ -7,7 +7,9 @@
 #include <span>
 
 double niceStep(double span, int ticks) {
-    const double raw = std::max(span / std::max(ticks, 1), 1.0);
+    if (!(span > 0) || ticks < 1)
+        return 1;
+    const double raw = span / ticks;
     const double p = std::pow(10.0, std::floor(std::log10(raw)));
     for (double m : {1.0, 2.0, 5.0})
         if (raw <= m * p)
@@ -89,7 +91,8 @@ QList<AxisLabel> xLabels(double lo, double hi, bool elapsed) {
     QList<AxisLabel> labels;
     if (!(hi > lo) || !std::isfinite(lo) || !std::isfinite(hi))
         return labels;
-    const double step = elapsed ? clockStep(hi - lo, 5) : niceStep(hi - lo, 5);
+    // Row numbers step by whole rows.
+    const double step = elapsed ? clockStep(hi - lo, 5) : niceStep(std::max(hi - lo, 5.0), 5);
     for (double v = std::ceil(lo / step) * step; v <= hi + 1e-9; v += step)
         labels.append({elapsed ? elapsedText(v) : QString::number(qint64(std::llround(v))), v});
     return labels;

@@ -8,8 +8,8 @@ class QCategoryAxis;
 
 // Where the trend chart's axes put their labels, and what the labels say.
 
-// A tick step of 1, 2 or 5 times a power of ten (at least 1) that gives about `ticks` ticks over
-// `span`.
+// A tick step of 1, 2 or 5 times a power of ten that gives about `ticks` ticks over `span` (1
+// for an empty span).
 double niceStep(double span, int ticks);
 // A step of elapsed seconds that reads well on a clock (1, 2, 5, 10, 15, 30 s, 1, 2, 5, 10, 15,
 // 30 min, 1, 2, 3, 6, 12 h, then days) and gives at most about `ticks` ticks over `span` seconds.

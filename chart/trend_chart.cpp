@@ -590,7 +590,8 @@ double TrendChart::fitPhysicalAxes(const PhysicalPage& page) {
     double vhi = std::max(0.0, page.maxVolts.value_or(0));
     // As many labels as the lane has room for (as it was last laid out).
     const double laneHeight = voltLane->isVisible() ? voltLane->plotArea().height() : 100;
-    const double vstep = niceStep(std::max(vhi - vlo, 1.0), std::clamp(int(laneHeight / 28), 1, 5));
+    const int vticks = std::clamp(int(laneHeight / 28), 1, 5);
+    const double vstep = niceStep(std::max(vhi - vlo, double(vticks)), vticks); // whole volts
     vlo = std::floor(vlo / vstep) * vstep;
     vhi = std::max(std::ceil(vhi / vstep) * vstep, vlo + vstep);
     axisVolt->setRange(vlo, vhi);

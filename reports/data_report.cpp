@@ -41,6 +41,10 @@ int DataReport::pageCount() const {
     return DataReportPageTotal(rows_);
 }
 
+QString DataReport::contentsText() const {
+    return QStringLiteral("%1 rows").arg(rows_);
+}
+
 QList<ReportText> DataReport::pageTexts(int page) const {
     QList<ReportText> out;
     if (page < 1 || page > pageCount())
@@ -104,15 +108,5 @@ QList<ReportText> DataReport::pageTexts(int page) const {
 }
 
 void DataReport::paintPage(QPainter& p, int page, double dotsPerMm) const {
-    p.save();
-    for (const ReportText& t : pageTexts(page)) {
-        if (t.text.isEmpty())
-            continue;
-        const QRectF box(t.box.x() * dotsPerMm, t.box.y() * dotsPerMm, t.box.width() * dotsPerMm,
-                         t.box.height() * dotsPerMm);
-        p.setFont(t.font);
-        p.setPen(t.color);
-        p.drawText(box, (t.centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop, t.text);
-    }
-    p.restore();
+    paintReportTexts(p, pageTexts(page), dotsPerMm);
 }

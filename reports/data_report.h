@@ -1,5 +1,7 @@
 #pragma once
 
+#include "reports/paged_report.h"
+
 #include <QColor>
 #include <QDate>
 #include <QFont>
@@ -14,26 +16,11 @@ class ReadingTable;
 // one more for every 37 rows begun.
 int DataReportPageTotal(int rows);
 
-// One text printed on a page. Places and sizes are in millimetres from the paper's top-left
-// corner; `band` counts the band printings on the page from 0, in order down the page.
-struct ReportText {
-    enum Band { PageHeader, ColumnHeader, Detail, PageFooter };
-    Band kind;
-    int band;
-    QRectF box; // the text's box: it starts at the top-left, or is centred in it
-    bool centred;
-    QString text;
-    QFont font;
-    QColor color;
-};
-
 // The data report `QuickRep1` over the reading table: A4 portrait, 10 mm margins, a page header,
 // a column header, one detail band a row (37 a page) and a page footer with "The Page" n "Of"
 // total. Pages are laid out on demand from the table, so no page is kept once drawn.
-class DataReport {
+class DataReport : public PagedReport {
 public:
-    static constexpr double kPaperWidth = 210.0;
-    static constexpr double kPaperHeight = 297.0;
     static constexpr double kMargin = 10.0;
     static constexpr double kBandWidth = 190.0;
     static constexpr double kHeaderHeight = 10.6;
@@ -46,7 +33,8 @@ public:
     // Rows in the report: fixed when the report is built.
     int rowCount() const { return rows_; }
     // Pages laid out: one for an empty table.
-    int pageCount() const;
+    int pageCount() const override;
+    QString contentsText() const override;
 
     void setPrintDate(const QDate& date) { printDate_ = date; }
     const QDate& printDate() const { return printDate_; }
@@ -55,10 +43,10 @@ public:
     const QString& allpageCaption() const { return allpage_; }
 
     // Every text of page `page` (from 1), bands in order down the page, left to right in a band.
-    QList<ReportText> pageTexts(int page) const;
+    QList<ReportText> pageTexts(int page) const override;
     // Draws page `page` with the painter's origin at the paper's top-left corner, on a device
     // with `dotsPerMm` dots a millimetre whose logical resolution matches (fonts are in points).
-    void paintPage(QPainter& painter, int page, double dotsPerMm) const;
+    void paintPage(QPainter& painter, int page, double dotsPerMm) const override;
 
 private:
     const ReadingTable* table_;

@@ -1,5 +1,7 @@
 #include "reports/report_export.h"
 
+#include "core/csv_cell.h"
+
 #include "record/code_page.h"
 
 #include <QFileInfo>
@@ -50,7 +52,7 @@ namespace {
 constexpr double kMmPerChar = 2.0; // plain text: 95 characters over the 190 mm band
 
 // The texts of a page, band by band.
-template <typename Fn> void forEachBand(const DataReport& report, int page, Fn fn) {
+template <typename Fn> void forEachBand(const PagedReport& report, int page, Fn fn) {
     const QList<ReportText> texts = report.pageTexts(page);
     for (qsizetype i = 0; i < texts.size();) {
         qsizetype j = i;
@@ -63,15 +65,6 @@ template <typename Fn> void forEachBand(const DataReport& report, int page, Fn f
         fn(band);
         i = j;
     }
-}
-
-QString csvCell(const QString& cell) {
-    if (!cell.contains(u',') && !cell.contains(u'"') && !cell.contains(u'\n') &&
-        !cell.contains(u'\r'))
-        return cell;
-    QString quoted = cell;
-    quoted.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + quoted + u'"';
 }
 
 QString mm(double v) {
@@ -101,7 +94,7 @@ QByteArray toCodePage(const QString& text) {
 
 } // namespace
 
-QString reportText(const DataReport& report) {
+QString reportText(const PagedReport& report) {
     QString out;
     const int bandChars = int(DataReport::kBandWidth / kMmPerChar);
     for (int page = 1; page <= report.pageCount(); ++page) {
@@ -127,7 +120,7 @@ QString reportText(const DataReport& report) {
     return out;
 }
 
-QString reportCsv(const DataReport& report) {
+QString reportCsv(const PagedReport& report) {
     QString out;
     for (int page = 1; page <= report.pageCount(); ++page) {
         forEachBand(report, page, [&](const QList<ReportText>& band) {
@@ -140,7 +133,7 @@ QString reportCsv(const DataReport& report) {
     return out;
 }
 
-QByteArray reportHtml(const DataReport& report) {
+QByteArray reportHtml(const PagedReport& report) {
     // One class a look (font and colour), so the many detail texts stay short.
     QHash<QString, int> classes;
     QString css;
@@ -184,7 +177,7 @@ QByteArray reportHtml(const DataReport& report) {
     return html.toUtf8();
 }
 
-bool writeReportPdf(const DataReport& report, QIODevice* device, QString* error) {
+bool writeReportPdf(const PagedReport& report, QIODevice* device, QString* error) {
     QPdfWriter writer(device);
     writer.setResolution(600);
     writer.setTitle(QStringLiteral("TEST DATA REPORT"));
@@ -206,7 +199,7 @@ bool writeReportPdf(const DataReport& report, QIODevice* device, QString* error)
     return painter.end();
 }
 
-bool writeReport(const DataReport& report, const QString& fileName, ReportFormat format,
+bool writeReport(const PagedReport& report, const QString& fileName, ReportFormat format,
                  QString* error) {
     switch (format) {
     case ReportFormat::Html:
@@ -244,7 +237,7 @@ void setUpReportPrinter(QPrinter& printer) {
     printer.setPaperSource(QPrinter::Upper); // the first bin
 }
 
-bool printReport(const DataReport& report, QPrinter& printer, int from, int to) {
+bool printReport(const PagedReport& report, QPrinter& printer, int from, int to) {
     if (from <= 0)
         from = 1;
     if (to <= 0 || to > report.pageCount())

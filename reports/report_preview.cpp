@@ -31,7 +31,7 @@ static void initReportResources() {
 
 // ---- ReportPageView
 
-ReportPageView::ReportPageView(const DataReport& report, QWidget* parent)
+ReportPageView::ReportPageView(const PagedReport& report, QWidget* parent)
     : QWidget(parent), report_(report) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -57,14 +57,14 @@ void ReportPageView::setPixelsPerMm(double scale) {
 }
 
 QSize ReportPageView::sizeHint() const {
-    return QSize(int(std::ceil(DataReport::kPaperWidth * scale_)) + 2 * kBorder,
-                 int(std::ceil(DataReport::kPaperHeight * scale_)) + 2 * kBorder);
+    return QSize(int(std::ceil(PagedReport::kPaperWidth * scale_)) + 2 * kBorder,
+                 int(std::ceil(PagedReport::kPaperHeight * scale_)) + 2 * kBorder);
 }
 
 const QImage& ReportPageView::pagePicture() {
     if (picture_.isNull()) {
-        const QSize size(int(std::ceil(DataReport::kPaperWidth * scale_)),
-                         int(std::ceil(DataReport::kPaperHeight * scale_)));
+        const QSize size(int(std::ceil(PagedReport::kPaperWidth * scale_)),
+                         int(std::ceil(PagedReport::kPaperHeight * scale_)));
         picture_ = QImage(size, QImage::Format_RGB32);
         // Fonts are in points: give the picture the resolution of the scale.
         const int dotsPerMeter = int(std::lround(scale_ * 1000));
@@ -91,7 +91,7 @@ void ReportPageView::paintEvent(QPaintEvent*) {
 
 // ---- ReportPreview
 
-ReportPreview::ReportPreview(const DataReport& report, QWidget* parent)
+ReportPreview::ReportPreview(const PagedReport& report, QWidget* parent)
     : QDialog(parent), report_(report) {
     initReportResources();
     setObjectName(QStringLiteral("ReportPreview"));
@@ -188,12 +188,12 @@ void ReportPreview::applyZoom() {
     double scale = screenScale;
     switch (zoom_) {
     case WholePage:
-        scale = std::min(room.width() / DataReport::kPaperWidth,
-                         room.height() / DataReport::kPaperHeight);
+        scale = std::min(room.width() / PagedReport::kPaperWidth,
+                         room.height() / PagedReport::kPaperHeight);
         break;
     case PageWidth:
         scale = (room.width() - scroll_->verticalScrollBar()->sizeHint().width()) /
-                DataReport::kPaperWidth;
+                PagedReport::kPaperWidth;
         break;
     case Percent50:
         scale = screenScale * 0.5;
@@ -233,7 +233,7 @@ void ReportPreview::updateControls() {
         pageBox_->setValue(p);
     }
     status_->setText(
-        QStringLiteral("Page %1 of %2    %3 rows").arg(p).arg(n).arg(report_.rowCount()));
+        QStringLiteral("Page %1 of %2    %3").arg(p).arg(n).arg(report_.contentsText()));
 }
 
 void ReportPreview::print() {

@@ -16,7 +16,7 @@ class QSpinBox;
 class ReportPageView : public QWidget {
     Q_OBJECT
 public:
-    explicit ReportPageView(const DataReport& report, QWidget* parent = nullptr);
+    explicit ReportPageView(const PagedReport& report, QWidget* parent = nullptr);
 
     int page() const { return page_; }
     void setPage(int page);
@@ -30,7 +30,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    const DataReport& report_;
+    const PagedReport& report_;
     int page_ = 1;
     double scale_ = 96 / 25.4;
     QImage picture_;
@@ -42,7 +42,7 @@ private:
 class ReportPreview : public QDialog {
     Q_OBJECT
 public:
-    explicit ReportPreview(const DataReport& report, QWidget* parent = nullptr);
+    explicit ReportPreview(const PagedReport& report, QWidget* parent = nullptr);
 
     ReportPageView* pageView() const { return view_; }
     int page() const { return view_->page(); }
@@ -75,7 +75,7 @@ private:
     void applyZoom();
     void updateControls();
 
-    const DataReport& report_;
+    const PagedReport& report_;
     ReportPageView* view_ = nullptr;
     QScrollArea* scroll_ = nullptr;
     QSpinBox* pageBox_ = nullptr;

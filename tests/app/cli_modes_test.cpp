@@ -160,7 +160,9 @@ TEST(CliModes, PicksTheModeAndEndsWrongUsageWithItsUsageLine) {
         const char* text; // stdout's first line, or stderr's last
     } cases[] = {
         {{"-h"}, 0, "usage: z4072 [MODE] [ARGUMENTS]"},
-        {{"--version", "x"}, 2, "       z4072 analyze IN"}, // not alone: the window's
+        {{"--version", "x"},
+         2,
+         "       z4072 results export OUT.csv [--database URL]"}, // the window's
         {{"report", "in.txt", "out.doc"}, 2, "usage: z4072 report IN OUT"},
         {{"devices", "x"}, 2, "usage: z4072 devices"},
     };

@@ -156,12 +156,13 @@ TEST(MainWindow, ToolbarCaptionsReadWhole) {
         EXPECT_LE(box->sizeHint().height(), box->height()) << box->objectName().toStdString();
 }
 
-TEST(MainWindow, MenuShowsOnlyTheRecordSetAndHelpIsAShortcut) {
+TEST(MainWindow, MenuShowsTheRecordSetAndTheResultsAndHelpIsAShortcut) {
     app();
     TFrmTest w;
     const QList<QAction*> top = w.menuBar()->actions();
-    ASSERT_EQ(top.size(), 1);
+    ASSERT_EQ(top.size(), 2);
     EXPECT_EQ(top[0]->text(), u"Record");
+    EXPECT_EQ(top[1]->text(), u"Results");
     ASSERT_EQ(top[0]->menu()->actions().size(), 1);
     EXPECT_EQ(top[0]->menu()->actions()[0]->text(), u" RecordSet");
     QStringList captions;

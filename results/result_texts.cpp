@@ -1,0 +1,159 @@
+#include "results/result_texts.h"
+
+#include "core/csv_cell.h"
+
+namespace {
+
+QString plain(const std::optional<double>& v) {
+    return v ? QString::number(*v, 'g', 12) : QString();
+}
+
+QString plainOhms(const ResistanceAt& at) {
+    return at.ok() ? QString::number(at.ohms, 'g', 12) : QString();
+}
+
+QString orDash(const QString& text) {
+    return text.isEmpty() ? QStringLiteral("-") : printable(text);
+}
+
+QString dateText(const TestResult& r) {
+    return r.date.toString(Qt::ISODate) + u' ' + r.startTime.toString(QStringLiteral("HH:mm:ss"));
+}
+
+} // namespace
+
+QString printable(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (QChar c : text) {
+        if (c == u'\t')
+            out += QStringLiteral("\\t");
+        else if (c == u'\n')
+            out += QStringLiteral("\\n");
+        else if (c == u'\r')
+            out += QStringLiteral("\\r");
+        else if (c.category() == QChar::Other_Control)
+            out += QStringLiteral("\\x") +
+                   QString::number(c.unicode(), 16).toUpper().rightJustified(2, u'0');
+        else
+            out += c;
+    }
+    return out;
+}
+
+QString listHeader() {
+    return QStringLiteral("ID\tDate\tAsset\tKind\tTest voltage\tR(1 min)\tR40\tDAR\tPI\tVerdict");
+}
+
+QString listLine(const TestResult& r) {
+    const std::optional<double> r40 = r.r40();
+    return QStringList{QString::number(r.id),
+                       dateText(r),
+                       printable(r.assetId),
+                       assetKindKey(r.kind),
+                       voltsText(r.testVolts()),
+                       r.r1min.ok() ? ohmsText(r.r1min.ohms) : QStringLiteral("-"),
+                       r40 ? ohmsText(*r40) : QStringLiteral("not corrected"),
+                       ratioText(r.dar),
+                       ratioText(r.pi),
+                       outcomeText(judge(r).outcome)}
+        .join(u'\t');
+}
+
+QList<QPair<QString, QString>> figureLines(const TestResult& r) {
+    const std::optional<double> r40 = r.r40();
+    return {
+        {QStringLiteral("Function"), printable(r.function)},
+        {QStringLiteral("Test voltage"), voltsText(r.testVolts())},
+        {QStringLiteral("Duration"), QStringLiteral("%1 s").arg(r.durationMs / 1000)},
+        {QStringLiteral("R(30 s)"), resistanceText(r.r30s)},
+        {QStringLiteral("R(1 min)"), resistanceText(r.r1min)},
+        {QStringLiteral("R(10 min)"), resistanceText(r.r10min)},
+        {QStringLiteral("R(1 min) at 40 °C"),
+         r40 ? QStringLiteral("%1 (from %2)").arg(ohmsText(*r40), temperatureText(r.objectTempC))
+             : QStringLiteral("not corrected")},
+        {QStringLiteral("DAR"), ratioText(r.dar)},
+        {QStringLiteral("PI"), ratioText(r.pi)},
+        {QStringLiteral("Meter's PI"), ratioText(r.meterPi)},
+    };
+}
+
+QList<QPair<QString, QString>> fieldLines(const TestResult& r) {
+    auto minimum = [](const std::optional<double>& v, const char* unit) {
+        return v ? QString::number(*v, 'g', 6) + QLatin1String(unit) : QStringLiteral("-");
+    };
+    return {
+        {QStringLiteral("Asset"), printable(r.assetId)},
+        {QStringLiteral("Kind"), assetKindName(r.kind)},
+        {QStringLiteral("Rated voltage"), kvText(r.ratedKv)},
+        {QStringLiteral("Insulation class"), orDash(r.insulationClass)},
+        {QStringLiteral("Object temperature"), temperatureText(r.objectTempC)},
+        {QStringLiteral("Ambient temperature"), temperatureText(r.ambientTempC)},
+        {QStringLiteral("Relative humidity"), humidityText(r.humidityPct)},
+        {QStringLiteral("Operator"), orDash(r.operatorName)},
+        {QStringLiteral("Location"), orDash(r.location)},
+        {QStringLiteral("Date"), dateText(r)},
+        {QStringLiteral("Minimum resistance"), minimum(r.minMohm, " MΩ")},
+        {QStringLiteral("Minimum PI"), minimum(r.minPi, "")},
+        {QStringLiteral("Minimum DAR"), minimum(r.minDar, "")},
+        {QStringLiteral("Source"),
+         r.source.isEmpty() ? QStringLiteral("recorded live") : printable(r.source)},
+        {QStringLiteral("Notes"), orDash(r.notes)},
+    };
+}
+
+QString showText(const TestResult& r, const Verdict& v, const std::optional<QString>& trend) {
+    QStringList lines{QStringLiteral("ID: %1").arg(r.id)};
+    for (const auto& [label, text] : fieldLines(r) + figureLines(r))
+        lines << label + QStringLiteral(": ") + text;
+    lines << QStringLiteral("Readings: %1").arg(r.readings.size());
+    lines << QStringLiteral("Verdict: ") + outcomeText(v.outcome);
+    lines << QStringLiteral("Rule: ") + v.rule;
+    for (const QString& reason : v.reasons)
+        lines << QStringLiteral("Reason: ") + reason;
+    for (const QString& note : v.notes)
+        lines << QStringLiteral("Note: ") + note;
+    if (trend)
+        lines << *trend;
+    return lines.join(u'\n');
+}
+
+QString csvHeader() {
+    return QStringLiteral(
+        "id,date,start_time,asset_id,asset_kind,rated_kv,insulation_class,object_temp_c,"
+        "ambient_temp_c,humidity_pct,operator,location,function,test_volts,duration_s,"
+        "r30s_ohms,r1min_ohms,r10min_ohms,r40_ohms,dar,pi,meter_pi,min_mohm,min_pi,min_dar,"
+        "verdict,reasons,notes");
+}
+
+QString csvRow(const TestResult& r, const Verdict& v) {
+    return QStringList{QString::number(r.id),
+                       r.date.toString(Qt::ISODate),
+                       r.startTime.toString(QStringLiteral("HH:mm:ss")),
+                       csvCell(r.assetId),
+                       assetKindKey(r.kind),
+                       plain(r.ratedKv),
+                       r.insulationClass,
+                       plain(r.objectTempC),
+                       plain(r.ambientTempC),
+                       plain(r.humidityPct),
+                       csvCell(r.operatorName),
+                       csvCell(r.location),
+                       csvCell(r.function),
+                       plain(r.testVolts()),
+                       QString::number(double(r.durationMs) / 1000.0, 'g', 12),
+                       plainOhms(r.r30s),
+                       plainOhms(r.r1min),
+                       plainOhms(r.r10min),
+                       plain(r.r40()),
+                       plain(r.dar),
+                       plain(r.pi),
+                       plain(r.meterPi),
+                       plain(r.minMohm),
+                       plain(r.minPi),
+                       plain(r.minDar),
+                       outcomeText(v.outcome),
+                       csvCell(v.summary()),
+                       csvCell(r.notes)}
+        .join(u',');
+}

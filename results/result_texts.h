@@ -1,0 +1,35 @@
+#pragma once
+
+#include "results/test_result.h"
+#include "results/verdict.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+// Test results as text: the lines of `z4072 results`, the comma-separated export.
+
+// Text typed by people, made safe to print on a terminal or in a TAB-separated line: control
+// characters (tabs, line breaks, escapes) are shown as "\t", "\n" or "\xHH".
+QString printable(const QString& text);
+
+// The header and one line of `z4072 results list` (TAB-separated).
+QString listHeader();
+QString listLine(const TestResult& result);
+
+// The figures of a result as label and text pairs: R(30 s) .. the meter's PI.
+QList<QPair<QString, QString>> figureLines(const TestResult& result);
+// The asset and conditions as label and text pairs.
+QList<QPair<QString, QString>> fieldLines(const TestResult& result);
+
+// Every field, figure, the verdict and its rule, one "Label: text" a line, and the TREND line
+// where there is one.
+QString showText(const TestResult& result, const Verdict& verdict,
+                 const std::optional<QString>& trend);
+
+// The export: a header, one row a result; figures as plain numbers (ohms, °C, %, kV, V, ratios),
+// empty where not available. RFC 4180 quoting, UTF-8, CR LF.
+QString csvHeader();
+QString csvRow(const TestResult& result, const Verdict& verdict);

@@ -1,0 +1,195 @@
+#pragma once
+
+// The behaviour every results database must show, SQLite or PostgreSQL: a test program names
+// the fixture (STORE_CASES, so that each program's tests have names of their own), defines its
+// openFresh() and openAgain() for its kind of database, and includes this once.
+#ifndef STORE_CASES
+#error "define STORE_CASES as the fixture's name"
+#endif
+
+#include "results/result_texts.h"
+#include "results/verdict.h"
+#include "tests/results/results_fixture.h"
+#include "tests/test_app.h"
+
+#include <gtest/gtest.h>
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+class STORE_CASES : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app();
+        QString why;
+        if (!openFresh(store, &why))
+            GTEST_SKIP() << why.toStdString();
+    }
+    // Opens an empty results database, or says why none can be had.
+    bool openFresh(ResultStore& s, QString* why);
+    // Opens the same database again, as another program would.
+    bool openAgain(ResultStore& s, QString* why);
+
+    TestResult sample(const QString& asset, const QDate& date, double startMohm = 100) {
+        ReadingTable table;
+        recordTest(table, 600, 5, startMohm, 2.5);
+        TestResult r = resultOfLastRun(table);
+        r.assetId = asset;
+        r.date = date;
+        r.objectTempC = 40;
+        return r;
+    }
+
+    ResultStore store;
+};
+
+TEST_F(STORE_CASES, AResultComesBackWholeWithItsReadings) {
+    TestResult r = sample(QStringLiteral("Pumpe Süd · 電機 Ω"), QDate(2026, 3, 4));
+    r.operatorName = QStringLiteral("Zoë");
+    r.notes = QStringLiteral("line one\nline two; 'quoted' \"too\"");
+    r.ambientTempC = -5.5;
+    r.humidityPct = 65;
+    r.meterPi = 2.6;
+    r.readings[3].ohms.reset(); // beyond the range
+    r.readings[3].text = QStringLiteral("0L");
+    QString error;
+    ASSERT_TRUE(store.save(r, &error)) << error.toStdString();
+    ASSERT_GT(r.id, 0);
+
+    const std::optional<TestResult> back = store.load(r.id, true, &error);
+    ASSERT_TRUE(back) << error.toStdString();
+    EXPECT_EQ(back->assetId, r.assetId);
+    EXPECT_EQ(back->operatorName, r.operatorName);
+    EXPECT_EQ(back->notes, r.notes);
+    EXPECT_EQ(back->kind, AssetKind::MachineForm);
+    EXPECT_EQ(back->insulationClass, QStringLiteral("F"));
+    EXPECT_EQ(back->ratedKv, 6.6);
+    EXPECT_EQ(back->ambientTempC, -5.5);
+    EXPECT_EQ(back->humidityPct, 65);
+    EXPECT_EQ(back->date, QDate(2026, 3, 4));
+    EXPECT_EQ(back->startTime, r.startTime);
+    EXPECT_EQ(back->function, r.function);
+    EXPECT_EQ(back->durationMs, r.durationMs);
+    EXPECT_EQ(back->r1min.ohms, r.r1min.ohms);
+    EXPECT_EQ(back->pi, r.pi);
+    EXPECT_EQ(back->meterPi, 2.6);
+    EXPECT_FALSE(back->minMohm);
+    ASSERT_EQ(back->readings.size(), r.readings.size());
+    EXPECT_FALSE(back->readings[3].ohms);
+    EXPECT_EQ(back->readings[3].text, QStringLiteral("0L"));
+    EXPECT_EQ(back->readings.back().elapsedMs, 600'000);
+    EXPECT_EQ(judge(*back).outcome, judge(r).outcome);
+    EXPECT_FALSE(store.load(r.id + 1000, false, &error));
+    EXPECT_TRUE(error.isEmpty());
+}
+
+TEST_F(STORE_CASES, ListsFilterByAssetAndDateAndThePreviousResultGoesByDate) {
+    QString error;
+    // Saved out of date order: the previous result is the one before by date, not by ID.
+    TestResult late = sample(QStringLiteral("M-1"), QDate(2026, 5, 1), 30);
+    TestResult early = sample(QStringLiteral("M-1"), QDate(2024, 5, 1), 300);
+    TestResult mid = sample(QStringLiteral("M-1"), QDate(2025, 5, 1), 200);
+    TestResult other = sample(QStringLiteral("m-10"), QDate(2025, 6, 1));
+    for (TestResult* r : {&late, &early, &mid, &other})
+        ASSERT_TRUE(store.save(*r, &error)) << error.toStdString();
+
+    ResultStore::Filter f;
+    f.asset = QStringLiteral("M-1");
+    std::vector<TestResult> list = store.list(f, &error);
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].id, early.id);
+    EXPECT_EQ(list[2].id, late.id);
+    f = {};
+    f.assetContains = QStringLiteral("m-1");
+    EXPECT_EQ(store.list(f, &error).size(), 4u); // case aside, "M-1" and "m-10"
+    f.assetContains = QStringLiteral("%");
+    EXPECT_EQ(store.list(f, &error).size(), 0u); // taken literally
+    f = {};
+    f.from = QDate(2025, 1, 1);
+    f.to = QDate(2025, 12, 31);
+    EXPECT_EQ(store.list(f, &error).size(), 2u);
+
+    const std::optional<TestResult> before = store.previousOf(late, &error);
+    ASSERT_TRUE(before);
+    EXPECT_EQ(before->id, mid.id);
+    EXPECT_FALSE(store.previousOf(early, &error));
+    const std::optional<QString> trend = trendLine(late, *before);
+    ASSERT_TRUE(trend); // 30 MΩ after 200 MΩ
+    EXPECT_TRUE(trend->contains(u"2025-05-01")) << trend->toStdString();
+
+    EXPECT_EQ(store.assetIds(&error), (QStringList{QStringLiteral("M-1"), QStringLiteral("m-10")}));
+    EXPECT_EQ(store.latestOf(QStringLiteral("M-1"), &error)->id, late.id);
+}
+
+TEST_F(STORE_CASES, DeletingAResultTakesItsReadingsAndLeavesTheOthers) {
+    QString error;
+    TestResult a = sample(QStringLiteral("A"), QDate(2026, 1, 1));
+    TestResult b = sample(QStringLiteral("B"), QDate(2026, 1, 2));
+    ASSERT_TRUE(store.save(a, &error));
+    ASSERT_TRUE(store.save(b, &error));
+    ASSERT_TRUE(store.remove(a.id, &error)) << error.toStdString();
+    EXPECT_FALSE(store.load(a.id, true, &error));
+    QSqlQuery q(store.database());
+    ASSERT_TRUE(q.exec(QStringLiteral("SELECT COUNT(*) FROM result_readings")));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toInt(), int(b.readings.size()));
+    EXPECT_EQ(store.load(b.id, true, &error)->readings.size(), b.readings.size());
+}
+
+TEST_F(STORE_CASES, BadFieldsAreNotSaved) {
+    QString error;
+    TestResult r = sample(QString(65, u'x'), QDate(2026, 1, 1));
+    EXPECT_FALSE(store.save(r, &error));
+    EXPECT_TRUE(error.contains(u"longer than 64")) << error.toStdString();
+    r.assetId = QStringLiteral("ok");
+    r.objectTempC = 200;
+    EXPECT_FALSE(store.save(r, &error));
+    EXPECT_TRUE(store.list({}, &error).empty());
+}
+
+TEST_F(STORE_CASES, TwoProgramsOnOneDatabaseSeeEachOthersResults) {
+    ResultStore other;
+    QString error;
+    ASSERT_TRUE(openAgain(other, &error)) << error.toStdString();
+    TestResult a = sample(QStringLiteral("A"), QDate(2026, 1, 1));
+    TestResult b = sample(QStringLiteral("B"), QDate(2026, 1, 2));
+    ASSERT_TRUE(store.save(a, &error)) << error.toStdString();
+    ASSERT_TRUE(other.save(b, &error)) << error.toStdString();
+    EXPECT_EQ(store.list({}, &error).size(), 2u);
+    EXPECT_EQ(other.list({}, &error).size(), 2u);
+    EXPECT_EQ(other.schemaVersion(), ResultStore::kSchemaVersion);
+}
+
+TEST_F(STORE_CASES, TheListQuerySortsByAnyColumn) {
+    QString error;
+    for (int i = 0; i < 5; ++i) {
+        TestResult r = sample(QStringLiteral("A%1").arg(i), QDate(2026, 1, 1 + i), 50 + 40 * i);
+        ASSERT_TRUE(store.save(r, &error));
+    }
+    QSqlQuery q(store.database());
+    ASSERT_TRUE(store.listQuery(q, {}, ResultStore::ColR1min, Qt::DescendingOrder, &error))
+        << error.toStdString();
+    double last = 1e300;
+    int n = 0;
+    while (q.next()) {
+        EXPECT_LE(q.value(ResultStore::ColR1min).toDouble(), last);
+        last = q.value(ResultStore::ColR1min).toDouble();
+        ++n;
+    }
+    EXPECT_EQ(n, 5);
+}
+
+TEST_F(STORE_CASES, ANewerSchemaIsRefusedWithItsResultsKept) {
+    QString error;
+    TestResult r = sample(QStringLiteral("A"), QDate(2026, 1, 1));
+    ASSERT_TRUE(store.save(r, &error));
+    ASSERT_TRUE(
+        QSqlQuery(store.database()).exec(QStringLiteral("UPDATE results_schema SET version = 99")));
+    ResultStore newer;
+    EXPECT_FALSE(openAgain(newer, &error));
+    EXPECT_TRUE(error.contains(u"newer version")) << error.toStdString();
+    QSqlQuery q(store.database());
+    ASSERT_TRUE(q.exec(QStringLiteral("SELECT version FROM results_schema")) && q.next());
+    EXPECT_EQ(q.value(0).toInt(), 99);
+    EXPECT_EQ(store.list({}, &error).size(), 1u);
+}
