@@ -88,19 +88,22 @@ void CableConnection::HidCtlDeviceChange(QObject* /*Sender*/) {
     if (ctl_)
         ctl_->EnumerateDevices();
     TJvHidDevice* kept = std::exchange(keeping_, nullptr);
-    for (int i = 0; i < DevListBox.Count(); ++i)
-        if (kept ? DevListBox.Object(i) == kept : DevListBox.Text(i) == kCableName)
-            DevListBox.ItemIndex = i;
-    if (kept && DevListBox.Selected() != kept) {
-        // Not listed again, so no row owns it: let it go, and the connection with it.
-        endConnection();
-        delete kept;
-        kept = nullptr;
-        cableLost = true;
+    if (kept) {
+        for (int i = 0; i < DevListBox.Count(); ++i)
+            if (DevListBox.Object(i) == kept)
+                DevListBox.ItemIndex = i;
+        if (DevListBox.Selected() != kept) {
+            // Not listed again, so no row owns it: let it go, and the connection with it.
+            endConnection();
+            delete kept;
+            kept = nullptr;
+            cableLost = true;
+        }
+    }
+    if (!kept) // the last row that is exactly the cable's name
         for (int i = 0; i < DevListBox.Count(); ++i)
             if (DevListBox.Text(i) == kCableName)
                 DevListBox.ItemIndex = i;
-    }
     CurDevice = kept;
     if (cableLost) {
         showMessage(kCableUnpluggedMessage);
