@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
@@ -78,8 +79,7 @@ public:
 
 } // namespace
 
-TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform)
-    : QMainWindow(parent), cable_(s_, replica_) {
+TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform) : QMainWindow(parent) {
     initAppResources();
     setObjectName(QStringLiteral("FrmTest"));
     // A sizeable border with minimise and maximise boxes: a larger window shows more of the
@@ -89,20 +89,17 @@ TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform)
                    Qt::WindowCloseButtonHint);
     setAttribute(Qt::WA_QuitOnClose);
 
-    buildMenu();
-    buildClient();
-
     cds1 = new ReadingTable(this);
     cds1->setObjectName(QStringLiteral("cds1"));
+    session_ = std::make_unique<MeterSession>(
+        platform ? std::move(platform) : makeSystemHidPlatform(), *cds1);
+    HidCtl = session_->controller();
+
+    buildMenu();
+    buildClient();
     DBGrid1->setTable(cds1);
     Chtshow->setTable(cds1);
-    chain_ = std::make_unique<ReadingChain>(s_, replica_, *cds1);
-    chain_->addRowListener([this](const ReadingTable& table, int row) {
-        if (journal_)
-            journal_->append(table, row);
-        recordControls_->rowRecorded();
-    });
-    recordControls_ = new RecordControls(chain_->recorder(), *cds1,
+    recordControls_ = new RecordControls(session_->recorder(), *cds1,
                                          {this,
                                           RepeatSet,
                                           RecordSI,
@@ -113,43 +110,23 @@ TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform)
                                           SpeedButton3,
                                           DBGrid1},
                                          this);
-    chain_->interpreter().setPause([this](int ms) {
-        if (readerHold_)
-            readerHold_(ms);
-    });
-
-    // The cable's reader waits out the pause after each frame; the window does not.
-    setReaderHold([this](int ms) { cable_.holdReader(ms); });
-    cable_.setReportHandler(
-        [this](quint8 id, const quint8* data, quint16 size) { Read380(id, data, size); });
-    cable_.setMessageBox([this](const QString& text) {
+    connect(session_.get(), &MeterSession::rowRecorded, recordControls_,
+            &RecordControls::rowRecorded);
+    connect(session_.get(), &MeterSession::message, this, [this](const QString& text) {
         QMessageBox::information(this, QGuiApplication::applicationDisplayName(), text);
     });
-    cable_.setPanelObserver([this] {
-        Panel2->setCaption(cable_.Panel2Caption);
-        Panel2->setFontColor(cable_.Panel2Color == CableConnection::PanelColor::Yellow
-                                 ? QColor(255, 255, 0)
-                                 : QColor(Qt::black));
-    });
+    connect(session_.get(), &MeterSession::journalFailed, this,
+            [](const QString& line) { qWarning().noquote() << line; });
+    connect(session_.get(), &MeterSession::stateChanged, this, &TFrmTest::showConnectState);
     connect(Panel2, &PanelButton::clicked, this, &TFrmTest::Panel2Click);
     connect(SetFeature, &QPushButton::clicked, this, &TFrmTest::SetFeatureClick);
-    HidCtl =
-        new TJvHidDeviceController(this, platform ? std::move(platform) : makeSystemHidPlatform());
-    cable_.attach(HidCtl);
 
-    ConTimer = new QTimer(this);
-    ConTimer->setObjectName(QStringLiteral("ConTimer"));
-    ConTimer->setInterval(100);
-    connect(ConTimer, &QTimer::timeout, this, &TFrmTest::ConTimerTimer);
-    SampInterTime = new QTimer(this);
-    SampInterTime->setObjectName(QStringLiteral("SampInterTime"));
-    SampInterTime->setInterval(1000);
-    connect(SampInterTime, &QTimer::timeout, this, &TFrmTest::SampInterTimeTimer);
+    ConTimer = &session_->conTimer();
+    SampInterTime = &session_->sampTimer();
 
     FormCreate();
 
-    ConTimer->start();
-    SampInterTime->start();
+    session_->startTimers();
 
     // The desktop is ending the session: nobody is there to answer, the journal keeps the rows.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { sessionEnded_ = true; });
@@ -172,12 +149,28 @@ TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform)
 
 TFrmTest::~TFrmTest() {
     // The controller goes first: it stops the cable's reader while the window is still whole.
-    delete HidCtl;
+    session_->closeController();
     HidCtl = nullptr;
     // The window closes normally: the journal is no longer needed. When the desktop ended the
     // session nobody was asked about unsaved readings: the journal stays for the next start.
-    if (journal_ && !sessionEnded_)
-        journal_->discard();
+    if (!sessionEnded_)
+        session_->discardJournal();
+    destroyParts();
+}
+
+void TFrmTest::destroyParts() {
+    // The members go before the base class destroys the children, and the children hold
+    // references to members: the replica panel to the display picture, the
+    // record controls to the chain's recorder. So the children go first, here, while everything
+    // they look at is whole. The table stays: the chain, a member, holds it to the end.
+    session_->disconnect(this);
+    delete std::exchange(recordControls_, nullptr);
+    QList<QPointer<QWidget>> parts;
+    for (QObject* child : children())
+        if (child->isWidgetType())
+            parts << static_cast<QWidget*>(child);
+    for (const QPointer<QWidget>& part : parts)
+        delete part.data(); // null when an earlier one took it along
 }
 
 int TFrmTest::unsavedReadings() const {
@@ -233,13 +226,12 @@ void TFrmTest::closeEvent(QCloseEvent* event) {
 }
 
 void TFrmTest::say(const QString& line) {
-    cable_.HistoryListBox.Add(line);
+    session_->cable().HistoryListBox.Add(line);
     qWarning().noquote() << line;
 }
 
 void TFrmTest::keepJournal(const QString& folder) {
-    journal_ = std::make_unique<RecordJournal>(folder);
-    journal_->setFailureSink([this](const QString& line) { say(line); });
+    session_->keepJournal(folder);
 }
 
 void TFrmTest::keepSettings(std::unique_ptr<QSettings> settings) {
@@ -251,7 +243,7 @@ void TFrmTest::keepSettings(std::unique_ptr<QSettings> settings) {
 void TFrmTest::offerRecovery() {
     QStringList problems;
     const std::vector<RecoveredJournal> found =
-        takeOrphanJournals(journal_ ? journal_->folder() : journalFolder(), &problems);
+        takeOrphanJournals(journal() ? journal()->folder() : journalFolder(), &problems);
     for (const QString& p : problems)
         say(QStringLiteral("JOURNAL ERROR: ") + p);
     if (found.empty())
@@ -319,7 +311,7 @@ void TFrmTest::buildClient() {
     Panel3->setCaptionFont(arialPx(19, true));
     connect(Panel3, &PanelButton::clicked, this, &TFrmTest::Panel3Click);
 
-    Panel4 = new ReplicaPanel(replica_, client);
+    Panel4 = new ReplicaPanel(session_->display(), client);
     Panel4->move(2, 30);
 
     buildRecordToolbar();
@@ -329,7 +321,7 @@ void TFrmTest::buildClient() {
     DBGrid1->setGeometry(0, 348, 617, 177);
     DBGrid1->stackUnder(Panel7);
 
-    Chtshow = new TrendChart(s_, client);
+    Chtshow = new TrendChart(client);
     Chtshow->setGeometry(18, 612, 361, 209);
 
     SetFeature = new QPushButton(QStringLiteral("SetFeature"), client);
@@ -407,10 +399,10 @@ void TFrmTest::layoutClient() {
         return;
     }
     const QRect back = l.chart.translated(client->pos());
-    s_.SavedChartLeft = back.left();
-    s_.SavedChartTop = back.top();
-    s_.SavedChartWidth = back.width();
-    s_.SavedChartHeight = back.height();
+    Chtshow->SavedChartLeft = back.left();
+    Chtshow->SavedChartTop = back.top();
+    Chtshow->SavedChartWidth = back.width();
+    Chtshow->SavedChartHeight = back.height();
     const QSize outer = frameGeometry().size();
     Chtshow->setFormBounds(QRect(2, 30, outer.width() - 12, outer.height() - 90));
 }
@@ -422,9 +414,9 @@ bool TFrmTest::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFrmTest::FormCreate() {
-    s_.ExeDir = ExeDirOf(QCoreApplication::applicationFilePath());
+    ExeDir = ExeDirOf(QCoreApplication::applicationFilePath());
     decimalSep_ = GetDecimalSep();
-    chain_->interpreter().setDecimalSep(decimalSep_);
+    session_->chain().setDecimalSep(decimalSep_);
     set10k->setChecked(true);
     Chtshow->startUp();
     RepeatSet->setChecked(true);
@@ -437,27 +429,36 @@ void TFrmTest::Panel3Click() {
 }
 
 void TFrmTest::Read380(quint8 reportId, const quint8* data, quint16 size) {
-    chain_->Read380(reportId, data, size);
+    session_->Read380(reportId, data, size);
 }
 
 void TFrmTest::ShowData740(const QString& frameHex) {
-    chain_->ShowData740(frameHex);
+    session_->chain().ShowData740(frameHex);
 }
 
 void TFrmTest::DispInit(bool show) {
-    replica_.DispInit(show);
+    session_->display().DispInit(show);
 }
 
 void TFrmTest::ConTimerTimer() {
-    cable_.ConTimerTimer();
+    session_->ConTimerTimer();
+}
+
+void TFrmTest::showConnectState() {
+    // CONNECT in yellow: the silence watch disconnected, until the next click.
+    const CableConnection::State state = session_->state();
+    Panel2->setCaption(state == CableConnection::State::Connected ? QStringLiteral("DISCONNECT")
+                                                                  : QStringLiteral("CONNECT"));
+    Panel2->setFontColor(state == CableConnection::State::MeterSilent ? QColor(255, 255, 0)
+                                                                      : QColor(Qt::black));
 }
 
 void TFrmTest::Panel2Click() {
-    cable_.Panel2Click();
+    session_->toggle();
 }
 
 void TFrmTest::SetFeatureClick() {
-    cable_.SetFeatureClick();
+    session_->sendFeature();
 }
 
 void TFrmTest::SampInterTimeTimer() {
@@ -465,7 +466,7 @@ void TFrmTest::SampInterTimeTimer() {
 }
 
 void TFrmTest::INDataToTable(int kind) {
-    chain_->INDataToTable(kind);
+    session_->chain().INDataToTable(kind);
 }
 
 void TFrmTest::ClearRClick() {
@@ -481,7 +482,7 @@ void TFrmTest::OpenClick() {
 }
 
 void TFrmTest::MajPrintClick() {
-    s_.DataReportPages = DataReportPageTotal(cds1 ? cds1->rowCount() : 1);
+    DataReportPages = DataReportPageTotal(cds1 ? cds1->rowCount() : 1);
     // The grid does not follow the report through the table; it is resumed whatever happens.
     struct Resume {
         ReadingTable* table;
@@ -492,14 +493,14 @@ void TFrmTest::MajPrintClick() {
     } resume{cds1};
     if (cds1)
         cds1->suspendUpdates();
-    QuickRep1->Preview(this, cds1, s_.DataReportPages);
+    QuickRep1->Preview(this, cds1, DataReportPages);
     update();
     if (QWidget* w = centralWidget())
         w->update();
 }
 
 void TFrmTest::HELP1Click() {
-    helpFile = HelpFileOf(s_.ExeDir, QStringLiteral("kr380.html"));
+    helpFile = HelpFileOf(ExeDir, QStringLiteral("kr380.html"));
     if (!helpViewer)
         helpViewer = new HelpViewer(this);
     helpViewer->showContents(helpFile);

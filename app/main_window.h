@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/unit_state.h"
 #include "decode/frame_assembler.h"
 #include "decode/reading_interpreter.h"
 #include "link/cable_connection.h"
@@ -10,6 +9,7 @@
 #include "record/ui/reading_grid.h"
 #include "record/ui/record_controls.h"
 #include "replica/replica_state.h"
+#include "session/meter_session.h"
 
 #include <QMainWindow>
 #include <QSettings>
@@ -49,7 +49,6 @@ public:
     explicit TFrmTest(QWidget* parent = nullptr, std::shared_ptr<HidPlatform> platform = {});
     ~TFrmTest() override;
 
-    UnitState& state() { return s_; }
     const QString& DecimalSep() const { return decimalSep_; }
 
     // Handlers under their own names; tests call them directly.
@@ -70,21 +69,21 @@ public:
     void HELP1Click();
 
     // The road from the cable's reports to the table's rows.
-    ReadingChain& chain() { return *chain_; }
-    FrameAssembler& assembler() { return chain_->assembler(); }
-    ReplicaState& replica() { return replica_; }
-    ReadingInterpreter& interpreter() { return chain_->interpreter(); }
+    MeterSession& session() { return *session_; }
+    ReadingChain& chain() { return session_->chain(); }
+    // The picture of the meter's display that the replica panel shows.
+    ReplicaState& replica() { return session_->display(); }
     // The cable connection: device list, history, connection flag, CurDevice.
-    CableConnection& cable() { return cable_; }
+    CableConnection& cable() { return session_->cable(); }
     // Sees every report before the frame reassembly does (for recording a capture).
-    void setReportTap(CableConnection::ReportFn tap) { chain_->setReportTap(std::move(tap)); }
+    void setReportTap(CableConnection::ReportFn tap) { chain().setReportTap(std::move(tap)); }
     // The record toolbar, the limit menu and the grid, with the recording rules behind them.
     RecordControls& recordControls() { return *recordControls_; }
 
     // From now on every recorded row is also kept in a journal in `folder` until the window
     // closes; a journal that cannot be kept is said once in the history and on stderr.
     void keepJournal(const QString& folder);
-    RecordJournal* journal() { return journal_.get(); }
+    RecordJournal* journal() { return session_->journal(); }
     // Offers the rows of journals that programs which did not end normally left in the
     // journal's folder: one question; Yes adds them to the table as Open Data would.
     void offerRecovery();
@@ -113,7 +112,7 @@ public:
 
     // After each decoded frame the source of reports is held for the interpreter's pause: the
     // reader thread waits, the window does not. The link installs what holds its reader.
-    void setReaderHold(std::function<void(int ms)> hold) { readerHold_ = std::move(hold); }
+    void setReaderHold(std::function<void(int ms)> hold) { chain().setPause(std::move(hold)); }
 
     // Components, by their names.
     TJvHidDeviceController* HidCtl = nullptr;
@@ -149,6 +148,10 @@ public:
     QScrollArea* clientArea = nullptr;
     QWidget* client = nullptr;
 
+    // The program's folder, ending in a separator; the data report's page count.
+    QString ExeDir;
+    qint32 DataReportPages = 1;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -158,19 +161,16 @@ private:
     void buildClient();
     void buildRecordToolbar();
     void buildMenu();
+    void destroyParts();
+    void showConnectState();
     // Places the grid, the chart and the rest that grows with the window, for its size now.
     void layoutClient();
 
     void say(const QString& line);
 
-    UnitState s_;
     QString decimalSep_;
-    ReplicaState replica_;
-    std::function<void(int ms)> readerHold_;
-    CableConnection cable_;
-    std::unique_ptr<ReadingChain> chain_;
+    std::unique_ptr<MeterSession> session_;
     RecordControls* recordControls_ = nullptr;
-    std::unique_ptr<RecordJournal> journal_;
     std::function<bool(const QString&)> askRecovery_;
     WindowSettings* settings_ = nullptr;
     std::function<LeaveAnswer(int)> askLeave_;

@@ -4,44 +4,31 @@
 
 #include <QEventLoop>
 #include <QSaveFile>
-#include <QSocketNotifier>
-
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
 
 #include <cstdio>
 
 RecordSession::RecordSession(std::shared_ptr<HidPlatform> platform, RecordOptions options,
                              const QString& journalFolder)
-    : options_(std::move(options)), cable_(s_, replica_), journal_(journalFolder) {
-    chain_ = std::make_unique<ReadingChain>(s_, replica_, table_);
-    chain_->apply(options_.settings);
-    chain_->addRowListener([this](const ReadingTable& table, int row) { rowRecorded(table, row); });
-    // The reader waits out the pause after each frame, as in the window.
-    chain_->interpreter().setPause([this](int ms) { cable_.holdReader(ms); });
-    cable_.setReportHandler(
-        [this](quint8 id, const quint8* data, quint16 size) { chain_->Read380(id, data, size); });
-    // The window's message boxes: here each ends the recording.
-    cable_.setMessageBox([this](const QString& text) {
-        if (ending_)
-            return;
-        say(text);
-        end(1);
+    : options_(std::move(options)), session_(std::move(platform), table_) {
+    session_.chain().apply(options_.settings);
+    session_.keepJournal(journalFolder);
+    connect(&session_, &MeterSession::rowRecorded, this,
+            [this](int row) { rowRecorded(table_, row); });
+    // The window's message boxes: here each goes to stderr, and the ends it tells of (the
+    // silence watch, a cable pulled out) end the recording. Another device coming or going does
+    // not touch the connection.
+    connect(&session_, &MeterSession::message, this, [this](const QString& text) {
+        if (!ending_)
+            say(text);
     });
-    cable_.setEventObserver([this](const QString& line) { say(line); });
-    cable_.setListObserver([this] { listRebuilt(); });
-    journal_.setFailureSink([this](const QString& line) { say(line); });
+    connect(&session_, &MeterSession::ended, this, [this](CableConnection::EndReason why) {
+        if (why != CableConnection::EndReason::Disconnected)
+            end(1);
+    });
+    connect(&session_, &MeterSession::historyLine, this,
+            [this](const QString& line) { say(line); });
     setOutput({}, {});
 
-    hidCtl_ = new TJvHidDeviceController(this, std::move(platform));
-    cable_.attach(hidCtl_);
-
-    conTimer_.setInterval(100);
-    connect(&conTimer_, &QTimer::timeout, this, [this] { cable_.ConTimerTimer(); });
-    sampTimer_.setInterval(1000);
-    connect(&sampTimer_, &QTimer::timeout, this,
-            [this] { chain_->recorder().SampInterTimeTimer(); });
     durationTimer_.setSingleShot(true);
     durationTimer_.setTimerType(Qt::PreciseTimer);
     connect(&durationTimer_, &QTimer::timeout, this, [this] {
@@ -53,9 +40,8 @@ RecordSession::RecordSession(std::shared_ptr<HidPlatform> platform, RecordOption
 }
 
 RecordSession::~RecordSession() {
-    // The controller goes first: it stops the cable's reader while the chain is still whole.
-    delete hidCtl_;
-    hidCtl_ = nullptr;
+    // The readers stop while everything they hand reports to is whole.
+    session_.closeController();
 }
 
 void RecordSession::setOutput(LineSink rows, LineSink messages) {
@@ -73,13 +59,12 @@ void RecordSession::say(const QString& line) {
 }
 
 bool RecordSession::start() {
-    const QStringList left = orphanJournals(journal_.folder());
+    const QStringList left = orphanJournals(session_.journal()->folder());
     if (!left.isEmpty())
         say(QStringLiteral("Readings of a run that did not end normally are kept in %1; "
                            "the window offers to restore them.")
                 .arg(left.join(QStringLiteral(", "))));
-    cable_.Panel2Click();
-    if (!ending_ && !cable_.USBCon) // the refusal is already on stderr
+    if (!session_.connectCable() && !ending_) // the refusal is already on stderr
         end(1);
     if (!ending_ && !openOut()) {
         outFailed_ = true;
@@ -90,8 +75,7 @@ bool RecordSession::start() {
         return false;
     }
     recording_ = true;
-    conTimer_.start();
-    sampTimer_.start();
+    session_.startTimers();
     if (options_.durationMs > 0) {
         deadline_.setRemainingTime(options_.durationMs, Qt::PreciseTimer);
         durationTimer_.start(int(std::min<qint64>(options_.durationMs, 86'400'000)));
@@ -128,7 +112,6 @@ bool RecordSession::openOut() {
 }
 
 void RecordSession::rowRecorded(const ReadingTable& table, int row) {
-    journal_.append(table, row);
     QString error;
     if (tsv_.isOpen()) {
         // Each line is on the disk before the next is recorded.
@@ -145,30 +128,11 @@ void RecordSession::rowRecorded(const ReadingTable& table, int row) {
         appendTextRow(line_, table, row, times_);
     }
     rows_(line_);
-    if (s_.RecordNo > s_.MaxRecords)
+    const Recorder& recorder = session_.recorder();
+    if (recorder.RecordNo > recorder.MaxRecords)
         say(QStringLiteral("The record limit of %1 readings is reached: later readings are not "
                            "recorded.")
-                .arg(s_.MaxRecords));
-}
-
-void RecordSession::listRebuilt() {
-    if (!recording_ || ending_ || !cable_.USBCon)
-        return;
-    if (!cable_.DevListBox.Selected()) { // the cable is gone; its removal is on stderr
-        end(1);
-        return;
-    }
-    // Another device came or went: the rebuild stopped the cable's reports. Connect again, as
-    // the user of the window would, once the controller has finished its pass.
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (ending_ || !cable_.USBCon || !cable_.DevListBox.Selected())
-                return;
-            cable_.Panel2Click();
-            cable_.Panel2Click();
-        },
-        Qt::QueuedConnection);
+                .arg(recorder.MaxRecords));
 }
 
 void RecordSession::end(int code) {
@@ -198,62 +162,18 @@ void RecordSession::finish() {
         return;
     ending_ = true;
     done_ = true;
-    conTimer_.stop();
-    sampTimer_.stop();
+    session_.stopTimers();
     durationTimer_.stop();
-    if (cable_.USBCon && cable_.DevListBox.Selected())
-        cable_.Panel2Click(); // disconnect: the reader stops, the cable hears the feature report
+    if (session_.isConnected() && session_.cable().DevListBox.Selected())
+        session_.disconnectCable(); // the reader stops, the cable hears the feature report
     if (recording_ && !completeOut()) {
         exitCode_ = 1;
+        const QString kept = session_.journal()->path();
         say(QStringLiteral("The readings are kept in ") +
-            (journal_.path().isEmpty() ? QStringLiteral("no journal") : journal_.path()));
+            (kept.isEmpty() ? QStringLiteral("no journal") : kept));
     } else {
-        journal_.discard();
+        session_.discardJournal();
     }
     recording_ = false;
     Q_EMIT finished(exitCode_);
-}
-
-// ---- signals -------------------------------------------------------------------------------
-
-namespace {
-int signalPipe[2] = {-1, -1};
-
-void onStopSignal(int sig) {
-    const char c = char(sig);
-    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &c, 1);
-}
-} // namespace
-
-StopOnSignals::StopOnSignals(std::function<void()> stop, QObject* parent)
-    : QObject(parent), stop_(std::move(stop)) {
-    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return;
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, [this] {
-        char c[16];
-        while (::read(signalPipe[0], c, sizeof c) > 0) {
-        }
-        if (stop_)
-            stop_();
-    });
-    struct sigaction sa {};
-    sa.sa_handler = &onStopSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
-    // A reader of stdout that goes away (a closed pipe) must not end the recording.
-    ::signal(SIGPIPE, SIG_IGN);
-}
-
-StopOnSignals::~StopOnSignals() {
-    ::signal(SIGINT, SIG_DFL);
-    ::signal(SIGTERM, SIG_DFL);
-    ::signal(SIGPIPE, SIG_DFL);
-    for (int& fd : signalPipe) {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-    }
 }

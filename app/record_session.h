@@ -1,13 +1,10 @@
 #pragma once
 
-#include "core/unit_state.h"
-#include "link/cable_connection.h"
-#include "link/hid/hid_device_controller.h"
-#include "record/journal.h"
+#include "app/stop_signals.h" // for those who run a session until they are told to stop
 #include "record/reading_chain.h"
 #include "record/reading_table.h"
 #include "record/table_files.h"
-#include "replica/replica_state.h"
+#include "session/meter_session.h"
 
 #include <QDeadlineTimer>
 #include <QObject>
@@ -52,18 +49,18 @@ public:
     // start(), then the event loop until the session ends; the exit status.
     int exec();
 
-    ReadingChain& chain() { return *chain_; }
-    CableConnection& cable() { return cable_; }
+    MeterSession& session() { return session_; }
+    ReadingChain& chain() { return session_.chain(); }
+    CableConnection& cable() { return session_.cable(); }
     ReadingTable& table() { return table_; }
-    RecordJournal& journal() { return journal_; }
-    QTimer& conTimer() { return conTimer_; }
+    RecordJournal& journal() { return *session_.journal(); }
+    QTimer& conTimer() { return session_.conTimer(); }
 
 Q_SIGNALS:
     void finished(int exitCode);
 
 private:
     void rowRecorded(const ReadingTable& table, int row);
-    void listRebuilt();
     bool openOut();
     bool completeOut();
     // Asks for the end with `code`, taken soon after (never inside a report's hand-off).
@@ -72,17 +69,12 @@ private:
     void say(const QString& line);
 
     RecordOptions options_;
-    UnitState s_;
-    ReplicaState replica_;
     ReadingTable table_;
-    std::unique_ptr<ReadingChain> chain_;
-    CableConnection cable_;
-    TJvHidDeviceController* hidCtl_ = nullptr;
-    RecordJournal journal_;
+    MeterSession session_;
     TextTableAppender tsv_;
     TimeTextFormatter times_;
     QString line_;
-    QTimer conTimer_, sampTimer_, durationTimer_;
+    QTimer durationTimer_;
     QDeadlineTimer deadline_;
     LineSink rows_, messages_;
     bool recording_ = false;
@@ -90,16 +82,4 @@ private:
     bool outFailed_ = false;
     bool done_ = false;
     int exitCode_ = 0;
-};
-
-// Calls `stop` on the main thread when SIGINT or SIGTERM arrives, for as long as it lives; a
-// closed stdout (SIGPIPE) is ignored meanwhile.
-class StopOnSignals : public QObject {
-    Q_OBJECT
-public:
-    explicit StopOnSignals(std::function<void()> stop, QObject* parent = nullptr);
-    ~StopOnSignals() override;
-
-private:
-    std::function<void()> stop_;
 };

@@ -90,13 +90,12 @@ BENCHMARK(BM_ExportCsv10k)->Unit(benchmark::kMillisecond);
 
 // The chart at its size in the window, in the given view, following a table.
 struct ChartOn {
-    ChartOn(ReadingTable& t, TrendChart::View view) : chart(s) {
+    ChartOn(ReadingTable& t, TrendChart::View view) {
         chart.resize(361, 209);
         chart.setTable(&t);
         chart.startUp();
         chart.setView(view);
     }
-    UnitState s;
     TrendChart chart;
 };
 

@@ -34,8 +34,7 @@ std::vector<std::vector<quint8>> reportStream() {
 }
 
 void BM_Read380(benchmark::State& state) {
-    UnitState s;
-    FrameAssembler assembler(s);
+    FrameAssembler assembler;
     std::size_t frames = 0;
     assembler.setFrameConsumer([&](const QString& f) { frames += size_t(f.size()); });
     const auto reports = reportStream();

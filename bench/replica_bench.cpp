@@ -33,9 +33,8 @@ std::vector<sim::MeterDisplay> readings() {
 }
 
 struct Fixture {
-    UnitState s;
-    ReplicaState replica;
-    ReadingInterpreter interpreter{s, replica};
+    ReadingInterpreter interpreter;
+    ReplicaState& replica = interpreter.display();
     std::size_t recorded = 0;
 
     Fixture() {
@@ -66,7 +65,7 @@ BENCHMARK(BM_ShowData740);
 // and the damage of what changed.
 void BM_ReportsToReplica(benchmark::State& state) {
     Fixture f;
-    FrameAssembler assembler(f.s);
+    FrameAssembler assembler;
     assembler.setFrameConsumer([&](const QString& frame) { f.interpreter.ShowData740(frame); });
     ReplicaPanel panel(f.replica);
     std::vector<std::vector<QByteArray>> streams;

@@ -35,7 +35,7 @@ QList<QList<QPointF>> pageRuns(const PlotValueAt& yAt, qint64 first, qint64 coun
     auto lanes = laneRuns(
         [&yAt](qint64 i) {
             const auto y = yAt(i);
-            return y ? LanePoint{0, *y} : LanePoint{};
+            return y ? LanePoint{0, *y, std::nullopt} : LanePoint{};
         },
         1, first, count, xOfFirst, maxDrawn);
     return lanes.value(0);
@@ -78,45 +78,43 @@ void addEveryPoint(LaneRunBuilder& b, const LaneValueAt& at, qint64 first, qint6
         const bool on = p.lane >= 0 && p.lane < b.lanes();
         b.endOthers(on ? p.lane : -1);
         if (on)
-            b.open(p.lane).append(QPointF(xOfFirst + double(i), p.y));
+            b.open(p.lane).append(QPointF(p.x.value_or(xOfFirst + double(i)), p.y));
     }
 }
 
 // The lowest and highest point of a bucket on one lane.
 struct Extremes {
     qint64 lo = -1, hi = -1; // indexes, -1 for none
-    double loY = 0, hiY = 0;
-    void take(qint64 i, double y) {
+    QPointF loAt, hiAt;
+    void take(qint64 i, const QPointF& at) {
         if (lo < 0) {
-            *this = {i, i, y, y};
-        } else if (y < loY) {
+            *this = {i, i, at, at};
+        } else if (at.y() < loAt.y()) {
             lo = i;
-            loY = y;
-        } else if (y > hiY) {
+            loAt = at;
+        } else if (at.y() > hiAt.y()) {
             hi = i;
-            hiY = y;
+            hiAt = at;
         }
     }
 };
 
 // A bucket's extremes onto each lane's run, in the order they occur; a lane without a point in
 // the bucket has a gap there.
-void addExtremes(LaneRunBuilder& b, const std::vector<Extremes>& ext, double xOfFirst) {
+void addExtremes(LaneRunBuilder& b, const std::vector<Extremes>& ext) {
     for (int k = 0; k < b.lanes(); ++k) {
         const Extremes& e = ext[size_t(k)];
         if (e.lo < 0) {
             b.end(k);
             continue;
         }
-        const QPointF lo(xOfFirst + double(e.lo), e.loY);
-        const QPointF hi(xOfFirst + double(e.hi), e.hiY);
         QList<QPointF>& r = b.open(k);
         if (e.lo == e.hi)
-            r.append(lo);
+            r.append(e.loAt);
         else if (e.lo < e.hi)
-            r.append({lo, hi});
+            r.append({e.loAt, e.hiAt});
         else
-            r.append({hi, lo});
+            r.append({e.hiAt, e.loAt});
     }
 }
 
@@ -132,9 +130,9 @@ void addThinned(LaneRunBuilder& b, const LaneValueAt& at, qint64 first, qint64 c
         for (qint64 i = from; i < to; ++i) {
             const LanePoint p = at(first + i);
             if (p.lane >= 0 && p.lane < b.lanes())
-                ext[size_t(p.lane)].take(i, p.y);
+                ext[size_t(p.lane)].take(i, QPointF(p.x.value_or(xOfFirst + double(i)), p.y));
         }
-        addExtremes(b, ext, xOfFirst);
+        addExtremes(b, ext);
     }
 }
 

@@ -22,10 +22,12 @@ QList<QList<QPointF>> pageRuns(const PlotValueAt& yAt, qint64 first, qint64 coun
 
 // The same for several lanes at once (the physical view draws resistance and voltage from one
 // pass over the page): `at(i)` names the lane of point i, or -1 for none. A point that is not on
-// a lane ends that lane's run, so each lane shows a gap where the other has its points.
+// a lane ends that lane's run, so each lane shows a gap where the other has its points. A point
+// may bring its own X (elapsed time); otherwise it lies at xOfFirst + i.
 struct LanePoint {
     int lane = -1;
     double y = 0;
+    std::optional<double> x;
 };
 using LaneValueAt = std::function<LanePoint(qint64 index)>;
 QList<QList<QList<QPointF>>> laneRuns(const LaneValueAt& at, int lanes, qint64 first, qint64 count,

@@ -9,7 +9,15 @@ qint64 ChartPaging::pageCount() const {
 }
 
 qint64 ChartPaging::firstPointOnPage() const {
-    return perPage_ > 0 ? (page_ - 1) * perPage_ : 0;
+    if (perPage_ <= 0)
+        return 0;
+    if (fullLast_ && page_ > 1 && page_ == pageCount()) {
+        // The page moves on a fifth of its width at a time, not with every new point, so that
+        // its axis stays put for a while.
+        const qint64 step = std::max(perPage_ / 5, 1);
+        return (points_ - perPage_ + step - 1) / step * step;
+    }
+    return (page_ - 1) * perPage_;
 }
 
 qint64 ChartPaging::slotsOnPage() const {

@@ -23,10 +23,14 @@ public:
     // Pages for the current point count: at least 1.
     qint64 pageCount() const;
     // Index (from 0) of the first point on the current page, and the number of point slots a page
-    // has: the last page keeps the width of a full one.
+    // has: the last page keeps the width of a full one. With a full last page, the last page
+    // shows the newest points, at least four fifths of what a page holds, so that following new
+    // points never leaves a nearly empty page on view.
     qint64 firstPointOnPage() const;
     qint64 slotsOnPage() const;
 
+    void setFullLastPage(bool full) { fullLast_ = full; }
+    bool fullLastPage() const { return fullLast_; }
     // The size must be >= 0. A current page beyond the new last page moves to the last page.
     void setPointsPerPage(int perPage);
     // New point count. With `follow`, a chart that showed its last page keeps showing the last
@@ -46,4 +50,5 @@ private:
     int perPage_ = 100;
     qint64 page_ = 1;
     Buttons buttons_;
+    bool fullLast_ = false;
 };

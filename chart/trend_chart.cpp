@@ -1,6 +1,8 @@
 #include "chart/trend_chart.h"
 
+#include "chart/chart_axes.h"
 #include "chart/chart_data.h"
+#include "chart/lane_legend.h"
 #include "record/reading_table.h"
 
 #include <QApplication>
@@ -9,6 +11,8 @@
 #include <QCheckBox>
 #include <QCursor>
 #include <QDir>
+#include <QFileInfo>
+#include <QGraphicsLayout>
 #include <QImageWriter>
 #include <QKeyEvent>
 #include <QLabel>
@@ -17,7 +21,6 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QSaveFile>
 #include <QScrollArea>
 #include <QSignalBlocker>
@@ -27,8 +30,8 @@
 #include <QValueAxis>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
-#include <span>
 
 static void initChartResources() {
     Q_INIT_RESOURCE(chart);
@@ -88,165 +91,25 @@ void withDynamicTicks(QValueAxis* axis, const char* format) {
     axis->setLabelsFont(arialPx(10));
 }
 
-// A tick step of 1, 2 or 5 times a power of ten that gives about `ticks` ticks over `span`.
-double niceStep(double span, int ticks) {
-    const double raw = std::max(span / std::max(ticks, 1), 1.0);
-    const double p = std::pow(10.0, std::floor(std::log10(raw)));
-    for (double m : {1.0, 2.0, 5.0})
-        if (raw <= m * p)
-            return m * p;
-    return 10 * p;
-}
-
-// The label of m × 10^decade ohms as the meter's bar graph writes it: 100K, 2M, 1T.
-QString ohmLabel(int m, int decade) {
-    static const char* const kSuffix[] = {"", "K", "M", "G", "T", "P"};
-    const int group = std::clamp(decade >= 0 ? decade / 3 : -((2 - decade) / 3), 0, 5);
-    const double v = m * std::pow(10.0, decade - 3 * group);
-    return QString::number(v, 'g', 6) + QString::fromLatin1(kSuffix[group]);
-}
-
-// A new range and tick step for an axis with dynamic ticks. The order matters: for a moment the
-// axis has the new range with the old step or the other way round, and a wide range with a small
-// step would make thousands of ticks.
-void setTicks(QValueAxis* axis, double lo, double hi, double step) {
-    if (step > axis->tickInterval()) {
-        axis->setTickInterval(step);
-        axis->setRange(lo, hi);
-    } else {
-        axis->setRange(lo, hi);
-        axis->setTickInterval(step);
-    }
+// Why `folder` could not be made: the nearest part of its path that exists is a file, or a
+// folder where no new one may be made.
+QString folderFailure(const QString& folder) {
+    QFileInfo up(QDir::cleanPath(folder));
+    while (!up.exists() && !up.isRoot() && up.absolutePath() != up.absoluteFilePath())
+        up = QFileInfo(up.absolutePath());
+    const QString shown = QDir::toNativeSeparators(up.absoluteFilePath());
+    if (up.exists() && !up.isDir())
+        return QStringLiteral("%1 is a file, not a folder.").arg(shown);
+    if (up.exists() && !up.isWritable())
+        return QStringLiteral("No permission to create a folder in %1.").arg(shown);
+    return QStringLiteral("The folder %1 cannot be created.").arg(QDir::toNativeSeparators(folder));
 }
 
 } // namespace
 
-// ---- TrendSeries
-
-TrendSeries::TrendSeries(QChart* chart, QValueAxis* x, Kind kind, const QString& name)
-    : chart_(chart), x_(x), kind_(kind), name_(name) {}
-
-TrendSeries::Pool& TrendSeries::pool(QAbstractAxis* y) {
-    for (Pool& p : pools_)
-        if (p.y == y)
-            return p;
-    Pool p;
-    p.y = y;
-    if (kind_ == Area) {
-        p.fill = QColor(255, 255, 128);
-        p.line = QColor(0, 128, 255);
-    } else {
-        p.line = QColor(128, 255, 0);
-    }
-    pools_.append(p);
-    return pools_.back();
-}
-
-void TrendSeries::setLook(QAbstractAxis* y, const QColor& fill, const QColor& line) {
-    Pool& p = pool(y);
-    p.fill = fill;
-    p.line = line;
-    for (int i = 0; i < p.pieces.size(); ++i)
-        paint(p, i);
-}
-
-void TrendSeries::paint(const Pool& pool, int piece) {
-    if (auto* area = qobject_cast<QAreaSeries*>(pool.pieces[piece])) {
-        area->setBrush(pool.fill);
-        area->setPen(QPen(pool.line, 1));
-    } else {
-        pool.lines[piece]->setPen(QPen(pool.line, 1));
-    }
-}
-
-void TrendSeries::addPiece(Pool& pool) {
-    auto* line = new QLineSeries;
-    QAbstractSeries* piece = line;
-    if (kind_ == Area) {
-        auto* area = new QAreaSeries(line);
-        line->setParent(area); // an area series does not own its line
-        area->setPointsVisible(false);
-        area->setPointLabelsVisible(false);
-        piece = area;
-    }
-    line->setPointsVisible(false);
-    line->setPointLabelsVisible(false);
-    piece->setName(name_);
-    chart_->addSeries(piece);
-    piece->attachAxis(x_);
-    piece->attachAxis(pool.y);
-    piece->setVisible(false);
-    pool.pieces.append(piece);
-    pool.lines.append(line);
-    paint(pool, int(pool.pieces.size()) - 1);
-}
-
-int TrendSeries::pieceCount() const {
-    int n = 0;
-    for (const Pool& p : pools_)
-        n += int(p.runs.size());
-    return n;
-}
-
-QXYSeries* TrendSeries::piece(int i) const {
-    for (const Pool& p : pools_) {
-        if (i < p.runs.size())
-            return p.lines.value(i);
-        i -= int(p.runs.size());
-    }
-    return nullptr;
-}
-
-void TrendSeries::setActive(bool active) {
-    active_ = active;
-    for (Pool& p : pools_) {
-        if (active)
-            draw(p);
-        else
-            for (QAbstractSeries* piece : p.pieces)
-                piece->setVisible(false);
-    }
-}
-
-void TrendSeries::setRuns(QAbstractAxis* y, const QList<QList<QPointF>>& runs) {
-    Pool& p = pool(y);
-    p.runs = runs;
-    // A hidden series is brought up to date when it is shown.
-    if (active_)
-        draw(p);
-}
-
-void TrendSeries::draw(Pool& p) {
-    while (p.pieces.size() < p.runs.size()) {
-        addPiece(p);
-        p.drawn.append(QList<QPointF>());
-    }
-    for (qsizetype i = 0; i < p.pieces.size(); ++i) {
-        const QList<QPointF> want = p.runs.value(i);
-        if (want != p.drawn[i]) {
-            if (want.isEmpty())
-                p.lines[i]->clear();
-            else
-                p.lines[i]->replace(want);
-            p.drawn[i] = want;
-        }
-        p.pieces[i]->setVisible(i < p.runs.size());
-    }
-}
-
-QList<QPointF> TrendSeries::points(const QAbstractAxis* y) const {
-    QList<QPointF> all;
-    for (const Pool& p : pools_)
-        if (!y || p.y == y)
-            for (const QList<QPointF>& run : p.runs)
-                all += run;
-    return all;
-}
-
 // ---- TrendChart
 
-TrendChart::TrendChart(UnitState& state, QWidget* parent)
-    : QChartView(parent), s_(state), folder_(defaultPictureFolder()) {
+TrendChart::TrendChart(QWidget* parent) : QChartView(parent), folder_(defaultPictureFolder()) {
     initChartResources();
     setObjectName(QStringLiteral("Chtshow"));
     setUpChart();
@@ -255,10 +118,14 @@ TrendChart::TrendChart(UnitState& state, QWidget* parent)
     refreshTimer_->setSingleShot(true);
     refreshTimer_->setInterval(0);
     connect(refreshTimer_, &QTimer::timeout, this, &TrendChart::showPage);
+    paging_.setFullLastPage(view_ == View::Physical);
     now_ = [] { return QDateTime::currentDateTime(); };
 }
 
 TrendChart::~TrendChart() {
+    // The view's scene outlives this part of the object: nothing it destroys may call back.
+    for (QObject* sender : std::initializer_list<QObject*>{chart(), voltLane, axisX, axisOhm})
+        sender->disconnect(this);
     setTable(nullptr);
     delete Series1;
     delete Series2;
@@ -273,19 +140,32 @@ QString TrendChart::defaultPictureFolder() {
 }
 
 void TrendChart::setUpChart() {
-    QChart* c = newChart();
-    addAxes(c);
+    auto* c = newChart();
+    voltLane = newChart();
+    // One ground for both lanes: the upper one fades to white, the lower one is white.
+    voltLane->setBackgroundBrush(Qt::white);
+    voltLane->setBackgroundPen(Qt::NoPen);
+    voltLane->setTitle(QString());
     // The view lets go of the chart it made for itself: without a delete it would stay behind.
     QChart* made = chart();
     setChart(c);
     delete made;
+    scene()->addItem(voltLane); // the scene owns it
+    addAxes();
+    voltLane->hide();
 
     // Series order matters: index 0 is the area, index 1 the line.
-    Series2 = new TrendSeries(c, axisX, TrendSeries::Area, QStringLiteral("Series2"));
-    Series1 = new TrendSeries(c, axisX, TrendSeries::Line, QStringLiteral("Series1"));
-    // Volts in the colour of their axis.
-    Series2->setLook(axisVolt, QColor(200, 224, 255), kVoltBlue);
-    Series1->setLook(axisVolt, QColor(), kVoltBlue);
+    Series2 = new TrendSeries(TrendSeries::Area, QStringLiteral("Series2"));
+    Series1 = new TrendSeries(TrendSeries::Line, QStringLiteral("Series1"));
+    for (TrendSeries* s : {Series2, Series1}) {
+        s->addLane(c, axisX, axisY);
+        s->addLane(c, axisX, axisOhm);
+        // Volts in the colour of their axis.
+        s->addLane(voltLane, axisVoltX, axisVolt,
+                   s->kind() == TrendSeries::Area ? QColor(200, 224, 255) : QColor(), kVoltBlue);
+    }
+    legends_[0] = new LaneLegend(c);
+    legends_[1] = new LaneLegend(voltLane);
 
     setRenderHint(QPainter::Antialiasing);
     setRubberBand(QChartView::RectangleRubberBand);
@@ -296,7 +176,8 @@ void TrendChart::setUpChart() {
     setMouseTracking(true);
 }
 
-void TrendChart::addAxes(QChart* c) {
+void TrendChart::addAxes() {
+    QChart* c = chart();
     axisY = new QValueAxis;
     axisY->setRange(kAxisMin, kAxisMax);
     withDynamicTicks(axisY, "%d");
@@ -304,26 +185,40 @@ void TrendChart::addAxes(QChart* c) {
     axisY->setTickInterval(5500);
     axisY->setMinorTickCount(4);
     axisY->setGridLinePen(QPen(kSilver, 1, Qt::DotLine));
-    axisX = new QValueAxis;
-    withDynamicTicks(axisX, "%d");
-    axisX->setGridLinePen(QPen(kSilver, 1, Qt::DotLine));
+    auto labelled = [](QCategoryAxis* axis) {
+        axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+        axis->setLabelsFont(arialPx(10));
+        axis->setGridLinePen(QPen(kSilver, 1, Qt::DotLine));
+    };
+    axisX = new QCategoryAxis;
+    labelled(axisX);
     axisOhm = new QCategoryAxis;
-    axisOhm->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    axisOhm->setLabelsFont(arialPx(10));
-    axisOhm->setGridLinePen(QPen(kSilver, 1, Qt::DotLine));
+    labelled(axisOhm);
     axisOhm->setRange(kOhmDecadeLow, kOhmDecadeHigh);
-    axisVolt = new QValueAxis;
-    withDynamicTicks(axisVolt, "%g V");
-    axisVolt->setTickAnchor(0);
+    axisVoltX = new QCategoryAxis;
+    labelled(axisVoltX);
+    axisVolt = new QCategoryAxis;
+    labelled(axisVolt);
     axisVolt->setLabelsColor(kVoltBlue);
-    axisVolt->setGridLineVisible(false);
     c->addAxis(axisX, Qt::AlignBottom);
     c->addAxis(axisY, Qt::AlignLeft);
     c->addAxis(axisOhm, Qt::AlignLeft);
-    c->addAxis(axisVolt, Qt::AlignRight);
-    // The labels follow the range, so a zoom into one decade still has some.
+    voltLane->addAxis(axisVoltX, Qt::AlignBottom);
+    voltLane->addAxis(axisVolt, Qt::AlignLeft);
+    // The labels follow the range, so a zoom into one decade still has some, and the lower
+    // lane follows the upper one's X.
     connect(axisOhm, &QValueAxis::rangeChanged, this, &TrendChart::labelOhmAxis);
-    labelOhmAxis(kOhmDecadeLow, kOhmDecadeHigh);
+    connect(axisX, &QValueAxis::rangeChanged, this, &TrendChart::xRangeChanged);
+    // A zoom or new labels lay a lane out anew: keep the lanes in line.
+    for (QChart* lane : {chart(), voltLane})
+        connect(lane, &QChart::plotAreaChanged, this, [this] {
+            labelOhmAxis(); // as many as the lane has room for
+            if (voltLane->isVisible())
+                alignLanes();
+            else
+                placeLegends();
+        });
+    labelOhmAxis();
 }
 
 void TrendChart::buildToolStrip() {
@@ -404,11 +299,17 @@ void TrendChart::buildViewButtons() {
     TbSx->hide();
     connect(TbSx, &QToolButton::clicked, this, &TrendChart::TbSxClick);
 
-    countView = stripButton(this, {316, 3, 25, 21}, "countView", "Display Counts",
+    countView = stripButton(this, {314, 3, 22, 21}, "countView", "Display Counts",
                             ":/chart/icons/counts.svg");
     countView->setCheckable(true);
     connect(countView, &QToolButton::toggled, this,
             [this](bool on) { setView(on ? View::Counts : View::Physical); });
+    timeAxis = stripButton(this, {337, 3, 22, 21}, "timeAxis", "Elapsed Time",
+                           ":/chart/icons/elapsed.svg");
+    timeAxis->setCheckable(true);
+    timeAxis->setChecked(true);
+    connect(timeAxis, &QToolButton::toggled, this,
+            [this](bool on) { setXAxis(on ? XAxis::ElapsedTime : XAxis::Rows); });
 }
 
 void TrendChart::setTable(ReadingTable* table) {
@@ -417,6 +318,9 @@ void TrendChart::setTable(ReadingTable* table) {
     tableLinks_.clear();
     table_ = table;
     plotFrom_ = 0;
+    // Text ids are the table's own.
+    unitScales_.clear();
+    numbers_.clear();
     if (table_) {
         tableLinks_ << connect(table_, &ReadingTable::rowsAppended, this, [this](int first, int) {
             track(false);
@@ -436,6 +340,8 @@ void TrendChart::setTable(ReadingTable* table) {
         });
         tableLinks_ << connect(table_, &QObject::destroyed, this, [this] {
             table_ = nullptr;
+            unitScales_.clear();
+            numbers_.clear();
             tableLinks_.clear();
             track(true);
             tableChanged(false, 0);
@@ -461,25 +367,45 @@ void TrendChart::track(bool afresh) {
         r = PlotRange{plotFrom_, plotFrom_};
     if (!table_)
         return;
-    RowReader read(*table_);
     for (; r.seen < rows; ++r.seen) {
-        const Measurement m = read.measurement(r.seen);
-        const bool number = m.reading == Measurement::Number;
-        if (m.quantity == Measurement::Resistance) {
-            if (number && m.value > 0) {
-                const bool firstOne = r.maxOhms <= 0;
-                r.minOhms = firstOne ? m.value : std::min(r.minOhms, m.value);
-                r.maxOhms = firstOne ? m.value : std::max(r.maxOhms, m.value);
-            }
-            ++r.ohmRows;
-        } else if (m.quantity == Measurement::Voltage) {
-            if (number) {
-                r.minVolts = std::min(r.minVolts, m.value);
-                r.maxVolts = std::max(r.maxVolts, m.value);
-            }
-            ++r.voltRows;
-        }
+        const Measurement::Quantity q = quantity(r.seen);
+        r.ohmRows += q == Measurement::Resistance;
+        r.voltRows += q == Measurement::Voltage;
     }
+}
+
+namespace {
+
+// The entry of a cache by text id, made when first asked for.
+template <typename T, typename Make>
+const T& byTextId(std::vector<std::optional<T>>& cache, quint32 id, Make make) {
+    if (id >= cache.size())
+        cache.resize(std::max<size_t>(size_t(id) + 1, cache.size() * 2));
+    std::optional<T>& slot = cache[id];
+    if (!slot)
+        slot = make();
+    return *slot;
+}
+
+} // namespace
+
+Measurement::Quantity TrendChart::quantity(int row) {
+    const quint32 unit = table_->textId(row, ReadingTable::Unit);
+    return byTextId(unitScales_, unit, [&] { return unitScale(table_->textById(unit)); }).quantity;
+}
+
+TrendChart::RowReading TrendChart::reading(int row) {
+    const quint32 unit = table_->textId(row, ReadingTable::Unit);
+    const UnitScale& scale =
+        byTextId(unitScales_, unit, [&] { return unitScale(table_->textById(unit)); });
+    if (scale.quantity == Measurement::NoQuantity)
+        return {};
+    const quint32 value = table_->textId(row, ReadingTable::Value);
+    const std::optional<double>& number =
+        byTextId(numbers_, value, [&] { return readingNumber(table_->textById(value)); });
+    if (!number)
+        return {scale.quantity, std::nullopt};
+    return {scale.quantity, *number * scale.factor};
 }
 
 qint64 TrendChart::plottedRows() const {
@@ -489,8 +415,7 @@ qint64 TrendChart::plottedRows() const {
 void TrendChart::tableChanged(bool follow, qint64 firstChanged) {
     plotFrom_ = table_ ? std::min(plotFrom_, table_->rowCount()) : 0;
     const qint64 before = paging_.page();
-    // While no row is plotted the chart shows its sample point.
-    paging_.setPointCount(std::max<qint64>(plottedRows(), 1), follow);
+    paging_.setPointCount(plottedRows(), follow);
     if (paging_.page() != before) {
         Bt10->setText(QString::number(paging_.page()));
         showPage();
@@ -510,146 +435,264 @@ void TrendChart::showPage() {
     const qint64 rows = plottedRows();
     const qint64 first = paging_.firstPointOnPage();
     const qint64 slots = std::max<qint64>(paging_.slotsOnPage(), 1);
-    // X is the row's place in the table, from 1.
+    // X is the row's place in the table, from 1, unless it is elapsed time.
     const double xFirst = rows == 0 ? 0 : double(plotFrom_ + first + 1);
     const qint64 count = rows == 0 ? 0 : std::min(slots, rows - first);
+    origin_.reset();
+    pageX_.clear();
     if (view_ == View::Counts)
         showCountPage(first, count, xFirst);
     else
         showPhysicalPage(first, count, xFirst);
-
-    // The last page keeps the scale of a full page.
-    double lo = xFirst;
-    double hi = xFirst + double(slots - 1);
-    if (hi <= lo) {
-        lo -= 0.5;
-        hi += 0.5;
+    if (!origin_) {
+        // The last page keeps the scale of a full page.
+        double lo = xFirst;
+        double hi = xFirst + double(slots - 1);
+        if (hi <= lo) {
+            lo -= 0.5;
+            hi += 0.5;
+        }
+        setXRange(lo, hi);
     }
-    axisX->setTickAnchor(0);
-    setTicks(axisX, lo, hi, niceStep(hi - lo, 5));
     updateFigures();
+    layoutLanes();
+}
+
+void TrendChart::labelOhmAxis() {
+    // The chart cuts a vertical axis' labels to "..." when they are less than about 20 pixels
+    // apart.
+    const double height = chart()->plotArea().height();
+    const int room = height > 0 ? std::max(2, int(height / 21) + 1) : 100;
+    setAxisLabels(axisOhm, ohmLabels(axisOhm->min(), axisOhm->max(), room));
+}
+
+void TrendChart::setXRange(double lo, double hi) {
+    if (axisX->min() == lo && axisX->max() == hi)
+        xRangeChanged(lo, hi); // the labels may change from rows to time all the same
+    else
+        axisX->setRange(lo, hi);
+}
+
+void TrendChart::xRangeChanged(double lo, double hi) {
+    const QList<AxisLabel> labels = xLabels(lo, hi, origin_.has_value());
+    setAxisLabels(axisX, labels);
+    axisVoltX->setRange(lo, hi);
+    setAxisLabels(axisVoltX, labels);
 }
 
 void TrendChart::showCountPage(qint64 first, qint64 count, double xFirst) {
-    QList<QList<QPointF>> runs[2];
-    if (count == 0) {
-        for (int k = 0; k < 2; ++k)
-            runs[k] = {{QPointF(0, sample_[k])}};
-    } else {
+    QList<QList<QPointF>> runs;
+    if (count > 0) {
         const ReadingTable* t = table_;
         const int base = plotFrom_;
-        runs[0] = pageRuns([t, base](qint64 i) { return plotValueOf(t->value(int(base + i))); },
-                           first, count, xFirst, kMaxDrawnPoints);
-        runs[1] = runs[0];
+        runs = pageRuns([t, base](qint64 i) { return plotValueOf(t->value(int(base + i))); }, first,
+                        count, xFirst, kMaxDrawnPoints);
     }
-    Series2->setRuns(axisY, runs[0]);
-    Series1->setRuns(axisY, runs[1]);
     for (TrendSeries* s : {Series2, Series1}) {
+        s->setRuns(axisY, runs);
         s->setRuns(axisOhm, {});
         s->setRuns(axisVolt, {});
     }
-    axisOhm->setVisible(false);
-    axisVolt->setVisible(false);
-    axisY->setVisible(true);
+    showAxis(axisOhm, false);
+    showAxis(axisY, true);
+    for (LaneLegend* l : legends_)
+        l->set({}, {});
 }
+
+// One page of the physical view: the lanes' runs, what they span, the functions they show.
+struct TrendChart::PhysicalPage {
+    QList<QList<QList<QPointF>>> lanes{2}; // ohms (lane 0), volts (lane 1)
+    double minOhms = 0, maxOhms = 0;       // over positive readings; 0 for none
+    std::optional<double> minVolts, maxVolts;
+    // The functions on each lane, in the order met: the legend names a few and counts the rest.
+    static constexpr int kNamed = 2;
+    static constexpr int kListed = 10;
+    std::array<QList<quint32>, 2> functions;
+};
 
 void TrendChart::showPhysicalPage(qint64 first, qint64 count, double xFirst) {
-    const double ohmFloor = scalePhysicalAxes();
-    QList<QList<QList<QPointF>>> lanes(2);
-    if (count > 0) {
-        lanes = physicalLanes(first, count, xFirst);
-        // Ohms to the log axis; a reading of zero lies on its floor.
-        for (QList<QPointF>& run : lanes[0])
-            for (QPointF& p : run)
-                p.setY(p.y() > 0 ? std::log10(p.y()) : ohmFloor);
-    }
+    // X counts from the start of the insulation test on view, where there is one.
+    const auto [a, n] = rowsOnView();
+    const int run = xAxis_ == XAxis::ElapsedTime && n > 0 ? runs_.lastRunIn(a, a + n - 1) : -1;
+    if (run >= 0)
+        origin_ = table_->timeMs(runs_.runs()[size_t(run)].firstRow);
+
+    PhysicalPage page;
+    if (count > 0)
+        page = physicalPage(first, count, xFirst);
+    const double ohmFloor = fitPhysicalAxes(page);
+    // Ohms to the log axis; a reading of zero lies on its floor.
+    for (QList<QPointF>& r : page.lanes[0])
+        for (QPointF& p : r)
+            p.setY(p.y() > 0 ? std::log10(p.y()) : ohmFloor);
     for (TrendSeries* s : {Series2, Series1}) {
-        s->setRuns(axisOhm, lanes[0]);
-        s->setRuns(axisVolt, lanes[1]);
+        s->setRuns(axisOhm, page.lanes[0]);
+        s->setRuns(axisVolt, page.lanes[1]);
         s->setRuns(axisY, {});
     }
-    axisY->setVisible(false);
-    axisOhm->setVisible(range_.ohmRows > 0 || range_.voltRows == 0);
-    axisVolt->setVisible(range_.voltRows > 0);
+    showAxis(axisY, false);
+    lanesShown_[0] = range_.ohmRows > 0 || range_.voltRows == 0;
+    lanesShown_[1] = range_.voltRows > 0;
+    showAxis(axisOhm, lanesShown_[0]);
+
+    const QAbstractAxis* laneAxis[2] = {axisOhm, axisVolt};
+    for (int k = 0; k < 2; ++k) {
+        const QList<quint32>& functions = page.functions[size_t(k)];
+        QStringList names;
+        for (quint32 id : functions.first(std::min<qsizetype>(functions.size(), page.kNamed)))
+            names << table_->textById(id);
+        QString text = names.join(QStringLiteral(", "));
+        if (functions.size() > page.kNamed)
+            text += QStringLiteral(" +%1%2")
+                        .arg(functions.size() - page.kNamed)
+                        .arg(functions.size() == page.kListed ? QStringLiteral("…") : QString());
+        const TrendSeries& active = Series2->isActive() ? *Series2 : *Series1;
+        legends_[k]->set(active.lineColor(laneAxis[k]), text);
+    }
+
+    if (origin_) {
+        // The X axis spans the page's times; a page not yet full keeps room for the rows to
+        // come at the pace so far.
+        double lo = qInf(), hi = -qInf();
+        int timed = 0;
+        for (double x : pageX_)
+            if (!std::isnan(x)) {
+                lo = std::min(lo, x);
+                hi = std::max(hi, x);
+                ++timed;
+            }
+        if (timed == 0) {
+            lo = 0;
+            hi = 1;
+        }
+        const qint64 slots = std::max<qint64>(paging_.slotsOnPage(), 1);
+        const double pace = timed >= 2 ? std::max((hi - lo) / (timed - 1), 1e-3) : 1.0;
+        hi = std::max(hi, lo + pace * double(slots - 1));
+        // On a grid, so that the axis stays put while rows come in at a wavering pace.
+        const double grid = clockStep(hi - lo, 20);
+        hi = lo + std::ceil((hi - lo) / grid - 1e-9) * grid;
+        if (hi <= lo)
+            hi = lo + 1;
+        setXRange(lo, hi);
+    }
 }
 
-double TrendChart::scalePhysicalAxes() {
-    // From what every plotted row holds, so that the axes stay put while paging.
-    const PlotRange& r = range_;
+double TrendChart::fitPhysicalAxes(const PhysicalPage& page) {
+    // Whole decades around the readings on view.
     double lo = kOhmDecadeLow;
     double hi = kOhmDecadeHigh;
-    if (r.maxOhms > 0) {
-        lo = std::min(lo, std::floor(std::log10(r.minOhms)));
-        hi = std::max(hi, std::ceil(std::log10(r.maxOhms)));
+    if (page.maxOhms > 0) {
+        lo = std::floor(std::log10(page.minOhms) + 1e-9);
+        hi = std::max(std::ceil(std::log10(page.maxOhms) - 1e-9), lo + 1);
     }
     axisOhm->setRange(lo, hi);
-    double vlo = std::min(0.0, r.minVolts);
-    double vhi = std::max(0.0, r.maxVolts);
-    const double vstep = niceStep(std::max(vhi - vlo, 1.0), 4);
+    double vlo = std::min(0.0, page.minVolts.value_or(0));
+    double vhi = std::max(0.0, page.maxVolts.value_or(0));
+    // As many labels as the lane has room for (as it was last laid out).
+    const double laneHeight = voltLane->isVisible() ? voltLane->plotArea().height() : 100;
+    const double vstep = niceStep(std::max(vhi - vlo, 1.0), std::clamp(int(laneHeight / 28), 1, 5));
     vlo = std::floor(vlo / vstep) * vstep;
     vhi = std::max(std::ceil(vhi / vstep) * vstep, vlo + vstep);
-    setTicks(axisVolt, vlo, vhi, vstep);
+    axisVolt->setRange(vlo, vhi);
+    setAxisLabels(axisVolt, voltLabels(vlo, vhi, vstep));
     return lo;
 }
 
-QList<QList<QList<QPointF>>> TrendChart::physicalLanes(qint64 first, qint64 count, double xFirst) {
-    const ReadingTable* t = table_;
+TrendChart::PhysicalPage TrendChart::physicalPage(qint64 first, qint64 count, double xFirst) {
+    PhysicalPage page;
     const int base = plotFrom_;
-    // The table stores each text once, so during one drawing a text's address stands for it:
-    // a unit is looked up when it changes, and a value read before comes from the cache.
-    const QString* unitSeen = nullptr;
-    UnitScale scale;
-    const quint32 pass = ++readPass_;
-    return laneRuns(
+    const std::optional<int> origin = origin_;
+    pageFirstRow_ = int(base + first);
+    if (origin)
+        pageX_.assign(size_t(count), qQNaN());
+    quint32 lastFunction[2] = {0, 0};
+    page.lanes = laneRuns(
         [&](qint64 i) -> LanePoint {
             const int row = int(base + i);
-            const QString& unit = t->unit(row);
-            if (&unit != unitSeen) {
-                unitSeen = &unit;
-                scale = unitScale(unit);
+            const RowReading r = reading(row);
+            if (!r.value || (r.quantity == Measurement::Resistance && *r.value < 0))
+                return {};
+            LanePoint p{r.quantity == Measurement::Voltage ? 1 : 0, *r.value, std::nullopt};
+            if (origin) {
+                if (table_->isTimeNull(row))
+                    return {};
+                // Signed time from the test's start, across midnight either way.
+                constexpr int kDay = 86'400'000;
+                int ms = table_->timeMs(row) - *origin;
+                if (ms > kDay / 2)
+                    ms -= kDay;
+                else if (ms < -kDay / 2)
+                    ms += kDay;
+                p.x = ms / 1000.0;
+                pageX_[size_t(i - first)] = *p.x;
             }
-            if (scale.quantity == Measurement::NoQuantity)
-                return {};
-            const QString& value = t->value(row);
-            ValueRead& read = reads_[(quintptr(&value) / sizeof(QString)) % reads_.size()];
-            if (read.text != &value || read.pass != pass)
-                read = {&value, pass, readingNumber(value)};
-            const std::optional<double>& v = read.number;
-            if (!v)
-                return {};
-            const double y = *v * scale.factor;
-            if (scale.quantity == Measurement::Voltage)
-                return {1, y};
-            return y < 0 ? LanePoint{} : LanePoint{0, y};
+            const quint32 function = table_->textId(row, ReadingTable::V_Range);
+            if (function != lastFunction[p.lane]) {
+                lastFunction[p.lane] = function;
+                QList<quint32>& seen = page.functions[size_t(p.lane)];
+                if (seen.size() < PhysicalPage::kListed && !seen.contains(function))
+                    seen.append(function);
+            }
+            return p;
         },
         2, first, count, xFirst, kMaxDrawnPoints);
-}
-
-void TrendChart::labelOhmAxis(double lo, double hi) {
-    for (const QString& label : axisOhm->categoriesLabels())
-        axisOhm->remove(label);
-    // A category ends at its label's value; the first starts below the range.
-    axisOhm->setStartValue(lo - 1);
-    const double span = hi - lo;
-    static const int kDecades[] = {1};
-    static const int kHalves[] = {1, 2, 5};
-    static const int kAll[] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-    const std::span<const int> steps = span > 2.5   ? std::span<const int>(kDecades)
-                                       : span > 0.8 ? std::span<const int>(kHalves)
-                                                    : std::span<const int>(kAll);
-    for (int d = int(std::floor(lo)); d <= int(std::ceil(hi)); ++d)
-        for (int m : steps) {
-            const double at = d + std::log10(double(m));
-            if (at >= lo - 1e-9 && at <= hi + 1e-9)
-                axisOhm->append(ohmLabel(m, d), at);
+    for (const QList<QPointF>& r : page.lanes[0])
+        for (const QPointF& p : r)
+            if (p.y() > 0) {
+                page.minOhms = page.maxOhms > 0 ? std::min(page.minOhms, p.y()) : p.y();
+                page.maxOhms = std::max(page.maxOhms, p.y());
+            }
+    for (const QList<QPointF>& r : page.lanes[1])
+        for (const QPointF& p : r) {
+            page.minVolts = std::min(page.minVolts.value_or(p.y()), p.y());
+            page.maxVolts = std::max(page.maxVolts.value_or(p.y()), p.y());
         }
+    return page;
 }
 
 void TrendChart::setView(View view) {
     view_ = view;
     const QSignalBlocker quiet(countView);
     countView->setChecked(view == View::Counts);
+    timeAxis->setEnabled(view == View::Physical);
+    // The physical view follows new rows with a full last page; the count view pages as ever.
+    paging_.setFullLastPage(view == View::Physical);
     showPage();
+}
+
+void TrendChart::setXAxis(XAxis axis) {
+    xAxis_ = axis;
+    const QSignalBlocker quiet(timeAxis);
+    timeAxis->setChecked(axis == XAxis::ElapsedTime);
+    showPage();
+}
+
+void TrendChart::setPointsPerPage(int points) {
+    Maxrecord->setText(QString::number(points));
+}
+
+bool TrendChart::fill() const {
+    return BtFill->isChecked();
+}
+
+void TrendChart::setFill(bool fill) {
+    BtFill->setChecked(fill);
+    BtFillClick();
+}
+
+std::optional<InsulationRun> TrendChart::insulationRunOnView() const {
+    if (figuresRun_ < 0 || size_t(figuresRun_) >= runs_.runs().size())
+        return std::nullopt;
+    return runs_.runs()[size_t(figuresRun_)];
+}
+
+QString TrendChart::legendText(int lane) const {
+    return lane >= 0 && lane < 2 && legends_[lane]->isVisible() ? legends_[lane]->text()
+                                                                : QString();
+}
+
+bool TrendChart::voltLaneShown() const {
+    return view_ == View::Physical && lanesShown_[1];
 }
 
 void TrendChart::updateFigures() {
@@ -663,16 +706,25 @@ void TrendChart::updateFigures() {
         return;
     }
     const InsulationRun& run = runs_.runs()[size_t(figuresRun_)];
-    // Figures change only while the run is young.
-    if (run.firstRow == figuresOf_.firstRow &&
+    // Figures change only while the run is young; the meter's own result comes in the row
+    // after the run's last.
+    const bool rowAfter = table_->rowCount() > run.lastRow + 1;
+    if (run.firstRow == figuresOf_.firstRow && rowAfter == figuresRowAfter_ &&
         (run.lastRow == figuresOf_.lastRow || figuresOf_.durationMs > kFiguresSettleMs))
         return;
     figuresOf_ = run;
+    figuresRowAfter_ = rowAfter;
     const InsulationFigures f = insulationFigures(*table_, run);
+    const std::optional<double> meterPi = meterPiResult(*table_, run);
     const QString start = clockText(table_->timeMs(run.firstRow));
-    const QString tip = figuresTip(run, f, start);
-    const QString text =
+    QString tip = figuresTip(run, f, start);
+    QString text =
         QStringLiteral("Test %1   DAR %2   PI %3").arg(start, ratioText(f.dar), ratioText(f.pi));
+    if (meterPi) {
+        text += QStringLiteral("   Meter PI ") + ratioText(meterPi);
+        tip +=
+            QStringLiteral("\nPI shown by the meter at the end of the test: ") + ratioText(meterPi);
+    }
     if (text == figures->text() && tip == figures->toolTip() && !figures->isHidden())
         return;
     figures->setText(text);
@@ -682,14 +734,20 @@ void TrendChart::updateFigures() {
     layoutStrip();
 }
 
-int TrendChart::runToShow() const {
+std::pair<int, int> TrendChart::rowsOnView() const {
     const qint64 rows = plottedRows();
     if (!table_ || rows <= 0)
-        return -1;
+        return {plotFrom_, 0};
     const qint64 first = paging_.firstPointOnPage();
     const qint64 count = std::min<qint64>(std::max<qint64>(paging_.slotsOnPage(), 1), rows - first);
-    const int a = int(plotFrom_ + first);
-    const int run = runs_.lastRunIn(a, int(a + count - 1));
+    return {int(plotFrom_ + first), int(std::max<qint64>(count, 0))};
+}
+
+int TrendChart::runToShow() const {
+    const auto [a, count] = rowsOnView();
+    if (count <= 0)
+        return -1;
+    const int run = runs_.lastRunIn(a, a + count - 1);
     const auto& all = runs_.runs();
     if (run < 0 && !all.empty() && all.back().lastRow >= plotFrom_)
         return int(all.size()) - 1;
@@ -724,7 +782,7 @@ QString TrendChart::figuresTip(const InsulationRun& run, const InsulationFigures
 void TrendChart::layoutStrip() {
     // Beside the strip when the chart is wide enough (enlarged), else on a line of its own
     // below it, right-aligned.
-    constexpr int kBeside = 346;
+    constexpr int kBeside = 364;
     bool secondLine = false;
     if (!figures->isHidden()) {
         const int w = figures->width();
@@ -734,9 +792,109 @@ void TrendChart::layoutStrip() {
         else
             figures->move(kBeside, 7);
     }
-    const QMargins margins(1, secondLine ? 30 : 16, 6, 1);
-    if (chart()->margins() != margins)
-        chart()->setMargins(margins);
+    stripHeight_ = secondLine ? 30 : 16;
+    layoutLanes();
+}
+
+void TrendChart::layoutLanes() {
+    QChart* upper = chart();
+    const QRectF all(QPointF(0, 0), QSizeF(viewport()->size()));
+    const bool counts = view_ == View::Counts;
+    const bool ohms = counts || lanesShown_[0], volts = !counts && lanesShown_[1];
+    axisX->setLabelsVisible(!volts);
+    if (volts && !voltLane->isVisible()) {
+        voltLane->show();
+        measureLabelsAgain(axisVolt);
+        measureLabelsAgain(axisVoltX);
+    }
+    voltLane->setVisible(volts);
+    for (int k = 0; k < 2; ++k)
+        legends_[k]->setVisible(!counts && lanesShown_[k] && !legends_[k]->text().isEmpty());
+    if (!volts) {
+        upper->setGeometry(all);
+        setLaneMargins(upper, QMargins(1, stripHeight_, 6, 1));
+        placeLegends();
+        return;
+    }
+    // The resistance lane takes most of the height; without resistances it shrinks to the strip.
+    const double stripAndTitle = stripHeight_ + 16;
+    const double xLabels = 20;
+    const double free = std::max(all.height() - stripAndTitle - xLabels, 20.0);
+    const double upperHeight =
+        ohms ? stripAndTitle + std::round(free * 0.58) : std::min(stripAndTitle, all.height() / 2);
+    upper->setGeometry(QRectF(0, 0, all.width(), upperHeight));
+    voltLane->setGeometry(QRectF(0, upperHeight, all.width(), all.height() - upperHeight));
+    setLaneMargins(upper, QMargins(1, stripHeight_, 6, 4));
+    setLaneMargins(voltLane, QMargins(1, 4, 6, 1));
+    alignLanes();
+}
+
+void TrendChart::setLaneMargins(QChart* lane, const QMargins& margins) {
+    laneMargins_[lane == voltLane] = margins;
+    // Beside the plot, two lanes keep the margins that align them (see alignLanes).
+    QMargins m = margins;
+    if (voltLane->isVisible()) {
+        m.setLeft(lane->margins().left());
+        m.setRight(lane->margins().right());
+    }
+    if (lane->margins() != m)
+        lane->setMargins(m);
+}
+
+void TrendChart::alignLanes() {
+    // Each lane lays itself out around its own labels; widen the margins of the one whose plot
+    // starts further left (or ends further right), so that one X is one place in both.
+    if (aligning_ || !voltLane->isVisible() || !legends_[0])
+        return;
+    aligning_ = true;
+    QChart* lanes[2] = {chart(), voltLane};
+    double labels[2], rightLabels[2]; // what each lane's axes take beside its plot
+    double left = 0, right = 0;
+    for (int k = 0; k < 2; ++k) {
+        const QRectF p = lanes[k]->plotArea();
+        const QMargins m = lanes[k]->margins();
+        labels[k] = p.left() - m.left();
+        rightLabels[k] = lanes[k]->size().width() - m.right() - p.right();
+        left = std::max(left, laneMargins_[k].left() + labels[k]);
+        right = std::max(right, laneMargins_[k].right() + rightLabels[k]);
+    }
+    for (int k = 0; k < 2; ++k) {
+        QMargins m = lanes[k]->margins();
+        m.setLeft(int(std::round(left - labels[k])));
+        m.setRight(int(std::round(right - rightLabels[k])));
+        if (lanes[k]->margins() != m) {
+            lanes[k]->setMargins(m);
+            lanes[k]->layout()->activate();
+        }
+    }
+    aligning_ = false;
+    placeLegends();
+}
+
+void TrendChart::placeLegends() {
+    if (!legends_[0])
+        return; // still being made
+    legends_[0]->setPos(chart()->plotArea().topLeft() + QPointF(3, 3));
+    legends_[1]->setPos(voltLane->plotArea().topLeft() + QPointF(3, 3));
+}
+
+void TrendChart::showAxis(QAbstractAxis* axis, bool show) {
+    if (axis->isVisible() == show)
+        return;
+    axis->setVisible(show);
+    if (show)
+        measureLabelsAgain(axis);
+}
+
+void TrendChart::showEvent(QShowEvent* event) {
+    QChartView::showEvent(event);
+    // Labels measured while the chart was never shown are measured as empty.
+    for (QAbstractAxis* axis :
+         {static_cast<QAbstractAxis*>(axisX), static_cast<QAbstractAxis*>(axisY),
+          static_cast<QAbstractAxis*>(axisOhm), static_cast<QAbstractAxis*>(axisVoltX),
+          static_cast<QAbstractAxis*>(axisVolt)})
+        if (axis->isVisible())
+            measureLabelsAgain(axis);
 }
 
 void TrendChart::resizeEvent(QResizeEvent* event) {
@@ -753,6 +911,10 @@ void TrendChart::startUp() {
 void TrendChart::ShowSeries(int index) {
     Series2->setActive(index == 0);
     Series1->setActive(index == 1);
+    // The legends' swatches in the colours of the series shown.
+    const QAbstractAxis* laneAxis[2] = {axisOhm, axisVolt};
+    for (int k = 0; k < 2; ++k)
+        legends_[k]->set(series(index).lineColor(laneAxis[k]), legends_[k]->text());
 }
 
 void TrendChart::BtFillClick() {
@@ -763,9 +925,7 @@ void TrendChart::BtNewClick() {
     // Clearing the chart leaves the table alone: rows recorded from now on are plotted.
     plotFrom_ = table_ ? table_->rowCount() : 0;
     track(false);
-    for (double& v : sample_)
-        v = QRandomGenerator::global()->bounded(1000);
-    paging_.setPointCount(1, false);
+    paging_.setPointCount(0, false);
     showPage();
     ShowSeries(0);
     ShowSeries(BtFill->isChecked() ? 0 : 1);
@@ -847,20 +1007,19 @@ void TrendChart::TbSxClick() {
         w->setFixedHeight(564 - (w->frameGeometry().height() - w->height()));
     const QRect now = formBounds();
     // Bounds never saved (all 0) would make the chart vanish: only a saved place is restored.
-    const bool saved = s_.SavedChartWidth > 0 && s_.SavedChartHeight > 0;
+    const bool saved = SavedChartWidth > 0 && SavedChartHeight > 0;
     if (now.top() <= 50 && saved) {
         TbFd->show();
         TbSx->hide();
-        setFormBounds(
-            QRect(s_.SavedChartLeft, s_.SavedChartTop, s_.SavedChartWidth, s_.SavedChartHeight));
+        setFormBounds(QRect(SavedChartLeft, SavedChartTop, SavedChartWidth, SavedChartHeight));
         return;
     }
     TbFd->hide();
     TbSx->show();
-    s_.SavedChartTop = now.top();
-    s_.SavedChartLeft = now.left();
-    s_.SavedChartHeight = now.height();
-    s_.SavedChartWidth = now.width();
+    SavedChartTop = now.top();
+    SavedChartLeft = now.left();
+    SavedChartHeight = now.height();
+    SavedChartWidth = now.width();
     const QSize outer = w->frameGeometry().size();
     setFormBounds(QRect(2, 30, outer.width() - 12, outer.height() - 90));
     raise();
@@ -884,7 +1043,10 @@ void TrendChart::BtSaveClick() {
     const QImage picture = renderPicture();
     QSaveFile file(path);
     QString reason;
-    if (!file.open(QIODevice::WriteOnly)) {
+    // A fresh installation has no pictures folder yet.
+    if (!QDir().mkpath(folder_)) {
+        reason = folderFailure(folder_);
+    } else if (!file.open(QIODevice::WriteOnly)) {
         reason = file.errorString();
     } else {
         QImageWriter writer(&file, "bmp");
@@ -903,6 +1065,19 @@ void TrendChart::BtSaveClick() {
 int TrendChart::rowAtX(double x) const {
     if (!table_ || !std::isfinite(x))
         return -1;
+    if (origin_) {
+        // The row on view whose time is nearest.
+        int best = -1;
+        double bestDistance = qInf();
+        for (size_t i = 0; i < pageX_.size(); ++i) {
+            const double d = std::abs(pageX_[i] - x);
+            if (d < bestDistance) { // false for NaN
+                bestDistance = d;
+                best = int(i);
+            }
+        }
+        return best < 0 ? -1 : pageFirstRow_ + best;
+    }
     const qint64 row = std::llround(x) - 1;
     return row >= plotFrom_ && row < table_->rowCount() ? int(row) : -1;
 }
@@ -916,31 +1091,61 @@ QString TrendChart::pointText(int row) const {
     if (!table_->isTimeNull(row))
         parts << clockText(table_->timeMs(row));
     QString held = table_->value(row).isEmpty() ? QStringLiteral("(no value)") : table_->value(row);
-    if (!table_->unit(row).isEmpty())
-        held += u' ' + table_->unit(row);
+    // A text table reads an empty unit back as "NULL": no unit either way.
+    const QString& unit = table_->unit(row);
+    if (!unit.isEmpty() && unit != u"NULL")
+        held += u' ' + unit;
     parts << held;
     return parts.join(QStringLiteral(" \u00B7 "));
 }
 
+std::optional<double> TrendChart::xAtViewPos(const QPoint& pos) const {
+    for (const QChart* lane :
+         {static_cast<const QChart*>(chart()), static_cast<const QChart*>(voltLane)}) {
+        if (!lane->isVisible())
+            continue;
+        const QPointF at = lane->mapFromScene(mapToScene(pos));
+        const QRectF plot = lane->plotArea();
+        if (plot.contains(at) && plot.width() > 0)
+            return axisX->min() +
+                   (at.x() - plot.left()) / plot.width() * (axisX->max() - axisX->min());
+    }
+    return std::nullopt;
+}
+
 int TrendChart::rowAtViewPos(const QPoint& pos) const {
-    const QPointF at = chart()->mapFromScene(mapToScene(pos));
+    const std::optional<double> x = xAtViewPos(pos);
+    return x ? rowAtX(*x) : -1;
+}
+
+QRect TrendChart::pointColumn(int row) const {
+    const double x = origin_ ? pageX_.at(size_t(row - pageFirstRow_)) : double(row + 1);
     const QRectF plot = chart()->plotArea();
-    if (!plot.contains(at) || plot.width() <= 0)
-        return -1;
-    const double x =
-        axisX->min() + (at.x() - plot.left()) / plot.width() * (axisX->max() - axisX->min());
-    return rowAtX(x);
+    const double span = axisX->max() - axisX->min();
+    if (!std::isfinite(x) || span <= 0)
+        return {};
+    const double at = plot.left() + (x - axisX->min()) / span * plot.width();
+    const int px = mapFromScene(chart()->mapToScene(QPointF(at, plot.top()))).x();
+    const qint64 slots = std::max<qint64>(paging_.slotsOnPage(), 1);
+    const int half = std::max(4, int(plot.width() / double(slots) / 2));
+    return QRect(px - half, 0, 2 * half + 1, viewport()->height());
 }
 
 void TrendChart::mouseMoveEvent(QMouseEvent* event) {
     QChartView::mouseMoveEvent(event);
     if (event->buttons() != Qt::NoButton)
         return; // zooming
-    const int row = rowAtViewPos(event->position().toPoint());
-    if (row < 0)
+    const QPoint pos = event->position().toPoint();
+    const int row = rowAtViewPos(pos);
+    if (row < 0) {
         QToolTip::hideText();
-    else
-        QToolTip::showText(event->globalPosition().toPoint(), pointText(row), this);
+        return;
+    }
+    // The tip stays while the pointer is on the point's column, however long that is and
+    // whatever the chart draws meanwhile.
+    constexpr int kTipStaysMs = 24 * 3600 * 1000;
+    QToolTip::showText(event->globalPosition().toPoint(), pointText(row), viewport(),
+                       pointColumn(row), kTipStaysMs);
 }
 
 bool TrendChart::eventFilter(QObject* watched, QEvent* event) {

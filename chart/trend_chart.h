@@ -1,7 +1,7 @@
 #pragma once
 
 #include "chart/chart_paging.h"
-#include "core/unit_state.h"
+#include "chart/trend_series.h"
 #include "record/insulation_runs.h"
 
 #include <QChartView>
@@ -9,97 +9,62 @@
 #include <QPointer>
 
 #include <functional>
+#include <optional>
+#include <utility>
+#include <vector>
 
 class QAbstractAxis;
-class QAreaSeries;
 class QCategoryAxis;
 class QCheckBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
-class QLineSeries;
 class QPushButton;
 class QTimer;
 class QToolButton;
 class QValueAxis;
-class QXYSeries;
+class LaneLegend;
 class ReadingTable;
 
-// One of the chart's two series as the user sees it: an area series (filled) or a line series.
-// Gaps in the readings split it into several pieces on the chart, all shown or hidden together;
-// pieces are kept per value axis, since the physical view draws resistance and voltage against
-// axes of their own.
-class TrendSeries {
-public:
-    enum Kind { Area, Line };
-    TrendSeries(QChart* chart, QValueAxis* x, Kind kind, const QString& name);
-
-    Kind kind() const { return kind_; }
-    const QString& name() const { return name_; }
-    bool isActive() const { return active_; }
-    void setActive(bool active);
-    // The runs drawn against axis `y` on the page being shown, replacing what the series drew
-    // against it.
-    void setRuns(QAbstractAxis* y, const QList<QList<QPointF>>& runs);
-    // Colours of the pieces drawn against `y`, in place of the series' own.
-    void setLook(QAbstractAxis* y, const QColor& fill, const QColor& line);
-    // The points the series shows against `y` (against every axis when null), in X order.
-    QList<QPointF> points(const QAbstractAxis* y = nullptr) const;
-    // The pieces in use, over every axis.
-    int pieceCount() const;
-    QXYSeries* piece(int i) const;
-
-private:
-    struct Pool {
-        QAbstractAxis* y = nullptr;
-        QList<QList<QPointF>> runs;     // what the pool shows, or will once the series is active
-        QList<QAbstractSeries*> pieces; // QAreaSeries or QLineSeries
-        QList<QLineSeries*> lines;      // the line of each piece (the upper line of an area)
-        QList<QList<QPointF>> drawn;    // what each piece holds
-        QColor fill, line;
-    };
-    Pool& pool(QAbstractAxis* y);
-    void addPiece(Pool& pool);
-    void paint(const Pool& pool, int piece);
-    // Hands the pool's runs to its pieces; only pieces whose points changed are touched, since
-    // the chart lays out a piece afresh whenever it gets points.
-    void draw(Pool& pool);
-
-    QChart* chart_;
-    QValueAxis* x_;
-    Kind kind_;
-    QString name_;
-    bool active_ = false;
-    QList<Pool> pools_;
-};
-
 // The trend chart `Chtshow` with its tool strip: fill switch, points per page, save the page as
-// a bitmap, clear, four paging buttons with the page number, enlarge/restore, the switch between
-// its two views, and the figures of the insulation test on view. It plots the rows of a reading
-// table, one point a row at the row's place, and follows the table's changes.
+// a bitmap, clear, four paging buttons with the page number, enlarge/restore, the switches of the
+// view and of the X axis, and the figures of the insulation test on view. It plots the rows of a
+// reading table, one point a row, and follows the table's changes.
 //
-// Physical view (the default): resistance in ohms on a logarithmic axis on the left, voltage on
-// a linear axis on the right. Count view: every reading as the display counts it on the fixed
-// -11000..11000 axis.
+// Physical view (the default): two lanes over one X axis, resistance on a logarithmic axis fitted
+// to the readings on view in whole decades, and below it voltage (shown once the plotted rows
+// hold any); each lane with a legend naming the functions on view. X is the time elapsed since
+// the start of the insulation test on view, or the row number where none is on view or the X
+// switch says so. While it follows new rows the last page holds the newest rows a page holds.
+// Count view: every reading as the display counts it on the fixed -11000..11000 axis, over row
+// numbers.
 class TrendChart : public QChartView {
     Q_OBJECT
 public:
     static constexpr int kAxisMin = -11000;
     static constexpr int kAxisMax = 11000;
-    // The resistance axis spans at least 100 kΩ .. 1 TΩ (as log10 of ohms), like the meter's
-    // bar graph, and widens by whole decades for readings outside it.
+    // Without readings on view, the resistance axis spans 100 kΩ .. 1 TΩ (as log10 of ohms),
+    // like the meter's bar graph.
     static constexpr double kOhmDecadeLow = 5;
     static constexpr double kOhmDecadeHigh = 12;
 
     enum class View { Physical, Counts };
+    // What the physical view's X axis counts where an insulation test is on view.
+    enum class XAxis { ElapsedTime, Rows };
     // A page with more points than this is drawn thinned (lowest and highest of neighbours).
     static constexpr int kMaxDrawnPoints = 4000;
 
     // What the chart tells the user: an information box, or the framework's error box.
     using MessageSink = std::function<void(bool error, const QString& text)>;
 
-    TrendChart(UnitState& state, QWidget* parent = nullptr);
+    explicit TrendChart(QWidget* parent = nullptr);
     ~TrendChart() override;
+
+    // Where the chart stood before it was enlarged over the window (all 0 until then).
+    qint32 SavedChartWidth = 0;
+    qint32 SavedChartHeight = 0;
+    qint32 SavedChartTop = 0;
+    qint32 SavedChartLeft = 0;
 
     // The table whose rows are plotted (not owned); nullptr plots nothing.
     void setTable(ReadingTable* table);
@@ -115,13 +80,31 @@ public:
     // Start-up: the clear operation without a page-size change, then 100 points a page.
     void startUp();
 
+    // Settings a user expects to find again.
     View view() const { return view_; }
     void setView(View view);
+    XAxis xAxis() const { return xAxis_; }
+    void setXAxis(XAxis axis);
+    int pointsPerPage() const { return paging_.pointsPerPage(); }
+    // Through the points-per-page field, as if typed; a negative number is refused.
+    void setPointsPerPage(int points);
+    bool fill() const;
+    // Ticks the fill switch and shows the series it chooses.
+    void setFill(bool fill);
 
     // The insulation tests in the table, and the one whose figures the strip shows (-1: none):
     // the last one with a row on the page on view, else the last one plotted.
     const InsulationRuns& runs() const { return runs_; }
     int runOnView() const { return figuresRun_; }
+    // That insulation test itself, if any.
+    std::optional<InsulationRun> insulationRunOnView() const;
+    // The start (time of day, ms) of the test that the X axis counts from; none while X counts
+    // rows.
+    std::optional<int> elapsedOrigin() const { return origin_; }
+    // The legend of a lane (0: resistance, 1: voltage), empty when hidden.
+    QString legendText(int lane) const;
+    // Whether the voltage lane is shown (the physical view of rows that hold volts).
+    bool voltLaneShown() const;
 
     // Handlers.
     void ShowSeries(int index);
@@ -146,13 +129,17 @@ public:
     QImage renderPicture();
     // Redraws the page now (table changes that touch a thinned page are redrawn later).
     void refresh() { showPage(); }
-    // The table row that a point at X shows, or -1.
+    // The table row that a point at X shows on the page on view, or -1.
     int rowAtX(double x) const;
     // Tooltip text of a table row: its number, time, value and unit ("No 6 · 06:27:19 ·
     // 2.961 GΩ"), what the row held even where the plot has a gap.
     QString pointText(int row) const;
     // The table row under a point of the view, or -1.
     int rowAtViewPos(const QPoint& pos) const;
+    // The X value under a point of the view, where it lies on a lane's plot.
+    std::optional<double> xAtViewPos(const QPoint& pos) const;
+    // The part of the view in which the pointer is on a row's point (in viewport coordinates).
+    QRect pointColumn(int row) const;
 
     // Components, by their names.
     QFrame* Bevel1 = nullptr;
@@ -167,19 +154,23 @@ public:
     QToolButton* BTlast = nullptr;
     QToolButton* TbFd = nullptr;
     QToolButton* TbSx = nullptr;
-    QToolButton* countView = nullptr; // checked: the count view
-    QLabel* figures = nullptr;        // DAR and PI of the test on view
-    TrendSeries* Series2 = nullptr;   // index 0, area
-    TrendSeries* Series1 = nullptr;   // index 1, line
-    QValueAxis* axisX = nullptr;
-    QValueAxis* axisY = nullptr;      // counts
-    QCategoryAxis* axisOhm = nullptr; // log10 of ohms, labelled 100K .. 1T
-    QValueAxis* axisVolt = nullptr;   // volts
+    QToolButton* countView = nullptr;   // checked: the count view
+    QToolButton* timeAxis = nullptr;    // checked: X in elapsed time where a test is on view
+    QLabel* figures = nullptr;          // DAR and PI of the test on view
+    TrendSeries* Series2 = nullptr;     // index 0, area
+    TrendSeries* Series1 = nullptr;     // index 1, line
+    QCategoryAxis* axisX = nullptr;     // rows or elapsed seconds, in chart() (the upper lane)
+    QValueAxis* axisY = nullptr;        // counts
+    QCategoryAxis* axisOhm = nullptr;   // log10 of ohms, labelled 100 kΩ .. 1 TΩ
+    QChart* voltLane = nullptr;         // the lower lane, below chart()
+    QCategoryAxis* axisVoltX = nullptr; // its X axis, in step with axisX
+    QCategoryAxis* axisVolt = nullptr;  // volts
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildToolStrip();
@@ -187,57 +178,76 @@ private:
     void buildPagingButtons();
     void buildViewButtons();
     void setUpChart();
-    void addAxes(QChart* chart);
+    void addAxes();
     void afterPaging();
     void showPage();
     void showCountPage(qint64 first, qint64 count, double xFirst);
     void showPhysicalPage(qint64 first, qint64 count, double xFirst);
-    // Sets the ohm and volt axes; returns the ohm axis' floor (log10 of ohms).
-    double scalePhysicalAxes();
-    // The page's resistances (lane 0, in ohms) and voltages (lane 1).
-    QList<QList<QList<QPointF>>> physicalLanes(qint64 first, qint64 count, double xFirst);
-    void labelOhmAxis(double lo, double hi);
+    struct PhysicalPage;
+    PhysicalPage physicalPage(qint64 first, qint64 count, double xFirst);
+    // Fits the resistance and voltage axes to the page; returns the ohm axis' floor.
+    double fitPhysicalAxes(const PhysicalPage& page);
+    void labelOhmAxis();
+    // Shows or hides an axis; a shown axis has its labels measured again.
+    void showAxis(QAbstractAxis* axis, bool show);
+    void setXRange(double lo, double hi);
+    void xRangeChanged(double lo, double hi);
     void tableChanged(bool follow, qint64 firstChanged);
-    // Brings the runs and the plotted range up to date: afresh, or for appended rows.
+    // Brings the runs and the plotted rows' quantities up to date: afresh, or for appended rows.
     void track(bool afresh);
     void updateFigures();
     // The insulation test whose figures the strip shows, or -1.
     int runToShow() const;
+    // The rows of the page on view, as table rows [first, first + count).
+    std::pair<int, int> rowsOnView() const;
     QString figuresTip(const InsulationRun& run, const InsulationFigures& figures,
                        const QString& start) const;
     void layoutStrip();
+    void layoutLanes();
+    void setLaneMargins(QChart* lane, const QMargins& margins);
+    void alignLanes();
+    void placeLegends();
     qint64 plottedRows() const;
     void tell(bool error, const QString& text);
 
-    UnitState& s_;
+    // What a row measured, from its texts, read once a text (by the table's text ids).
+    struct RowReading {
+        Measurement::Quantity quantity = Measurement::NoQuantity;
+        std::optional<double> value; // ohms or volts
+    };
+    RowReading reading(int row);
+    Measurement::Quantity quantity(int row);
+
     ReadingTable* table_ = nullptr;
     QList<QMetaObject::Connection> tableLinks_;
     ChartPaging paging_;
     // Rows before this one are not plotted: "Delete Graphic" clears the chart, not the table.
     int plotFrom_ = 0;
-    // The sample values of the last clear, one a series, shown while no row is plotted.
-    double sample_[2] = {0, 0};
     View view_ = View::Physical;
+    XAxis xAxis_ = XAxis::ElapsedTime;
 
-    // What the plotted rows hold, for the axes of the physical view: kept up as rows arrive.
+    // What the plotted rows measure, for the lanes of the physical view: kept up as rows arrive.
     struct PlotRange {
         int from = 0; // the first plotted row
         int seen = 0; // rows taken in
         qint64 ohmRows = 0, voltRows = 0;
-        double minOhms = 0, maxOhms = 0; // over positive readings
-        double minVolts = 0, maxVolts = 0;
     } range_;
-    // Value texts read in the current drawing of the physical view, by the text's address.
-    struct ValueRead {
-        const QString* text = nullptr;
-        quint32 pass = 0;
-        std::optional<double> number;
-    };
-    std::vector<ValueRead> reads_ = std::vector<ValueRead>(4096);
-    quint32 readPass_ = 0;
+    bool lanesShown_[2] = {true, false};
+    int stripHeight_ = 16;    // the tool strip over the top edge, and the figures below it
+    QMargins laneMargins_[2]; // each lane's own, before the lanes are aligned
+    bool aligning_ = false;
+    // Unit scales and numbers by text id: a table keeps each text under one id for its life.
+    std::vector<std::optional<UnitScale>> unitScales_;
+    std::vector<std::optional<std::optional<double>>> numbers_;
+    // X of each row on view when X is elapsed time (NaN: not plotted).
+    std::optional<int> origin_;
+    int pageFirstRow_ = 0;
+    std::vector<double> pageX_;
+    LaneLegend* legends_[2] = {nullptr, nullptr};
     InsulationRuns runs_;
     int figuresRun_ = -1;
     InsulationRun figuresOf_{-1, -1, 0}; // the run the label was made for
+    bool figuresRowAfter_ = false;       // and whether a row followed it then
 
     QTimer* refreshTimer_ = nullptr;
     MessageSink tell_;

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-FrameAssembler::FrameAssembler(UnitState& state) : s_(state) {
-    s_.FrameHex.reserve(kMaxFrameHexChars);
+FrameAssembler::FrameAssembler() {
+    FrameHex_.reserve(kMaxFrameHexChars);
 }
 
 void FrameAssembler::Read380(quint8 /*reportId*/, const quint8* data, quint16 size) {
@@ -19,27 +19,27 @@ void FrameAssembler::Read380(quint8 /*reportId*/, const quint8* data, quint16 si
     // Every hex digit sorts at or above "0", so each report with a count is counted as idle
     // here and reset below when it carries serial bytes.
     if (hasCount)
-        ++s_.IdleReportCount;
+        ++IdleReportCount_;
 
     if (count >= 1 && count <= 9) {
-        s_.IdleReportCount = 0;
-        s_.FrameOpen = true;
+        IdleReportCount_ = 0;
+        FrameOpen_ = true;
         const int present = std::min<int>(count, int(size) - 1);
-        for (int k = 1; k <= present && s_.FrameHex.size() + 2 <= kMaxFrameHexChars; ++k) {
+        for (int k = 1; k <= present && FrameHex_.size() + 2 <= kMaxFrameHexChars; ++k) {
             const quint8 b = data[k];
-            s_.FrameHex.append(QLatin1Char(kHexDigits[b >> 4]));
-            s_.FrameHex.append(QLatin1Char(kHexDigits[b & 0x0F]));
+            FrameHex_.append(QLatin1Char(kHexDigits[b >> 4]));
+            FrameHex_.append(QLatin1Char(kHexDigits[b & 0x0F]));
         }
         return;
     }
 
     // Count 0, 10-15 or no data byte at all: the frame ends here.
-    if (s_.FrameOpen) {
-        if (s_.FrameHex.size() >= 44 && QStringView(s_.FrameHex).mid(40, 4) == u"0D0A" && consumer_)
-            consumer_(s_.FrameHex);
-        s_.FrameHex.truncate(0);
-        if (s_.FrameHex.capacity() < kMaxFrameHexChars)
-            s_.FrameHex.reserve(kMaxFrameHexChars);
+    if (FrameOpen_) {
+        if (FrameHex_.size() >= 44 && QStringView(FrameHex_).mid(40, 4) == u"0D0A" && consumer_)
+            consumer_(FrameHex_);
+        FrameHex_.truncate(0);
+        if (FrameHex_.capacity() < kMaxFrameHexChars)
+            FrameHex_.reserve(kMaxFrameHexChars);
     }
-    s_.FrameOpen = false;
+    FrameOpen_ = false;
 }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "core/unit_state.h"
-
 #include <QString>
 
 #include <functional>
@@ -18,7 +16,7 @@ public:
     // and a stream that never sends an idle report must not eat the memory.
     static constexpr qsizetype kMaxFrameHexChars = 4096;
 
-    explicit FrameAssembler(UnitState& state);
+    FrameAssembler();
 
     // Called with each well-formed frame text, before FrameHex is emptied.
     void setFrameConsumer(FrameConsumer consumer) { consumer_ = std::move(consumer); }
@@ -28,8 +26,17 @@ public:
     // One input report: its ID and the `size` bytes after it.
     void Read380(quint8 reportId, const quint8* data, quint16 size);
 
+    // Reports since the last one that carried meter bytes (what the silence watch reads).
+    qint32 IdleReportCount() const { return IdleReportCount_; }
+    void resetIdleReportCount() { IdleReportCount_ = 0; }
+    // A frame is being collected, and its bytes so far as hex text.
+    bool FrameOpen() const { return FrameOpen_; }
+    const QString& FrameHex() const { return FrameHex_; }
+
 private:
-    UnitState& s_;
+    qint32 IdleReportCount_ = 0;
+    bool FrameOpen_ = false;
+    QString FrameHex_;
     FrameConsumer consumer_;
     ReportObserver observer_;
 };

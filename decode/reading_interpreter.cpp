@@ -1,5 +1,7 @@
 #include "decode/reading_interpreter.h"
 
+#include <algorithm>
+
 namespace {
 
 const QString kContinuous = QStringLiteral("Continuous");
@@ -27,12 +29,13 @@ int id(const char* name) {
 
 } // namespace
 
-ReadingInterpreter::ReadingInterpreter(UnitState& state, ReplicaState& replica)
-    : s_(state), r_(replica) {
-    buildTables();
+ReadingInterpreter::ReadingInterpreter() {
+    buildIndicatorTable();
+    buildDigitTable();
+    reading_ = readingOf(ValueText_, UnitText_, VRangeText_, IRangeText_);
 }
 
-void ReadingInterpreter::buildTables() {
+void ReadingInterpreter::buildIndicatorTable() {
     using A = Action;
     struct Bit {
         const char* names[5] = {};
@@ -81,7 +84,9 @@ void ReadingInterpreter::buildTables() {
                     out.ids[n++] = id(name);
         }
     }
+}
 
+void ReadingInterpreter::buildDigitTable() {
     struct Pos {
         int c1, c2;
         bool upper;
@@ -127,30 +132,50 @@ void ReadingInterpreter::buildTables() {
 }
 
 void ReadingInterpreter::ShowData740(const QString& frame) {
-    s_.ValueText.truncate(0);
-    bool minus = false;
-    bool dc = false;
-    bool ac = false;
-    s_.IRangeText = kContinuous;
-    r_.show(conOk_);
-    r_.hide(conOkN_);
-    r_.show(rsUsb_);
-
-    if (frame.size() < 44 || QStringView(frame).mid(40, 4) != u"0D0A")
+    startFrame();
+    FrameSigns signs;
+    if (frame.size() < 44 || QStringView(frame).mid(40, 4) != u"0D0A") {
+        finishReading(signs);
         return;
+    }
 
     r_.DispInit(false);
     r_.show(kd_);
     // The unit is the one this frame shows: a frame without a unit sign (the meter's own PI
     // result, a count) has none, rather than the unit of a frame before it.
-    s_.UnitText.truncate(0);
-    int unitSigns = 0;
+    UnitText_.truncate(0);
+    lightIndicators(frame, signs);
+    readDigits(frame, signs);
+    // The insulation-test range follows the first two test-voltage digits as they now stand.
+    if (!signs.dc && !signs.ac)
+        applyRangeRules();
+    if (signs.minus)
+        ValueText_.prepend(QLatin1Char('-'));
+    finishReading(signs);
 
-    const QStringView f(frame);
-    auto nibble = [&](int k) { return HexDigitValue(f.mid(k - 1, 1)); };
+    bool anyMain = false;
+    for (int e : mainDigits_)
+        anyMain = anyMain || r_.visible(e);
+    // Several unit signs at once is the meter's power-on display test, not a reading: the
+    // picture shows it, the table does not get it.
+    if (anyMain && !reading_.displayTest && record_)
+        record_(1);
 
+    if (pause_ && pauseMs_ > 0)
+        pause_(pauseMs_);
+}
+
+void ReadingInterpreter::startFrame() {
+    ValueText_.truncate(0);
+    IRangeText_ = kContinuous;
+    r_.show(conOk_);
+    r_.hide(conOkN_);
+    r_.show(rsUsb_);
+}
+
+void ReadingInterpreter::lightIndicators(QStringView f, FrameSigns& signs) {
     for (const Indicator& ind : indicators_) {
-        const int v = nibble(ind.nibble);
+        const int v = HexDigitValue(f.mid(ind.nibble - 1, 1));
         for (int b = 0; b < 4; ++b) {
             if (!nibbleBit(v, b))
                 continue;
@@ -160,49 +185,54 @@ void ReadingInterpreter::ShowData740(const QString& frame) {
                     break;
                 r_.show(e);
             }
-            switch (bit.action) {
-            case Action::None:
-                break;
-            case Action::Dc:
-                dc = true;
-                s_.VRangeText = kDcv;
-                r_.hide(kd_);
-                break;
-            case Action::Ac:
-                ac = true;
-                s_.VRangeText = kAcv;
-                r_.hide(kd_);
-                break;
-            case Action::Minus:
-                minus = true;
-                break;
-            case Action::UnitV:
-                s_.UnitText = kUnitV;
-                ++unitSigns;
-                break;
-            case Action::UnitOhm:
-                s_.UnitText = kUnitOhm;
-                ++unitSigns;
-                break;
-            case Action::UnitMOhm:
-                s_.UnitText = kUnitMOhm;
-                ++unitSigns;
-                break;
-            case Action::UnitGOhm:
-                s_.UnitText = kUnitGOhm;
-                ++unitSigns;
-                break;
-            case Action::Timed:
-                s_.IRangeText = kTimed;
-                break;
-            case Action::Pi:
-                s_.IRangeText = kPi;
-                break;
-            }
+            applyIndicator(bit.action, signs);
         }
     }
+}
 
-    bool teraSign = false; // the point of the fourth main digit is the TΩ sign
+void ReadingInterpreter::applyIndicator(Action action, FrameSigns& signs) {
+    switch (action) {
+    case Action::None:
+        break;
+    case Action::Dc:
+        signs.dc = true;
+        VRangeText_ = kDcv;
+        r_.hide(kd_);
+        break;
+    case Action::Ac:
+        signs.ac = true;
+        VRangeText_ = kAcv;
+        r_.hide(kd_);
+        break;
+    case Action::Minus:
+        signs.minus = true;
+        break;
+    case Action::UnitV:
+        UnitText_ = kUnitV;
+        ++signs.unitSigns;
+        break;
+    case Action::UnitOhm:
+        UnitText_ = kUnitOhm;
+        ++signs.unitSigns;
+        break;
+    case Action::UnitMOhm:
+        UnitText_ = kUnitMOhm;
+        ++signs.unitSigns;
+        break;
+    case Action::UnitGOhm:
+        UnitText_ = kUnitGOhm;
+        ++signs.unitSigns;
+        break;
+    case Action::Timed:
+        IRangeText_ = kTimed;
+        break;
+    case Action::Pi:
+        IRangeText_ = kPi;
+        break;
+    }
+}
+
+void ReadingInterpreter::readDigits(QStringView f, FrameSigns& signs) {
     for (size_t i = 0; i < digits_.size(); ++i) {
         const DigitPos& d = digits_[i];
         const QChar pair[2] = {f[d.chars[0] - 1], f[d.chars[1] - 1]};
@@ -219,59 +249,76 @@ void ReadingInterpreter::ShowData740(const QString& frame) {
         r_.show(d.digit);
         r_.setCaption(d.digit, QStringView(&glyph, 1));
         if (i < 4) {
-            s_.ValueText.append(glyph == u'@' ? QChar(u'L') : glyph);
-            if (point) {
-                if (i < 3)
-                    s_.ValueText.append(decimalSep_);
-                else
-                    teraSign = true;
-                r_.show(d.points[0]);
-            } else {
-                r_.hide(d.points[0]);
-            }
+            readMainDigit(d, i, glyph, point, signs);
             continue;
         }
         for (int p : d.points)
             if (p >= 0)
                 r_.setVisible(p, point);
         if (point && d.pointText)
-            s_.IRangeText = *d.pointText;
+            IRangeText_ = *d.pointText;
     }
+}
 
-    // The insulation-test range follows the first two test-voltage digits as they now stand.
-    if (!dc && !ac) {
-        const QStringView first =
-            r_.visible(label3_) ? QStringView(r_.caption(label3_)) : QStringView();
-        const QStringView second =
-            r_.visible(label7_) ? QStringView(r_.caption(label7_)) : QStringView();
-        if (first.isEmpty() && second == u"5")
-            s_.VRangeText = kIr500;
-        if (first == u"1" && second == u"0")
-            s_.VRangeText = kIr1000;
-        if (first == u"2" && second == u"5")
-            s_.VRangeText = kIr2500;
-        if (first == u"5" && second == u"0")
-            s_.VRangeText = kIr5000;
+void ReadingInterpreter::readMainDigit(const DigitPos& d, size_t i, QChar glyph, bool point,
+                                       FrameSigns& signs) {
+    if (glyph == u'@') {
+        ValueText_.append(QLatin1Char('L'));
+        signs.overRange = true;
+    } else {
+        ValueText_.append(glyph);
+        signs.digits = true;
+        signs.mantissa = signs.mantissa * 10 + (glyph.unicode() - u'0');
+        if (signs.decimals >= 0)
+            ++signs.decimals;
     }
-
-    if (minus)
-        s_.ValueText.prepend(QLatin1Char('-'));
-
-    if (teraSign) {
-        ++unitSigns;
-        if (unitSigns == 1)
-            s_.UnitText = kUnitTOhm;
+    if (!point) {
+        r_.hide(d.points[0]);
+        return;
     }
-    // Several unit signs at once is the meter's power-on display test, not a reading: the replica
-    // shows it, the table does not get it.
-    const bool displayTest = unitSigns > 1;
+    if (i < 3) {
+        ValueText_.append(decimalSep_);
+        if (signs.decimals < 0)
+            signs.decimals = 0;
+    } else {
+        signs.teraSign = true;
+    }
+    r_.show(d.points[0]);
+}
 
-    bool anyMain = false;
-    for (int e : mainDigits_)
-        anyMain = anyMain || r_.visible(e);
-    if (anyMain && !displayTest && record_)
-        record_(1);
+void ReadingInterpreter::applyRangeRules() {
+    const QStringView first =
+        r_.visible(label3_) ? QStringView(r_.caption(label3_)) : QStringView();
+    const QStringView second =
+        r_.visible(label7_) ? QStringView(r_.caption(label7_)) : QStringView();
+    if (first.isEmpty() && second == u"5")
+        VRangeText_ = kIr500;
+    if (first == u"1" && second == u"0")
+        VRangeText_ = kIr1000;
+    if (first == u"2" && second == u"5")
+        VRangeText_ = kIr2500;
+    if (first == u"5" && second == u"0")
+        VRangeText_ = kIr5000;
+}
 
-    if (pause_ && pauseMs_ > 0)
-        pause_(pauseMs_);
+void ReadingInterpreter::finishReading(const FrameSigns& signs) {
+    int unitSigns = signs.unitSigns;
+    if (signs.teraSign && ++unitSigns == 1)
+        UnitText_ = kUnitTOhm;
+    reading_.text = ValueText_;
+    reading_.unit = unitOf(UnitText_);
+    reading_.function = VRangeText_;
+    reading_.mode = IRangeText_;
+    reading_.displayTest = unitSigns > 1;
+    // The number from the digits themselves: the separator may be any character of the locale's.
+    if (signs.overRange) {
+        reading_.value = {ValueReading::BeyondRange, 0};
+    } else if (signs.digits) {
+        // One division by an exact power of ten: the nearest double, as a parser would read it.
+        static constexpr double kTens[] = {1, 10, 100, 1000, 10000};
+        const double v = double(signs.mantissa) / kTens[std::max(signs.decimals, 0)];
+        reading_.value = {ValueReading::Number, signs.minus ? -v : v};
+    } else {
+        reading_.value = {};
+    }
 }

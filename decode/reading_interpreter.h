@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/unit_state.h"
+#include "core/reading.h"
 #include "decode/digit_tables.h"
 #include "replica/replica_state.h"
 
@@ -9,8 +9,9 @@
 #include <array>
 #include <functional>
 
-// Reads one meter frame: lights the replica segment for segment as the meter's display is lit,
-// derives the reading's four texts from the same bits, and offers the reading for recording.
+// Reads one meter frame: keeps a picture of the meter's display, segment for segment as the
+// meter lights it (what the replica panel shows), derives the reading from the same bits, and
+// offers it for recording.
 class ReadingInterpreter {
 public:
     using PauseFn = std::function<void(int ms)>;
@@ -19,7 +20,16 @@ public:
     // The meter's display needs this long to settle after each frame; the reader is held for it.
     static constexpr int kDefaultPauseMs = 500;
 
-    ReadingInterpreter(UnitState& state, ReplicaState& replica);
+    ReadingInterpreter();
+    ReadingInterpreter(const ReadingInterpreter&) = delete;
+    ReadingInterpreter& operator=(const ReadingInterpreter&) = delete;
+
+    // The picture of the meter's display as the frames have lit it.
+    ReplicaState& display() { return r_; }
+    const ReplicaState& display() const { return r_; }
+
+    // The latest reading, complete once the frame that made it has been read.
+    const Reading& reading() const { return reading_; }
 
     // The decimal separator written after a main digit whose point is lit.
     void setDecimalSep(const QString& sep) { decimalSep_ = sep; }
@@ -37,6 +47,12 @@ public:
 
     // One frame text: two upper-case hex digits per byte, 44 characters for a whole frame.
     void ShowData740(const QString& frameHex);
+
+    // The reading's texts as the frames have left them.
+    const QString& ValueText() const { return ValueText_; }
+    const QString& UnitText() const { return UnitText_; }
+    const QString& VRangeText() const { return VRangeText_; }
+    const QString& IRangeText() const { return IRangeText_; }
 
 private:
     enum class Action : quint8 {
@@ -67,10 +83,33 @@ private:
         const QString* pointText; // IRangeText set by a lit point, or nullptr
     };
 
-    void buildTables();
+    // What one frame lit, gathered while it is read.
+    struct FrameSigns {
+        bool minus = false, dc = false, ac = false;
+        int unitSigns = 0;     // main unit signs lit: more than one is the display test
+        bool teraSign = false; // the fourth main digit's point, the TΩ sign
+        // The main digits as a number: their digits, and how many follow the point.
+        qint64 mantissa = 0;
+        int decimals = -1;
+        bool digits = false, overRange = false;
+    };
 
-    UnitState& s_;
-    ReplicaState& r_;
+    void buildIndicatorTable();
+    void buildDigitTable();
+    void startFrame();
+    void lightIndicators(QStringView frame, FrameSigns& signs);
+    void applyIndicator(Action action, FrameSigns& signs);
+    void readDigits(QStringView frame, FrameSigns& signs);
+    void readMainDigit(const DigitPos& d, size_t i, QChar glyph, bool point, FrameSigns& signs);
+    void applyRangeRules();
+    void finishReading(const FrameSigns& signs);
+
+    ReplicaState r_;
+    QString ValueText_ = QStringLiteral("0000");
+    QString UnitText_;
+    QString VRangeText_ = QStringLiteral("IR:500V 20G\u03A9");
+    QString IRangeText_ = QStringLiteral("40.0A");
+    Reading reading_;
     QString decimalSep_;
     PauseFn pause_;
     int pauseMs_ = kDefaultPauseMs;

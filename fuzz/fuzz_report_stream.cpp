@@ -12,12 +12,15 @@ extern "C" int LLVMFuzzerTestOneInput(const quint8* data, size_t size) {
     using fuzz::check;
     if (size < 2)
         return 0;
-    UnitState s;
-    ReplicaState replica;
     ReadingTable table;
-    ReadingChain chain(s, replica, table);
-    ReadingInterpreter& interp = chain.interpreter();
+    ReadingChain chain(table);
     Recorder& recorder = chain.recorder();
+    // The same reports through a reassembly of its own, to see what it passes on.
+    FrameAssembler frames;
+    frames.setFrameConsumer([](const QString& frame) {
+        check(frame.size() >= 44 && QStringView(frame).mid(40, 4) == u"0D0A",
+              "a malformed frame was passed on");
+    });
 
     const quint8 rules = data[0];
     recorder.setRepeat(rules & 1);
@@ -28,36 +31,30 @@ extern "C" int LLVMFuzzerTestOneInput(const quint8* data, size_t size) {
     int clock = 0;
     recorder.setClock([&clock] { return clock; });
 
-    interp.setDecimalSep(QStringLiteral("."));
-    interp.setPauseDuration(0);
+    chain.setDecimalSep(QStringLiteral("."));
+    chain.setPauseDuration(0);
     int offered = 0, listened = 0;
+    Reading last;
+    int rowsBefore = 0;
+    chain.setReadingListener([&](const Reading& reading) {
+        ++offered;
+        last = reading;
+        rowsBefore = table.rowCount();
+        check(!reading.displayTest, "the display test offered as a reading");
+    });
     chain.addRowListener([&](const ReadingTable&, int row) {
         ++listened;
         check(row == table.rowCount() - 1, "a listener told of a row not just recorded");
-    });
-    interp.setRecordHook([&](int kind) {
-        const int rowsBefore = table.rowCount();
-        chain.INDataToTable(kind);
-        if (kind == 1)
-            ++offered;
-        check(listened == table.rowCount(), "a recorded row not told to the listeners");
-        if (table.rowCount() == rowsBefore)
-            return;
-        check(kind == 1 && table.rowCount() == rowsBefore + 1, "a row not from a reading");
-        const int r = rowsBefore;
+        check(row == rowsBefore, "a row not from the reading offered");
+        const int r = row;
         check(table.no(r) == r + 1, "rows not numbered on from 1");
-        check(table.rowCount() <= s.MaxRecords, "more rows than the limit");
-        check(table.value(r) == ReadingTable::cutToBytes(s.ValueText) &&
-                  table.unit(r) == ReadingTable::cutToBytes(s.UnitText) &&
-                  table.vRange(r) == ReadingTable::cutToBytes(s.VRangeText) &&
-                  table.iRange(r) == ReadingTable::cutToBytes(s.IRangeText),
+        check(table.rowCount() <= recorder.MaxRecords, "more rows than the limit");
+        check(table.value(r) == ReadingTable::cutToBytes(last.text) &&
+                  table.unit(r) == ReadingTable::cutToBytes(unitText(last.unit)) &&
+                  table.vRange(r) == ReadingTable::cutToBytes(last.function) &&
+                  table.iRange(r) == ReadingTable::cutToBytes(last.mode),
               "row differs from the reading");
         check(table.timeMs(r) == clock, "row time is not the clock's");
-    });
-    chain.assembler().setFrameConsumer([&](const QString& frame) {
-        check(frame.size() >= 44 && QStringView(frame).mid(40, 4) == u"0D0A",
-              "a malformed frame was passed on");
-        chain.ShowData740(frame);
     });
 
     size_t i = 2;
@@ -65,15 +62,18 @@ extern "C" int LLVMFuzzerTestOneInput(const quint8* data, size_t size) {
         const quint8 head = data[i++];
         if (head & 0x40) {
             recorder.SampInterTimeTimer();
-            check(s.SampleCountdown >= 0, "countdown below zero");
+            check(recorder.SampleCountdown >= 0, "countdown below zero");
             clock = (clock + 1000) % 86'400'000;
         }
         const size_t n = std::min<size_t>(head & 0x3F, size - i);
         chain.Read380(0, n ? data + i : nullptr, quint16(n));
+        frames.Read380(0, n ? data + i : nullptr, quint16(n));
         i += n;
-        check(s.FrameHex.size() <= FrameAssembler::kMaxFrameHexChars, "frame text unbounded");
-        check(s.IdleReportCount >= 0, "idle count below zero");
+        check(frames.FrameHex().size() <= FrameAssembler::kMaxFrameHexChars,
+              "frame text unbounded");
+        check(chain.IdleReportCount() >= 0, "idle count below zero");
     }
+    check(listened == table.rowCount(), "a recorded row not told to the listeners");
     fuzz::checkTextWidths(table);
     check(table.rowCount() <= offered, "more rows than readings");
     return 0;

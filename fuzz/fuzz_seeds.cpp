@@ -97,14 +97,12 @@ int main(int argc, char* argv[]) {
     QFile::remove(tmp);
 
     // The table those frames record, saved in both formats.
-    UnitState s;
-    ReplicaState replica;
     ReadingTable table;
-    ReadingChain chain(s, replica, table);
+    ReadingChain chain(table);
     int clock = 14 * 3'600'000 + 3 * 60'000 + 27'000;
     chain.recorder().setClock([&] { return clock += 1000; });
-    chain.interpreter().setDecimalSep(QStringLiteral("."));
-    chain.interpreter().setPauseDuration(0);
+    chain.setDecimalSep(QStringLiteral("."));
+    chain.setPauseDuration(0);
     for (const QByteArray& r : reports)
         chain.Read380(0, reinterpret_cast<const quint8*>(r.constData()), quint16(r.size()));
     ReadingRow blank; // a row without values: empty cells, "NULL" in the files

@@ -2,33 +2,34 @@
 
 #include <QtDebug>
 
+#include <utility>
+
 const QString CableConnection::kCableName = QStringLiteral("USB to Serial");
 const QString CableConnection::kNoCableMessage =
     QStringLiteral("USB interface cable is not securely connected, please check and re-try.");
 const QString CableConnection::kSilentMeterMessage = QStringLiteral(
     "USB interface cable is securely connected, please check if the meter is ready.");
+const QString CableConnection::kCableUnpluggedMessage =
+    QStringLiteral("The USB interface cable was unplugged. The readings recorded so far are kept.");
 
 namespace {
-const QString kConnect = QStringLiteral("CONNECT");
-const QString kDisconnect = QStringLiteral("DISCONNECT");
 
 QString hex4(quint16 v) {
     return QStringLiteral("%1").arg(v, 4, 16, QLatin1Char('0')).toUpper();
 }
 } // namespace
 
-void TDevListBox::DestroyAll() {
+void TDevListBox::DestroyAll(const TJvHidDevice* keep) {
     // Taken out first: destroying an object may run handlers that look at the list.
     std::vector<Row> rows = std::move(rows_);
     rows_.clear();
     ItemIndex = -1;
     for (Row& r : rows)
-        delete r.object;
+        if (r.object != keep)
+            delete r.object;
 }
 
-CableConnection::CableConnection(UnitState& state, ReplicaState& replica)
-    : Panel2Caption(kConnect), s_(state), replica_(replica), conOk_(ReplicaState::idOf(u"CONok")),
-      conOkN_(ReplicaState::idOf(u"CONokN")) {
+CableConnection::CableConnection() {
     // One handler object for the whole run, so that the device sees the same handler at every
     // connect.
     read380Event_ = [this](TJvHidDevice* HidDev, quint8 ReportID, const quint8* Data,
@@ -65,28 +66,54 @@ void CableConnection::detach() {
     }
     // With the controller gone the objects are no longer listed anywhere and simply go.
     CurDevice = nullptr;
+    reading_ = nullptr;
+    keeping_ = nullptr;
     DevListBox.DestroyAll();
 }
 
 // ---- the controller's events ---------------------------------------------------------------
 
 void CableConnection::HidCtlDeviceChange(QObject* /*Sender*/) {
-    ReadBtnClick();
-    DevListBox.DestroyAll();
+    // The connection outlives the rebuild while its cable is there: the connected device object
+    // stays lent and its reader reads on, so another device coming or going costs no report.
+    // A cable that is gone ends the connection, and the user hears of it.
+    bool cableLost = USBCon && (!reading_ || !reading_->PluggedIn());
+    if (cableLost)
+        endConnection();
+    keeping_ = USBCon ? reading_ : nullptr;
+    if (!keeping_)
+        ReadBtnClick();
+    DevListBox.DestroyAll(keeping_);
     CurDevice = nullptr;
     if (ctl_)
         ctl_->EnumerateDevices();
+    TJvHidDevice* kept = std::exchange(keeping_, nullptr);
     for (int i = 0; i < DevListBox.Count(); ++i)
-        if (DevListBox.Text(i) == kCableName)
+        if (kept ? DevListBox.Object(i) == kept : DevListBox.Text(i) == kCableName)
             DevListBox.ItemIndex = i;
-    if (listRebuilt_)
-        listRebuilt_();
+    if (kept && DevListBox.Selected() != kept) {
+        // Not listed again, so no row owns it: let it go, and the connection with it.
+        endConnection();
+        delete kept;
+        kept = nullptr;
+        cableLost = true;
+        for (int i = 0; i < DevListBox.Count(); ++i)
+            if (DevListBox.Text(i) == kCableName)
+                DevListBox.ItemIndex = i;
+    }
+    CurDevice = kept;
+    if (cableLost) {
+        showMessage(kCableUnpluggedMessage);
+        tellEnd(EndReason::CableUnplugged);
+    }
 }
 
 bool CableConnection::HidCtlEnumerate(TJvHidDevice* HidDev, int Idx) {
     QString name = DeviceName(HidDev);
     TJvHidDevice* lent = nullptr;
-    if (ctl_)
+    if (HidDev == keeping_ && HidDev->CheckedOut())
+        lent = HidDev; // the connected cable: still lent, its row takes it again
+    else if (ctl_)
         ctl_->CheckOutAt(Idx, lent);
     DevListBox.Add(std::move(name), lent);
     return true;
@@ -134,17 +161,18 @@ QString CableConnection::DeviceName(TJvHidDevice* HidDev) {
     return name;
 }
 
-void CableConnection::Panel2Click() {
-    if (Panel2Caption != kConnect)
-        setPanel(kConnect, PanelColor::Black);
+void CableConnection::toggle() {
+    if (state_ == State::MeterSilent)
+        setState(State::Disconnected);
     USBConClick();
 }
 
 void CableConnection::USBConClick() {
+    const bool was = USBCon && reading_;
     USBCon = !USBCon;
     ReadBtnClick();
     SetFeatureClick();
-    s_.IdleReportCount = 0;
+    resetIdleReports();
     CurDevice = DevListBox.Selected();
     if (CurDevice) {
         if (!CurDevice->CanReadWrite()) {
@@ -158,14 +186,19 @@ void CableConnection::USBConClick() {
             }
         } else if (USBCon) {
             CurDevice->SetDataHandler(read380Event_);
+            reading_ = CurDevice;
         } else {
             CurDevice->SetDataHandler(nullptr);
+            if (reading_ == CurDevice)
+                reading_ = nullptr;
         }
     } else if (DevListBox.ItemIndex >= 0) {
         // A row whose device could not be lent cannot be connected.
         USBCon = false;
     }
-    setPanel(USBCon ? kDisconnect : kConnect, PanelColor::Black);
+    setState(USBCon ? State::Connected : State::Disconnected);
+    if (was && !USBCon)
+        tellEnd(EndReason::Disconnected);
 }
 
 void CableConnection::ReadBtnClick() {
@@ -173,6 +206,8 @@ void CableConnection::ReadBtnClick() {
     if (!CurDevice || !CurDevice->CanReadWrite())
         return;
     CurDevice->SetDataHandler(nullptr);
+    if (reading_ == CurDevice)
+        reading_ = nullptr;
 }
 
 void CableConnection::SetFeatureClick() {
@@ -192,22 +227,25 @@ void CableConnection::SetFeatureClick() {
 }
 
 void CableConnection::ConTimerTimer() {
-    if (s_.ConTickCount != 2) {
-        ++s_.ConTickCount;
+    if (ConTickCount != 2) {
+        ++ConTickCount;
         return;
     }
-    if (s_.IdleReportCount >= kSilentReports) {
-        s_.IdleReportCount = 0;
+    if (idleReports() >= kSilentReports) {
+        resetIdleReports();
         USBCon = false;
+        stopReading();
         if (CurDevice)
             CurDevice->SetDataHandler(nullptr);
         showMessage(kSilentMeterMessage);
-        if (Panel2Caption == kDisconnect)
-            setPanel(kConnect, PanelColor::Yellow);
+        if (state_ == State::Connected) {
+            setState(State::MeterSilent);
+            tellEnd(EndReason::MeterSilent);
+        }
     }
-    replica_.hide(conOk_);
-    replica_.show(conOkN_);
-    s_.ConTickCount = 0;
+    ConTickCount = 0;
+    if (watched_)
+        watched_();
 }
 
 void CableConnection::holdReader(int ms) {
@@ -215,13 +253,24 @@ void CableConnection::holdReader(int ms) {
         handling_->HoldReader(ms);
 }
 
-void CableConnection::setPanel(const QString& caption, PanelColor color) {
-    if (caption == Panel2Caption && color == Panel2Color)
+void CableConnection::stopReading() {
+    if (TJvHidDevice* d = std::exchange(reading_, nullptr))
+        d->SetDataHandler(nullptr); // joins the reader; a report it already read is handled
+}
+
+void CableConnection::endConnection() {
+    stopReading();
+    USBCon = false;
+    resetIdleReports();
+    setState(State::Disconnected);
+}
+
+void CableConnection::setState(State state) {
+    if (state == state_)
         return;
-    Panel2Caption = caption;
-    Panel2Color = color;
-    if (panelChanged_)
-        panelChanged_();
+    state_ = state;
+    if (stateChanged_)
+        stateChanged_();
 }
 
 void CableConnection::showMessage(const QString& text) {

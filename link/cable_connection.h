@@ -1,8 +1,6 @@
 #pragma once
 
-#include "core/unit_state.h"
 #include "link/hid/hid_device_controller.h"
-#include "replica/replica_state.h"
 
 #include <QPointer>
 #include <QString>
@@ -26,8 +24,9 @@ public:
     TJvHidDevice* Object(int i) const { return rows_[size_t(i)].object; }
     void Add(QString text, TJvHidDevice* object) { rows_.push_back({std::move(text), object}); }
     // Destroys the rows' device objects (first row to last), which gives them back to the
-    // controller, then removes the rows.
-    void DestroyAll();
+    // controller, then removes the rows. `keep`, if a row holds it, stays checked out: its new
+    // row takes it again.
+    void DestroyAll(const TJvHidDevice* keep = nullptr);
 
     // The selected row, -1 for none.
     int ItemIndex = -1;
@@ -56,10 +55,15 @@ public:
 // The link to the meter's cable: keeps the list of HID devices that the controller reports,
 // picks the "USB to Serial" cable from it, runs the connect/disconnect cycle (feature report,
 // frame handler attached to the cable's reports) and watches for a meter that stopped sending.
-// Everything here runs on the main thread.
+// It says what happened (its state, messages, history lines); what the window shows of it is
+// the window's. Everything here runs on the main thread.
 class CableConnection {
 public:
-    enum class PanelColor { Black, Yellow };
+    // Connected: the cable's reports are read. MeterSilent: not connected, because the silence
+    // watch gave up (until the next connect or disconnect).
+    enum class State { Disconnected, Connected, MeterSilent };
+    // Why a connection ended: asked for, the meter fell silent, the cable was pulled out.
+    enum class EndReason { Disconnected, MeterSilent, CableUnplugged };
     using ReportFn = std::function<void(quint8 reportId, const quint8* data, quint16 size)>;
     using MessageFn = std::function<void(const QString& text)>;
     using PanelFn = std::function<void()>;
@@ -71,8 +75,9 @@ public:
     static const QString kCableName;
     static const QString kNoCableMessage;
     static const QString kSilentMeterMessage;
+    static const QString kCableUnpluggedMessage;
 
-    CableConnection(UnitState& state, ReplicaState& replica);
+    CableConnection();
     ~CableConnection();
     CableConnection(const CableConnection&) = delete;
     CableConnection& operator=(const CableConnection&) = delete;
@@ -81,12 +86,23 @@ public:
     void setReportHandler(ReportFn read380) { read380_ = std::move(read380); }
     // Shows a message with one OK button; modal in the window, recorded in tests.
     void setMessageBox(MessageFn show) { message_ = std::move(show); }
-    // Told whenever Panel2's caption or colour changed.
-    void setPanelObserver(PanelFn observer) { panelChanged_ = std::move(observer); }
+    // Told whenever the state changed.
+    void setStateObserver(PanelFn observer) { stateChanged_ = std::move(observer); }
+    // Told when a connection ended, once its messages are out.
+    void setEndObserver(std::function<void(EndReason)> observer) { ended_ = std::move(observer); }
+    // Told each time the silence watch looks (every third tick), after it has.
+    void setWatchObserver(PanelFn observer) { watched_ = std::move(observer); }
     // Told each history line of a device event (arrival, removal, read error), as it is added.
     void setEventObserver(MessageFn observer) { eventSeen_ = std::move(observer); }
-    // Told after each rebuild of the device list.
-    void setListObserver(PanelFn observer) { listRebuilt_ = std::move(observer); }
+    // Where the silence watch reads, and restarts, the count of reports without meter bytes
+    // (the frame reassembly keeps it).
+    void setIdleCounter(std::function<qint32()> count, std::function<void()> reset) {
+        idleCount_ = std::move(count);
+        resetIdle_ = std::move(reset);
+    }
+
+    // The device whose reports go to the frame reassembly; null when not connected.
+    TJvHidDevice* ConnectedDevice() const { return reading_; }
 
     // Attaches the handlers to the controller in the order the window does while it is built;
     // attaching the device-change handler runs the first pass, which fills the device list.
@@ -102,7 +118,8 @@ public:
     void HidCtlDeviceDataError(TJvHidDevice* HidDev, quint32 Error);
 
     QString DeviceName(TJvHidDevice* HidDev);
-    void Panel2Click();
+    // Connects when not connected, disconnects when connected (the window's CONNECT button).
+    void toggle();
     void USBConClick();
     void ReadBtnClick();
     void SetFeatureClick();
@@ -117,27 +134,43 @@ public:
     TJvHidDevice* CurDevice = nullptr;
     // USBCon's down state: the connection flag.
     bool USBCon = false;
-    QString Panel2Caption;
-    PanelColor Panel2Color = PanelColor::Black;
+    State state() const { return state_; }
+    // Ticks of ConTimer since the silence watch last looked.
+    qint32 ConTickCount = 0;
 
     TJvHidDeviceController* HidCtl() const { return ctl_; }
 
 private:
-    void setPanel(const QString& caption, PanelColor color);
+    void setState(State state);
+    void tellEnd(EndReason why) {
+        if (ended_)
+            ended_(why);
+    }
+    void stopReading();
+    // Ends the connection as DISCONNECT does, without the feature report (the cable is gone).
+    void endConnection();
     void addEvent(const QString& line);
     void showMessage(const QString& text);
     QString systemMessage(quint32 code) const;
 
-    UnitState& s_;
-    ReplicaState& replica_;
+    qint32 idleReports() const { return idleCount_ ? idleCount_() : 0; }
+    void resetIdleReports() {
+        if (resetIdle_)
+            resetIdle_();
+    }
+
+    State state_ = State::Disconnected;
+    std::function<qint32()> idleCount_;
+    std::function<void()> resetIdle_;
     QPointer<TJvHidDeviceController> ctl_; // empty once the controller is gone
     ReportFn read380_;
     MessageFn message_;
-    PanelFn panelChanged_;
+    PanelFn stateChanged_;
+    std::function<void(EndReason)> ended_;
+    PanelFn watched_;
     MessageFn eventSeen_;
-    PanelFn listRebuilt_;
     TJvHidDataEvent read380Event_;
     TJvHidDevice* handling_ = nullptr; // the device whose report is being handled
-    int conOk_;
-    int conOkN_;
+    TJvHidDevice* reading_ = nullptr;  // the connected device, whose reader runs read380_
+    TJvHidDevice* keeping_ = nullptr;  // during a rebuild: the connected device, kept lent
 };

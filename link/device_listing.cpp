@@ -1,15 +1,11 @@
 #include "link/device_listing.h"
 
-#include "core/unit_state.h"
 #include "link/cable_connection.h"
-#include "replica/replica_state.h"
 
 #include <algorithm>
 
 std::vector<ListedDevice> listDevicesAsTheWindowDoes(std::shared_ptr<HidPlatform> platform) {
-    UnitState state;
-    ReplicaState replica;
-    CableConnection link(state, replica);
+    CableConnection link;
     TJvHidDeviceController controller(nullptr, std::move(platform));
     link.attach(&controller);
     std::vector<ListedDevice> out;

@@ -1,8 +1,6 @@
 #include "record/capture_decoding.h"
 
-#include "core/unit_state.h"
 #include "decode/capture_file.h"
-#include "replica/replica_state.h"
 
 #include <cmath>
 
@@ -12,11 +10,9 @@ bool decodeCapture(const QString& path, const CaptureDecodeSettings& settings, R
     if (!reader.open(path, error))
         return false;
 
-    UnitState s;
-    ReplicaState replica;
-    ReadingChain chain(s, replica, table);
+    ReadingChain chain(table);
     chain.apply(settings);
-    chain.interpreter().setPauseDuration(0);
+    chain.setPauseDuration(0);
     Recorder& recorder = chain.recorder();
 
     constexpr qint64 kDayMs = 86'400'000;

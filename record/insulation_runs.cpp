@@ -11,158 +11,45 @@ namespace {
 
 constexpr qint64 kDayMs = 86'400'000;
 
-bool isOhmSign(QChar c) {
-    return c.unicode() == 0x03A9 || c.unicode() == 0x2126;
-}
-
 // Milliseconds from one time of day to the next, counting on past midnight.
 qint64 stepMs(int fromMs, int toMs) {
     return (qint64(toMs) - fromMs + kDayMs) % kDayMs;
-}
-
-bool isInsulationFunction(const QString& vRange) {
-    return vRange.startsWith(u"IR:");
 }
 
 } // namespace
 
 // ---- Readings
 
-std::optional<double> readingNumber(QStringView text) {
-    static constexpr double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-    // Plain code units: this runs for every row the chart draws.
-    if (text.isEmpty())
-        return std::nullopt;
-    const char16_t* p = text.utf16();
-    const char16_t* end = p + text.size();
-    while (p < end && *p <= u' ')
-        ++p;
-    while (end > p && end[-1] <= u' ')
-        --end;
-    bool negative = false;
-    if (p < end && *p == u'-') {
-        negative = true;
-        ++p;
-    }
-    qint64 mantissa = 0;
-    int digits = 0;
-    int decimals = -1; // -1 until the separator
-    for (; p < end; ++p) {
-        const char16_t u = *p;
-        if (u >= u'0' && u <= u'9') {
-            if (++digits > 15)
-                return std::nullopt;
-            mantissa = mantissa * 10 + (u - u'0');
-            if (decimals >= 0)
-                ++decimals;
-        } else if ((u == u'.' || u == u',') && decimals < 0) {
-            decimals = 0;
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (digits == 0)
-        return std::nullopt;
-    double v = double(mantissa);
-    if (decimals > 0)
-        v /= kTens[decimals];
-    return negative ? -v : v;
-}
-
-bool isBeyondRange(QStringView text) {
-    text = text.trimmed();
-    if (text.startsWith(u'>'))
-        return true;
-    bool sawL = false;
-    for (QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u == u'L' || u == u'l')
-            sawL = true;
-        else if (!((u >= u'0' && u <= u'9') || u == u'O' || u == u'o' || u == u'.' || u == u',' ||
-                   u == u'-' || u == u' '))
-            return false;
-    }
-    return sawL;
-}
-
-double ohmsPerUnit(QStringView unit) {
-    unit = unit.trimmed();
-    if (unit.isEmpty() || !isOhmSign(unit.back()))
-        return 0;
-    const QStringView prefix = unit.chopped(1);
-    if (prefix.isEmpty())
-        return 1;
-    if (prefix.size() > 1)
-        return 0;
-    switch (prefix.front().unicode()) {
-    case u'k':
-    case u'K':
-        return 1e3;
-    case u'M':
-        return 1e6;
-    case u'G':
-        return 1e9;
-    case u'T':
-        return 1e12;
-    default:
-        return 0;
-    }
-}
-
-double voltsPerUnit(QStringView unit) {
-    unit = unit.trimmed();
-    if (unit == u"V")
-        return 1;
-    if (unit == u"mV")
-        return 1e-3;
-    if (unit == u"kV")
-        return 1e3;
-    return 0;
-}
-
-UnitScale unitScale(QStringView unit) {
-    if (const double f = ohmsPerUnit(unit); f > 0)
-        return {Measurement::Resistance, f};
-    if (const double f = voltsPerUnit(unit); f > 0)
-        return {Measurement::Voltage, f};
-    return {};
-}
-
-namespace {
-
-Measurement measured(QStringView valueText, const UnitScale& scale) {
+Measurement measurementOf(const ValueReading& value, const UnitScale& scale) {
     Measurement m;
     m.quantity = scale.quantity;
-    if (const auto v = readingNumber(valueText)) {
+    if (value.kind == ValueReading::Number) {
         m.reading = Measurement::Number;
-        m.value = *v * scale.factor;
-    } else if (isBeyondRange(valueText)) {
+        m.value = value.number * scale.factor;
+    } else if (value.kind == ValueReading::BeyondRange) {
         m.reading = Measurement::BeyondRange;
     }
     return m;
 }
 
-} // namespace
-
 Measurement measurementOf(QStringView valueText, QStringView unit) {
-    return measured(valueText, unitScale(unit));
+    return measurementOf(valueOf(valueText), unitScale(unit));
 }
 
 Measurement RowReader::measurement(int row) {
-    const QString& unit = table_.unit(row);
-    if (&unit != unit_) {
-        unit_ = &unit;
-        scale_ = unitScale(unit);
+    const quint32 unit = table_.textId(row, ReadingTable::Unit);
+    if (unit != unit_) {
+        unit_ = unit;
+        scale_ = unitScale(table_.unit(row));
     }
-    return measured(table_.value(row), scale_);
+    return measurementOf(valueOf(table_.value(row)), scale_);
 }
 
 bool RowReader::isInsulation(int row) {
-    const QString& function = table_.vRange(row);
-    if (&function != function_) {
-        function_ = &function;
-        insulation_ = isInsulationFunction(function);
+    const quint32 function = table_.textId(row, ReadingTable::V_Range);
+    if (function != function_) {
+        function_ = function;
+        insulation_ = isInsulationFunction(table_.vRange(row));
     }
     return insulation_;
 }
@@ -178,7 +65,8 @@ void InsulationRuns::scan(const ReadingTable& table) {
 
 void InsulationRuns::append(const ReadingTable& table) {
     RowReader read(table);
-    const QString* sameFunction = nullptr; // function_ as this pass has met it in the table
+    // The id of function_ in this table, once this pass has met it.
+    quint32 sameFunction = ~0u;
     for (; seen_ < table.rowCount(); ++seen_) {
         const int row = seen_;
         const Measurement m = read.measurement(row);
@@ -193,17 +81,17 @@ void InsulationRuns::append(const ReadingTable& table) {
         const qint64 step = stepMs(lastTimeMs_, timeMs);
         const bool collapsed =
             m.reading == Measurement::Number && lastOhms_ > 0 && m.value < lastOhms_ / 10;
-        const QString& function = table.vRange(row);
-        if (&function != sameFunction && function == function_)
-            sameFunction = &function;
-        if (open_ && step <= kMaxGapMs && !collapsed && &function == sameFunction) {
+        const quint32 function = table.textId(row, ReadingTable::V_Range);
+        if (function != sameFunction && table.vRange(row) == function_)
+            sameFunction = function;
+        if (open_ && step <= kMaxGapMs && !collapsed && function == sameFunction) {
             InsulationRun& run = runs_.back();
             run.lastRow = row;
             run.durationMs += step;
         } else {
             runs_.push_back(InsulationRun{row, row, 0});
-            function_ = function;
-            sameFunction = &function;
+            function_ = table.vRange(row);
+            sameFunction = function;
             lastOhms_ = -1;
             open_ = true;
         }
@@ -322,9 +210,7 @@ std::optional<double> meterPiResult(const ReadingTable& table, const InsulationR
     if (row >= table.rowCount() || table.iRange(row) != u"PI" ||
         table.vRange(row) != table.vRange(run.lastRow))
         return std::nullopt;
-    // A text table keeps an empty unit as "NULL".
-    const QString& unit = table.unit(row);
-    if (!unit.trimmed().isEmpty() && unit != u"NULL")
+    if (unitOf(table.unit(row)) != Unit::None)
         return std::nullopt;
     return readingNumber(table.value(row));
 }

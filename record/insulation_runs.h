@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/reading.h"
 #include "record/reading_table.h"
 
 #include <QString>
@@ -15,41 +16,23 @@
 
 // ---- Readings
 
-// The number in a Value text, read with either "." or "," as its decimal separator (a table
-// recorded under one locale may be loaded under another). At most one separator, an optional
-// leading "-", blanks and control characters around it ignored. Anything else ("0L", "", "-",
-// "NULL", "1.2.3") is no number.
-std::optional<double> readingNumber(QStringView valueText);
-
-// True for a Value text that says the reading lies beyond the range: "0L" (the meter's L
-// pattern, also with a point or an O for the zero) or a text starting with ">".
-bool isBeyondRange(QStringView valueText);
-
-// Ohms per unit for Ω, kΩ, MΩ, GΩ and TΩ (the ohm sign U+2126 is taken for Ω too); 0 for any
-// other unit. Volts per unit for V, mV and kV; 0 otherwise.
-double ohmsPerUnit(QStringView unit);
-double voltsPerUnit(QStringView unit);
-
-// What a row measured, from its Value and Unit texts.
+// What a row measured, from its Value and Unit texts (read as core/reading.h reads them).
 struct Measurement {
-    enum Quantity { NoQuantity, Resistance, Voltage };
+    using Quantity = UnitScale::Quantity;
+    static constexpr Quantity NoQuantity = UnitScale::NoQuantity;
+    static constexpr Quantity Resistance = UnitScale::Resistance;
+    static constexpr Quantity Voltage = UnitScale::Voltage;
     enum Reading { NoReading, Number, BeyondRange };
     Quantity quantity = NoQuantity;
     Reading reading = NoReading;
     double value = 0; // ohms or volts when the reading is a number
 };
 Measurement measurementOf(QStringView valueText, QStringView unit);
+Measurement measurementOf(const ValueReading& value, const UnitScale& scale);
 
-// The quantity a unit measures, and its factor to ohms or volts (1 for other units).
-struct UnitScale {
-    Measurement::Quantity quantity = Measurement::NoQuantity;
-    double factor = 1;
-};
-UnitScale unitScale(QStringView unit);
-
-// Reads the rows of a table one after another. The table keeps each text once, so while it does
-// not change a text's address stands for the text, and units and functions are looked up once
-// while they repeat. One reader serves one pass over an unchanged table.
+// Reads the rows of a table one after another. The table keeps each text once under an id, so
+// units and functions are looked up once while they repeat. One reader serves one pass over an
+// unchanged table.
 class RowReader {
 public:
     explicit RowReader(const ReadingTable& table) : table_(table) {}
@@ -58,10 +41,11 @@ public:
     bool isInsulation(int row);
 
 private:
+    static constexpr quint32 kNone = ~0u;
     const ReadingTable& table_;
-    const QString* unit_ = nullptr;
+    quint32 unit_ = kNone;
     UnitScale scale_;
-    const QString* function_ = nullptr;
+    quint32 function_ = kNone;
     bool insulation_ = false;
 };
 

@@ -1,17 +1,13 @@
 #include "record/journal.h"
 
+#include "record/system_file.h"
+
 #include <QAbstractEventDispatcher>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 
 namespace {
 
@@ -41,11 +37,10 @@ bool makePrivateFolder(const QString& path, QString* error) {
     const QString parent = info.absolutePath();
     if (parent != info.absoluteFilePath() && !makePrivateFolder(parent, error))
         return false;
-    if (::mkdir(QFile::encodeName(path).constData(), 0700) == 0 || QFileInfo(path).isDir())
+    QString why;
+    if (makeUserFolder(path, &why) || QFileInfo(path).isDir())
         return true;
-    if (errno == EEXIST) // something else by that name
-        errno = ENOTDIR;
-    *error = path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+    *error = path + QStringLiteral(": ") + why;
     return false;
 }
 
@@ -73,7 +68,7 @@ bool RecordJournal::create(QString* error) {
         return false;
     // One journal a program; a second in the same second (tests) gets a number of its own.
     const QString stem = kPrefix + QDateTime::currentDateTime().toString(kStampFormat) + u'-' +
-                         QString::number(::getpid());
+                         QString::number(QCoreApplication::applicationPid());
     QString name = stem + QStringLiteral(".txt");
     for (int i = 2; QFile::exists(folder_ + u'/' + name); ++i)
         name = stem + u'-' + QString::number(i) + QStringLiteral(".txt");
@@ -87,9 +82,8 @@ bool RecordJournal::create(QString* error) {
         *error = made + QStringLiteral(": ") + why;
         return false;
     }
-    if (::flock(file_.handle(), LOCK_EX | LOCK_NB) != 0 ||
-        ::rename(QFile::encodeName(made).constData(), QFile::encodeName(named).constData()) != 0) {
-        *error = made + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+    if (!file_.tryLock(&why) || !renameReplacing(made, named, &why)) {
+        *error = made + QStringLiteral(": ") + why;
         file_.close();
         QFile::remove(made);
         return false;

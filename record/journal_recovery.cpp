@@ -1,36 +1,25 @@
 #include "record/journal_recovery.h"
 
 #include "record/journal.h"
+#include "record/system_file.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
+#include <memory>
 
 namespace {
 
-QString errnoText() {
-    return QString::fromLocal8Bit(std::strerror(errno));
-}
-
 // Rows in a journal: its lines after the header, as the table file reader will see them (a
 // last line without its line end is cut off and does not count).
-bool countRows(int fd, qint64* rows) {
+bool countRows(SystemFile& file, qint64* rows, QString* error) {
     char buf[1 << 16];
     qint64 lineEnds = 0;
     char last = 0;
     for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const qint64 n = file.read(buf, sizeof buf, error);
         if (n < 0)
             return false;
         if (n == 0)
@@ -55,26 +44,20 @@ QString asideName(const QDir& dir, const QDateTime& firstRow) {
     return dir.filePath(name);
 }
 
-// Opens and locks a journal that no running program holds; -1 while its program runs (the lock
-// goes with the program, however it ends) or when it has gone meanwhile.
-int lockOrphan(const QString& path, QStringList* problems) {
-    const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno != ENOENT) // else taken by another program meanwhile
-            problems->append(path + QStringLiteral(": ") + errnoText());
-        return -1;
+// Opens and locks a journal that no running program holds; null while its program runs (the
+// lock goes with the program, however it ends) or when it has gone meanwhile.
+std::unique_ptr<SystemFile> lockOrphan(const QString& path, QStringList* problems) {
+    auto file = std::make_unique<SystemFile>();
+    QString why;
+    if (!file->open(path, SystemFile::Access::Read, &why)) {
+        if (QFileInfo::exists(path)) // else taken by another program meanwhile
+            problems->append(path + QStringLiteral(": ") + why);
+        return nullptr;
     }
     // Another program may have moved it aside between the open and the lock.
-    struct stat opened {
-    }, named{};
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &opened) != 0 ||
-        ::stat(native.constData(), &named) != 0 || opened.st_ino != named.st_ino ||
-        opened.st_dev != named.st_dev) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
+    if (!file->tryLock(&why) || !file->isAt(path))
+        return nullptr;
+    return file;
 }
 
 QStringList journalNames(const QDir& dir) {
@@ -92,17 +75,14 @@ struct Taken {
 Taken take(const QDir& dir, const QString& name, QStringList* problems) {
     Taken out;
     const QString path = dir.filePath(name);
-    const int fd = lockOrphan(path, problems);
-    if (fd < 0)
+    const std::unique_ptr<SystemFile> file = lockOrphan(path, problems);
+    if (!file)
         return out;
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
 
     RecoveredJournal& j = out.journal;
-    if (!countRows(fd, &j.rows)) {
-        problems->append(path + QStringLiteral(": ") + errnoText());
+    QString why;
+    if (!countRows(*file, &j.rows, &why)) {
+        problems->append(path + QStringLiteral(": ") + why);
         return out;
     }
     j.firstRow = RecordJournal::startOf(name);
@@ -145,11 +125,8 @@ QStringList orphanJournals(const QString& folder) {
     const QDir dir(folder);
     for (const QString& name : journalNames(dir)) {
         const QString path = dir.filePath(name);
-        const int fd = lockOrphan(path, &problems);
-        if (fd >= 0) {
+        if (lockOrphan(path, &problems))
             out << path;
-            ::close(fd);
-        }
     }
     return out;
 }

@@ -1,10 +1,8 @@
 #include "record/reading_chain.h"
 
-ReadingChain::ReadingChain(UnitState& state, ReplicaState& replica, ReadingTable& table)
-    : s_(state), replica_(replica), table_(table), assembler_(state), interpreter_(state, replica),
-      recorder_(state, table) {
+ReadingChain::ReadingChain(ReadingTable& table) : table_(table), recorder_(table) {
     const int rsUsb = ReplicaState::idOf(u"rsUSB");
-    assembler_.setReportObserver([this, rsUsb] { replica_.setCaption(rsUsb, u"USB"); });
+    assembler_.setReportObserver([this, rsUsb] { display().setCaption(rsUsb, u"USB"); });
     assembler_.setFrameConsumer([this](const QString& frame) { ShowData740(frame); });
     interpreter_.setRecordHook([this](int kind) { INDataToTable(kind); });
     recorder_.setRowRecorded([this](int row) {
@@ -24,11 +22,13 @@ void ReadingChain::ShowData740(const QString& frameHex) {
 }
 
 void ReadingChain::INDataToTable(int kind) {
-    recorder_.INDataToTable(kind);
+    if (offered_)
+        offered_(interpreter_.reading());
+    recorder_.INDataToTable(kind, interpreter_.reading());
 }
 
 void ReadingChain::apply(const RecordingSettings& settings) {
-    s_.MaxRecords = settings.maxRecords;
+    recorder_.setMaxRecords(settings.maxRecords);
     recorder_.setRepeat(settings.repeat);
     recorder_.setSampling(settings.sampling);
     recorder_.setIntervalText(settings.intervalText);

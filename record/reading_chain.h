@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/unit_state.h"
+#include "core/reading.h"
 #include "decode/frame_assembler.h"
 #include "decode/reading_interpreter.h"
 #include "record/reading_table.h"
@@ -22,17 +22,18 @@ struct RecordingSettings {
 };
 
 // The road of a reading, from the cable's input report to a row of the table: frame reassembly
-// (Read380), interpretation lighting the replica (ShowData740), the recording rules
-// (INDataToTable). The window, the modes without a window and the tools all run it through one
-// of these, so they record exactly alike. It keeps the count of reports without meter bytes
-// that the silence watch reads.
+// (Read380), interpretation into a picture of the display and a reading (ShowData740), the
+// recording rules (INDataToTable). The window, the modes without a window and the tools all run
+// it through one of these, so they record exactly alike.
 class ReadingChain {
 public:
     using ReportTap = std::function<void(quint8 reportId, const quint8* data, quint16 size)>;
     // Told each row that the recording rules put into the table, once it is there.
     using RowListener = std::function<void(const ReadingTable& table, int row)>;
+    // Told each reading offered for recording (a main digit shown, not the display test).
+    using ReadingListener = std::function<void(const Reading& reading)>;
 
-    ReadingChain(UnitState& state, ReplicaState& replica, ReadingTable& table);
+    explicit ReadingChain(ReadingTable& table);
     ReadingChain(const ReadingChain&) = delete;
     ReadingChain& operator=(const ReadingChain&) = delete;
 
@@ -41,29 +42,37 @@ public:
     void ShowData740(const QString& frameHex);
     void INDataToTable(int kind);
 
-    // Reports since the last one that carried meter bytes.
-    qint32 IdleReportCount() const { return s_.IdleReportCount; }
+    // Reports since the last one that carried meter bytes (the silence watch's count).
+    qint32 IdleReportCount() const { return assembler_.IdleReportCount(); }
+    void resetIdleReportCount() { assembler_.resetIdleReportCount(); }
+
+    // The picture of the meter's display, and the latest reading.
+    ReplicaState& display() { return interpreter_.display(); }
+    const Reading& reading() const { return interpreter_.reading(); }
 
     // Sees every report before the reassembly does (for recording a capture).
     void setReportTap(ReportTap tap) { tap_ = std::move(tap); }
     void addRowListener(RowListener listener) { listeners_.push_back(std::move(listener)); }
+    void setReadingListener(ReadingListener listener) { offered_ = std::move(listener); }
+
+    // The wait after each decoded frame (see ReadingInterpreter::setPause).
+    void setPause(ReadingInterpreter::PauseFn pause) { interpreter_.setPause(std::move(pause)); }
+    void setPauseDuration(int ms) { interpreter_.setPauseDuration(ms); }
+    void setDecimalSep(const QString& sep) { interpreter_.setDecimalSep(sep); }
+    const QString& decimalSep() const { return interpreter_.decimalSep(); }
+
+    // The recording rules, which the record toolbar sets.
+    Recorder& recorder() { return recorder_; }
+    ReadingTable& table() { return table_; }
     // Sets the rules and the decimal separator as a window's controls would hold them.
     void apply(const RecordingSettings& settings);
 
-    FrameAssembler& assembler() { return assembler_; }
-    ReadingInterpreter& interpreter() { return interpreter_; }
-    Recorder& recorder() { return recorder_; }
-    UnitState& state() { return s_; }
-    ReplicaState& replica() { return replica_; }
-    ReadingTable& table() { return table_; }
-
 private:
-    UnitState& s_;
-    ReplicaState& replica_;
     ReadingTable& table_;
     FrameAssembler assembler_;
     ReadingInterpreter interpreter_;
     Recorder recorder_;
     ReportTap tap_;
+    ReadingListener offered_;
     std::vector<RowListener> listeners_;
 };

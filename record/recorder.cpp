@@ -5,8 +5,7 @@
 #include <algorithm>
 #include <limits>
 
-Recorder::Recorder(UnitState& state, ReadingTable& table)
-    : s_(state), table_(table), clock_(&Recorder::systemTimeOfDay) {}
+Recorder::Recorder(ReadingTable& table) : table_(table), clock_(&Recorder::systemTimeOfDay) {}
 
 int Recorder::systemTimeOfDay() {
     return QTime::currentTime().msecsSinceStartOfDay();
@@ -32,42 +31,42 @@ qint32 Recorder::secondsOf(const QString& text) {
     return qint32(std::min<qint64>(n, std::numeric_limits<qint32>::max()));
 }
 
-void Recorder::INDataToTable(int kind) {
+void Recorder::INDataToTable(int kind, const Reading& reading) {
     if (kind != 1)
         return;
-    if (s_.MaxRecords < s_.RecordNo)
+    if (MaxRecords < RecordNo)
         return;
-    if (sampling_ && s_.SampleCountdown != 0)
+    if (sampling_ && SampleCountdown != 0)
         return;
-    if (!repeat_ && s_.ValueText == s_.LastRecordedValue)
+    if (!repeat_ && reading.text == LastRecordedValue)
         return;
-    s_.SampleCountdown = secondsOf(intervalText_);
+    SampleCountdown = secondsOf(intervalText_);
 
     ReadingRow row;
-    row.Value = s_.ValueText;
+    row.Value = reading.text;
     row.TimeMs = clock_();
     row.TimeNull = false;
-    row.No = s_.RecordNo;
+    row.No = RecordNo;
     row.NoNull = false;
-    row.V_Range = s_.VRangeText;
-    row.I_Range = s_.IRangeText;
-    row.Unit = s_.UnitText;
+    row.V_Range = reading.function;
+    row.I_Range = reading.mode;
+    row.Unit = unitText(reading.unit);
     const int at = table_.append(row);
 
-    ++s_.RecordNo;
-    s_.LastRecordedValue = s_.ValueText;
+    ++RecordNo;
+    LastRecordedValue = reading.text;
     if (recorded_)
         recorded_(at);
 }
 
 void Recorder::SampInterTimeTimer() {
-    if (sampling_ && s_.SampleCountdown > 0)
-        --s_.SampleCountdown;
+    if (sampling_ && SampleCountdown > 0)
+        --SampleCountdown;
 }
 
 void Recorder::RecordSITimeChange(const QString& text) {
     intervalText_ = text;
-    s_.SampleCountdown = secondsOf(text);
+    SampleCountdown = secondsOf(text);
 }
 
 bool Recorder::RecordSITimeKeyPress(QChar key) {
@@ -76,11 +75,11 @@ bool Recorder::RecordSITimeKeyPress(QChar key) {
 
 void Recorder::continueNumberingAfter(qint32 highestNo) {
     if (highestNo < std::numeric_limits<qint32>::max())
-        s_.RecordNo = std::max(s_.RecordNo, highestNo + 1);
+        RecordNo = std::max(RecordNo, highestNo + 1);
 }
 
 void Recorder::clearRecords() {
     if (!table_.isEmpty())
         table_.clear();
-    s_.RecordNo = 1;
+    RecordNo = 1;
 }

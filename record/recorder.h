@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/unit_state.h"
+#include "core/reading.h"
 #include "record/reading_table.h"
 
 #include <QChar>
@@ -20,7 +20,7 @@ public:
     // The six record limits of the RecordSet menu, in menu order; the last is "Limitless".
     static constexpr qint32 kLimits[6] = {1000, 5000, 10000, 50000, 100000, 10'000'000};
 
-    Recorder(UnitState& state, ReadingTable& table);
+    explicit Recorder(ReadingTable& table);
 
     void setClock(Clock clock) { clock_ = std::move(clock); }
     static int systemTimeOfDay();
@@ -36,15 +36,15 @@ public:
     void setIntervalText(const QString& text) { intervalText_ = text; }
     const QString& intervalText() const { return intervalText_; }
 
-    // Offer the current reading (ValueText, UnitText, VRangeText, IRangeText); only kind 1 acts.
-    void INDataToTable(int kind);
+    // Offer a reading; only kind 1 acts.
+    void INDataToTable(int kind, const Reading& reading);
     // The one-second tick: runs the countdown down while sampling is on.
     void SampInterTimeTimer();
     // The seconds box was edited: restart the wait with its number.
     void RecordSITimeChange(const QString& text);
     // Typing filter of the seconds box: digits and backspace only.
     static bool RecordSITimeKeyPress(QChar key);
-    void setMaxRecords(qint32 limit) { s_.MaxRecords = limit; }
+    void setMaxRecords(qint32 limit) { MaxRecords = limit; }
     // Delete Data: empty the table, numbering restarts at 1.
     void clearRecords();
     // Readings brought back into the table (a journal's): the next row recorded is numbered
@@ -57,8 +57,14 @@ public:
     // the tick always runs it down to 0.
     static qint32 secondsOf(const QString& text);
 
+    // The number of the next row, the record limit, the seconds left before the next sampled
+    // row, and the value last recorded (what "Repeat" compares with).
+    qint32 RecordNo = 1;
+    qint32 MaxRecords = 10000;
+    qint32 SampleCountdown = 0;
+    QString LastRecordedValue;
+
 private:
-    UnitState& s_;
     ReadingTable& table_;
     Clock clock_;
     RowRecorded recorded_;

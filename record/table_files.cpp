@@ -1,6 +1,7 @@
 #include "record/table_files.h"
 
 #include "record/code_page.h"
+#include "record/system_file.h"
 #include "record/table_texts.h"
 #include "record/xml_packet.h"
 
@@ -11,12 +12,6 @@
 #include <QTime>
 
 #include <array>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <unordered_map>
 
 namespace {
@@ -523,44 +518,8 @@ bool LoadTableFile(const QString& fileName, ReadingTable& table, bool emptyFirst
     return ok;
 }
 
-namespace {
-
-QString errnoText() {
-    return QString::fromLocal8Bit(std::strerror(errno));
-}
-
-// Writes all of `bytes`, going on after interruptions and short writes.
-bool writeAll(int fd, const QByteArray& bytes) {
-    const char* p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n == 0)
-            errno = EIO;
-        if (n <= 0)
-            return false;
-        p += n;
-        left -= n;
-    }
-    return true;
-}
-
-} // namespace
-
-bool syncFolderOf(const QString& path) {
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
 struct TextTableAppender::Impl {
-    int fd = -1;
+    SystemFile file;
     CodePageEncoder encoder;
     TimeTextFormatter times;
     QString line;
@@ -575,53 +534,43 @@ TextTableAppender::~TextTableAppender() {
 
 bool TextTableAppender::open(const QString& fileName, QString* error) {
     close();
-    const int fd = ::open(QFile::encodeName(fileName).constData(),
-                          O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        *error = errnoText();
+    SystemFile& file = d_->file;
+    qint64 size = 0;
+    if (!file.open(fileName, SystemFile::Access::Append, error) || !file.size(&size, error)) {
+        file.close();
         return false;
     }
-    struct stat st {};
     QByteArray start;
-    if (::fstat(fd, &st) != 0) {
-        *error = errnoText();
-        ::close(fd);
-        return false;
-    }
-    if (st.st_size == 0) {
+    if (size == 0) {
         start = textHeaderLine();
     } else {
         char last = 0;
-        if (::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n' && last != '\r')
+        if (file.readAt(size - 1, &last, 1) && last != '\n' && last != '\r')
             start = "\r\n";
     }
-    if (!start.isEmpty() && !writeAll(fd, start)) {
-        *error = errnoText();
-        ::close(fd);
+    if (!start.isEmpty() && !file.writeAll(start.constData(), start.size(), error)) {
+        file.close();
         return false;
     }
-    if (st.st_size == 0)
+    if (size == 0)
         syncFolderOf(fileName);
-    d_->fd = fd;
     return true;
 }
 
 bool TextTableAppender::isOpen() const {
-    return d_->fd >= 0;
+    return d_->file.isOpen();
 }
 
-int TextTableAppender::handle() const {
-    return d_->fd;
+bool TextTableAppender::tryLock(QString* error) {
+    return d_->file.tryLock(error);
 }
 
 void TextTableAppender::close() {
-    if (d_->fd >= 0)
-        ::close(d_->fd);
-    d_->fd = -1;
+    d_->file.close();
 }
 
 bool TextTableAppender::append(const ReadingTable& table, int row, QString* error) {
-    if (d_->fd < 0) {
+    if (!d_->file.isOpen()) {
         *error = QStringLiteral("not open");
         return false;
     }
@@ -630,18 +579,11 @@ bool TextTableAppender::append(const ReadingTable& table, int row, QString* erro
     d_->bytes.clear();
     d_->encoder.encode(d_->line, d_->bytes);
     d_->bytes += "\r\n";
-    if (writeAll(d_->fd, d_->bytes))
-        return true;
-    *error = errnoText();
-    return false;
+    return d_->file.writeAll(d_->bytes.constData(), d_->bytes.size(), error);
 }
 
 bool TextTableAppender::sync(QString* error) {
-    if (d_->fd >= 0 && ::fdatasync(d_->fd) != 0) {
-        *error = errnoText();
-        return false;
-    }
-    return true;
+    return !d_->file.isOpen() || d_->file.syncData(error);
 }
 
 const QString& TextTableAppender::lastLine() const {

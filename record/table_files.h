@@ -92,10 +92,6 @@ bool loadTextTable(const QString& fileName, ReadingTable& table, QString* error,
                    TextLoad how = TextLoad::AllLines);
 bool loadXmlTable(const QString& fileName, ReadingTable& table, QString* error);
 
-// Returns once the folder that holds `path` has its entry for it on the disk (after the file
-// was made or renamed); false when that could not be done.
-bool syncFolderOf(const QString& path);
-
 // A tab-separated table file that grows a line at a time as rows are recorded: the header first
 // when the file is new or empty, then one line a row, each written whole with a single write so
 // that a program killed between two rows leaves only whole lines behind.
@@ -111,8 +107,9 @@ public:
     // own.
     bool open(const QString& fileName, QString* error);
     bool isOpen() const;
-    // The open file's descriptor, -1 when closed.
-    int handle() const;
+    // Takes the file's exclusive lock without waiting; false with *error when another program
+    // holds it. The lock goes with the file's closing, or with the program however it ends.
+    bool tryLock(QString* error);
     void close();
 
     // Appends row `row` of `table`; false with *error when the line could not be written whole.

@@ -15,9 +15,8 @@
 #include <algorithm>
 #include <vector>
 
-RecordControls::RecordControls(UnitState& state, ReadingTable& cds1, const Widgets& widgets,
-                               QObject* parent)
-    : RecordControls(*new Recorder(state, cds1), cds1, widgets, parent) {
+RecordControls::RecordControls(ReadingTable& cds1, const Widgets& widgets, QObject* parent)
+    : RecordControls(*new Recorder(cds1), cds1, widgets, parent) {
     ownRecorder_.reset(&recorder_);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/unit_state.h"
+#include "core/reading.h"
 #include "record/reading_table.h"
 #include "record/recorder.h"
 #include "record/table_files.h"
@@ -51,14 +51,13 @@ public:
     RecordControls(Recorder& recorder, ReadingTable& cds1, const Widgets& widgets,
                    QObject* parent = nullptr);
     // The controls with recording rules of their own.
-    RecordControls(UnitState& state, ReadingTable& cds1, const Widgets& widgets,
-                   QObject* parent = nullptr);
+    RecordControls(ReadingTable& cds1, const Widgets& widgets, QObject* parent = nullptr);
 
     Recorder& recorder() { return recorder_; }
     ReadingTable& cds1() { return table_; }
     void setPrompts(Prompts prompts) { prompts_ = std::move(prompts); }
 
-    void INDataToTable(int kind) { recorder_.INDataToTable(kind); }
+    void INDataToTable(int kind, const Reading& reading) { recorder_.INDataToTable(kind, reading); }
     void SampInterTimeTimer() { recorder_.SampInterTimeTimer(); }
     void RecordSITimeChange();
     // Sets `Key` to 0 for a character the seconds box must not take.

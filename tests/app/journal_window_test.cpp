@@ -30,7 +30,7 @@ protected:
     // question answered by `yes`.
     std::unique_ptr<TFrmTest> window(bool yes = true, const QString& journals = {}) {
         auto w = std::make_unique<TFrmTest>();
-        w->interpreter().setPauseDuration(0);
+        w->chain().setPauseDuration(0);
         w->keepJournal(journals.isEmpty() ? folder() : journals);
         w->setRecoveryPrompt([this, yes](const QString& q) {
             asked_ << q;

@@ -36,8 +36,8 @@ TEST(MainWindow, StartsInItsDocumentedState) {
     EXPECT_EQ(w.ConTimer->interval(), 100);
     EXPECT_TRUE(w.SampInterTime->isActive());
     EXPECT_EQ(w.SampInterTime->interval(), 1000);
-    EXPECT_FALSE(w.state().ExeDir.isEmpty());
-    EXPECT_TRUE(w.state().ExeDir.endsWith(QLatin1Char('/')));
+    EXPECT_FALSE(w.ExeDir.isEmpty());
+    EXPECT_TRUE(w.ExeDir.endsWith(QLatin1Char('/')));
 }
 
 // Every control a user works with, found by what it shows or says, lies whole inside the client
@@ -179,8 +179,7 @@ TEST(MainWindow, MenuShowsOnlyTheRecordSetAndHelpIsAShortcut) {
 TEST(MainWindow, ReportsReachTheFrameReassembly) {
     app();
     TFrmTest w;
-    std::vector<QString> frames;
-    w.assembler().setFrameConsumer([&](const QString& f) { frames.push_back(f); });
+    EXPECT_FALSE(w.replica().visible(u"CONok"));
     quint8 bytes[22] = {};
     bytes[20] = 0x0D;
     bytes[21] = 0x0A;
@@ -191,10 +190,10 @@ TEST(MainWindow, ReportsReachTheFrameReassembly) {
         std::copy(bytes + i, bytes + i + n, report + 1);
         w.Read380(0, report, 8);
     }
+    EXPECT_FALSE(w.replica().visible(u"CONok")) << "the frame is not complete yet";
     const quint8 idle[8] = {};
     w.Read380(0, idle, 8);
-    ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0].right(4), u"0D0A");
+    EXPECT_TRUE(w.replica().visible(u"CONok")) << "the frame reached the interpretation";
 }
 
 // After a decoded frame the reader is held for the pause while the window goes on: what the
@@ -227,7 +226,7 @@ TEST(MainWindow, DecodedFrameHoldsTheReaderWhileTheWindowShowsTheFinishedReplica
     EXPECT_TRUE(duringHold == after);
     EXPECT_FALSE(after == start);
 
-    w.interpreter().setPauseDuration(0); // as tests and captures run
+    w.chain().setPauseDuration(0); // as tests and captures run
     meter(sim::MeterDisplay::insulation("56.7", u"M\u03A9", 500));
     EXPECT_EQ(holds.size(), 1u);
     EXPECT_EQ(w.replica().caption(u"LabelA"), u"5");

@@ -22,7 +22,7 @@ protected:
         app();
         QLocale::setDefault(QLocale::c());
         w_ = std::make_unique<TFrmTest>();
-        w_->interpreter().setPauseDuration(0);
+        w_->chain().setPauseDuration(0);
         RecordControls::Prompts p;
         p.saveFileName = [this] { return saveAs_; };
         p.openFileName = [this] { return openName_; };
@@ -103,25 +103,25 @@ TEST_F(RecordWindow, AFreshWindowRecordsFromNumberOneUpToTheLimitItsMenuShows) {
 TEST_F(RecordWindow, TheSamplingTimerRunsTheCountdownWhileSamplingIsOn) {
     EXPECT_EQ(w_->SampInterTime->interval(), 1000);
     w_->RecordSITime->setText("3");
-    EXPECT_EQ(w_->state().SampleCountdown, 3);
+    EXPECT_EQ(w_->chain().recorder().SampleCountdown, 3);
     w_->SampInterTimeTimer();
-    EXPECT_EQ(w_->state().SampleCountdown, 3); // sampling is off
+    EXPECT_EQ(w_->chain().recorder().SampleCountdown, 3); // sampling is off
     w_->RecordSI->setChecked(true);
     w_->SampInterTimeTimer();
     w_->SampInterTimeTimer();
-    EXPECT_EQ(w_->state().SampleCountdown, 1);
+    EXPECT_EQ(w_->chain().recorder().SampleCountdown, 1);
     show(sim::MeterDisplay::insulation("5.00", u"M\u03A9", 500));
     EXPECT_EQ(w_->cds1->rowCount(), 0);
     w_->SampInterTimeTimer();
     show(sim::MeterDisplay::insulation("5.00", u"M\u03A9", 500));
     EXPECT_EQ(w_->cds1->rowCount(), 1);
-    EXPECT_EQ(w_->state().SampleCountdown, 3);
+    EXPECT_EQ(w_->chain().recorder().SampleCountdown, 3);
 }
 
 TEST_F(RecordWindow, ToolbarAndMenuReachTheirHandlers) {
     show(sim::MeterDisplay::insulation("1.00", u"M\u03A9", 500));
     w_->setlimit->trigger();
-    EXPECT_EQ(w_->state().MaxRecords, 10'000'000);
+    EXPECT_EQ(w_->chain().recorder().MaxRecords, 10'000'000);
 
     saveAs_ = dir_.filePath("t.XML");
     w_->SpeedButton1->click();
@@ -131,7 +131,7 @@ TEST_F(RecordWindow, ToolbarAndMenuReachTheirHandlers) {
     w_->SpeedButton2->click();
     EXPECT_EQ(told_.last(), " Warning:all Records will be deleted! ");
     EXPECT_EQ(w_->cds1->rowCount(), 0);
-    EXPECT_EQ(w_->state().RecordNo, 1);
+    EXPECT_EQ(w_->chain().recorder().RecordNo, 1);
 
     openName_ = saveAs_;
     w_->SpeedButton3->click();

@@ -157,7 +157,7 @@ protected:
     }
     static void expectDefaults(TFrmTest& w) {
         EXPECT_TRUE(w.set10k->isChecked());
-        EXPECT_EQ(w.state().MaxRecords, 10000);
+        EXPECT_EQ(w.chain().recorder().MaxRecords, 10000);
         EXPECT_TRUE(w.RepeatSet->isChecked());
         EXPECT_FALSE(w.RecordSI->isChecked());
         EXPECT_EQ(w.RecordSITime->text(), u"10");
@@ -202,14 +202,14 @@ TEST_F(Settings, WhatTheUserSetIsThereAtTheNextStart) {
     auto w = window();
     EXPECT_TRUE(w->set1k->isChecked());
     EXPECT_FALSE(w->set10k->isChecked());
-    EXPECT_EQ(w->state().MaxRecords, 1000);
+    EXPECT_EQ(w->chain().recorder().MaxRecords, 1000);
     EXPECT_FALSE(w->RepeatSet->isChecked());
     EXPECT_FALSE(w->recordControls().recorder().repeat());
     EXPECT_TRUE(w->RecordSI->isChecked());
     EXPECT_TRUE(w->recordControls().recorder().sampling());
     EXPECT_EQ(w->RecordSITime->text(), u"25");
     EXPECT_EQ(w->recordControls().recorder().intervalText(), u"25");
-    EXPECT_EQ(w->state().SampleCountdown, 0) << "restoring the seconds is not an edit";
+    EXPECT_EQ(w->chain().recorder().SampleCountdown, 0) << "restoring the seconds is not an edit";
     EXPECT_EQ(w->Chtshow->view(), TrendChart::View::Counts);
     EXPECT_TRUE(w->Chtshow->countView->isChecked());
     EXPECT_EQ(w->Chtshow->paging().pointsPerPage(), 250);

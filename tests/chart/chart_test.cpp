@@ -1,3 +1,4 @@
+#include "chart/chart_axes.h"
 #include "chart/chart_data.h"
 #include "chart/chart_paging.h"
 #include "chart/trend_chart.h"
@@ -11,11 +12,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QToolTip>
 #include <QValueAxis>
 
 #include <QPointer>
@@ -130,11 +133,69 @@ TEST(ChartData, RunsSplitAtGapsAndThinningKeepsPeaks) {
     EXPECT_EQ(top, 9000);
 }
 
+TEST(ChartPaging, AFullLastPageHoldsTheNewestPoints) {
+    ChartPaging p;
+    p.setFullLastPage(true);
+    p.setPointsPerPage(100);
+    p.setPointCount(60, true);
+    EXPECT_EQ(p.firstPointOnPage(), 0); // fewer points than a page
+    p.setPointCount(250, true);
+    EXPECT_EQ(p.page(), 3);
+    EXPECT_EQ(p.firstPointOnPage(), 160); // moves on by a fifth of a page: 90 points on view
+    p.setPointCount(260, true);
+    EXPECT_EQ(p.firstPointOnPage(), 160);
+    p.setPointCount(261, true);
+    EXPECT_EQ(p.firstPointOnPage(), 180);
+    p.previous();
+    EXPECT_EQ(p.firstPointOnPage(), 100);
+    p.setPointCount(301, true); // not on the last page: nothing moves
+    EXPECT_EQ(p.firstPointOnPage(), 100);
+}
+
+TEST(ChartData, LanePointsMayBringTheirOwnXAlsoWhenThinned) {
+    auto at = [](qint64 i) {
+        return LanePoint{int(i % 2), double(i == 501 ? 99 : 1), 0.5 * double(i)};
+    };
+    const auto lanes = laneRuns(at, 2, 0, 4, 100, 1000);
+    EXPECT_EQ(lanes[0], (QList<QList<QPointF>>{{{0, 1}}, {{1, 1}}}));
+    EXPECT_EQ(lanes[1], (QList<QList<QPointF>>{{{0.5, 1}}, {{1.5, 1}}}));
+    const auto thin = laneRuns(at, 2, 0, 10000, 100, 200);
+    bool peak = false;
+    for (const auto& run : thin[1])
+        for (const QPointF& p : run)
+            peak = peak || p == QPointF(250.5, 99);
+    EXPECT_TRUE(peak);
+}
+
+TEST(ChartAxes, LabelsSayTheirUnitsAndElapsedTimeReadsAsMinutes) {
+    EXPECT_EQ(ohmLabel(1, 5), u"100 k\u03A9");
+    EXPECT_EQ(ohmLabel(2, 6), u"2 M\u03A9");
+    EXPECT_EQ(ohmLabel(1, 12), u"1 T\u03A9");
+    EXPECT_EQ(elapsedText(0), u"0:00");
+    EXPECT_EQ(elapsedText(65), u"1:05");
+    EXPECT_EQ(elapsedText(-65), u"-1:05");
+    EXPECT_EQ(elapsedText(4500), u"75:00");
+    QStringList ohms;
+    for (const AxisLabel& l : ohmLabels(5, 12, 4)) // a short lane: every second decade
+        ohms << l.text;
+    EXPECT_EQ(ohms.join(u' '), u"1 M\u03A9 100 M\u03A9 10 G\u03A9 1 T\u03A9");
+    EXPECT_EQ(clockStep(600, 5), 120);
+    EXPECT_EQ(clockStep(40, 5), 10);
+    QStringList texts;
+    for (const AxisLabel& l : xLabels(-7, 100, true))
+        texts << l.text;
+    EXPECT_EQ(texts.join(u' '), u"0:00 0:30 1:00 1:30");
+    texts.clear();
+    for (const AxisLabel& l : xLabels(151, 250, false))
+        texts << l.text;
+    EXPECT_EQ(texts.join(u' '), u"160 180 200 220 240");
+}
+
 class ChartTest : public ::testing::Test {
 protected:
     void SetUp() override {
         app();
-        chart = std::make_unique<TrendChart>(state);
+        chart = std::make_unique<TrendChart>();
         chart->resize(361, 209);
         chart->setMessageSink(
             [this](bool error, const QString& text) { (error ? errors : infos).append(text); });
@@ -149,12 +210,12 @@ protected:
     }
     // A reading of an insulation test at `seconds` after 06:27:19.
     void reading(int seconds, const QString& value, const QString& unit,
-                 const QString& function = QStringLiteral("IR:1000V 40G\u03A9")) {
+                 const QString& function = QStringLiteral("IR:1000V 40G\u03A9"),
+                 const QString& mode = {}) {
         table.append(readingRow(table.rowCount() + 1, (6 * 3600 + 27 * 60 + 19 + seconds) * 1000,
-                                value, unit, function, {}));
+                                value, unit, function, mode));
     }
 
-    UnitState state;
     ReadingTable table;
     std::unique_ptr<TrendChart> chart;
     QStringList errors, infos;
@@ -164,10 +225,12 @@ TEST_F(ChartTest, StartsInThePhysicalViewWithTheAreaSeriesAndAllPagingButtonsEna
     EXPECT_EQ(chart->view(), TrendChart::View::Physical);
     EXPECT_FALSE(chart->countView->isChecked());
     EXPECT_TRUE(chart->axisOhm->isVisible());
-    EXPECT_FALSE(chart->axisVolt->isVisible());
+    EXPECT_FALSE(chart->voltLaneShown());
     EXPECT_FALSE(chart->axisY->isVisible());
-    EXPECT_EQ(chart->axisOhm->categoriesLabels(),
-              (QStringList{"100K", "1M", "10M", "100M", "1G", "10G", "100G", "1T"}));
+    EXPECT_EQ(chart->xAxis(), TrendChart::XAxis::ElapsedTime);
+    EXPECT_EQ(
+        chart->axisOhm->categoriesLabels().join(u'|'),
+        u"100 k\u03A9|1 M\u03A9|10 M\u03A9|100 M\u03A9|1 G\u03A9|10 G\u03A9|100 G\u03A9|1 T\u03A9");
     EXPECT_TRUE(chart->series(0).points().isEmpty());
     EXPECT_TRUE(chart->figures->isHidden());
     chart->countView->click();
@@ -184,7 +247,7 @@ TEST_F(ChartTest, StartsInThePhysicalViewWithTheAreaSeriesAndAllPagingButtonsEna
         EXPECT_TRUE(b->isEnabled());
     EXPECT_EQ(chart->axisY->min(), -11000);
     EXPECT_EQ(chart->axisY->max(), 11000);
-    EXPECT_EQ(chart->series(0).points().size(), 1); // the sample point
+    EXPECT_TRUE(chart->series(0).points().isEmpty());
     EXPECT_TRUE(chart->axisY->isVisible());
     EXPECT_FALSE(chart->axisOhm->isVisible());
 }
@@ -219,7 +282,31 @@ TEST_F(ChartTest, FillSwitchAndClearChooseTheActiveSeries) {
     EXPECT_FALSE(chart->series(0).isActive());
 }
 
+TEST_F(ChartTest, DeleteGraphicShowsAnEmptyPlotWithTheAxesOfStartUp) {
+    struct Axes {
+        double x0, x1, y0, y1, ohm0, ohm1;
+        bool operator==(const Axes&) const = default;
+    };
+    auto axes = [this] {
+        return Axes{chart->axisX->min(), chart->axisX->max(),   chart->axisY->min(),
+                    chart->axisY->max(), chart->axisOhm->min(), chart->axisOhm->max()};
+    };
+    for (bool counts : {true, false}) {
+        chart->countView->setChecked(counts);
+        const Axes fresh = axes();
+        reading(0, "12.50", QStringLiteral("T\u03A9"));
+        reading(1, "230", "V", "ACV  600V");
+        reading(2, "0.020", QStringLiteral("M\u03A9"));
+        ASSERT_FALSE(chart->series(0).points().isEmpty());
+        chart->BtNewClick();
+        for (int i : {0, 1})
+            EXPECT_TRUE(chart->series(i).points().isEmpty()) << "no point after a clear";
+        EXPECT_EQ(axes(), fresh);
+    }
+}
+
 TEST_F(ChartTest, PageNumberDisplayFollowsTheButtonsButNotThePageSize) {
+    chart->setView(TrendChart::View::Counts);
     addRows(250);
     EXPECT_EQ(chart->paging().page(), 3); // followed the new rows
     chart->BtFirstClick();
@@ -283,7 +370,7 @@ TEST_F(ChartTest, CountViewPlotKeepsInStepWithTheTable) {
     EXPECT_EQ(chart->series(1).points().size(), 4);
 
     chart->BtNewClick(); // clears the chart, not the table
-    EXPECT_EQ(chart->series(0).points().size(), 1);
+    EXPECT_TRUE(chart->series(0).points().isEmpty());
     addRows(2, QStringLiteral("3"));
     EXPECT_EQ(chart->series(0).points(), (QList<QPointF>{{6, 3}, {7, 3}}));
     EXPECT_EQ(chart->rowAtX(2), -1); // cleared away
@@ -291,7 +378,7 @@ TEST_F(ChartTest, CountViewPlotKeepsInStepWithTheTable) {
     EXPECT_EQ(chart->series(0).points(), (QList<QPointF>{{5, 3}, {6, 3}}));
 
     table.clear();
-    EXPECT_EQ(chart->series(0).points().size(), 1);
+    EXPECT_TRUE(chart->series(0).points().isEmpty());
     EXPECT_EQ(chart->rowAtX(0), -1);
     table.suspendUpdates();
     addRows(120);
@@ -300,7 +387,8 @@ TEST_F(ChartTest, CountViewPlotKeepsInStepWithTheTable) {
     EXPECT_EQ(chart->series(0).points().size(), 100);
 }
 
-TEST_F(ChartTest, PhysicalViewPlotsOhmsOnTheLogAxisAndVoltsOnTheOther) {
+TEST_F(ChartTest, PhysicalViewDrawsOhmsAndVoltsInLanesOfTheirOwn) {
+    chart->setXAxis(TrendChart::XAxis::Rows);
     const QString G = QStringLiteral("G\u03A9"), M = QStringLiteral("M\u03A9");
     reading(-6, "0.4", "V", "DCV  600V");
     reading(-5, "512.0", M);
@@ -321,7 +409,7 @@ TEST_F(ChartTest, PhysicalViewPlotsOhmsOnTheLogAxisAndVoltsOnTheOther) {
     EXPECT_EQ(ohms[2].x(), 5);
     EXPECT_DOUBLE_EQ(ohms[2].y(), std::log10(50e3));
     EXPECT_EQ(ohms[3].x(), 6);
-    EXPECT_EQ(ohms[4], QPointF(9, 4)); // on the floor of the widened axis
+    EXPECT_EQ(ohms[4], QPointF(9, 4)); // on the floor of the axis
     EXPECT_EQ(chart->series(0).points(chart->axisVolt), (QList<QPointF>{{1, 0.4}, {7, 230.1}}));
     // Gaps at the "0L", at the volts between and at the empty row.
     EXPECT_EQ(chart->series(0).pieceCount(), 5);
@@ -329,16 +417,38 @@ TEST_F(ChartTest, PhysicalViewPlotsOhmsOnTheLogAxisAndVoltsOnTheOther) {
     for (int i = 0; i < chart->series(1).pieceCount(); ++i) {
         QXYSeries* piece = chart->series(1).piece(i);
         const bool volts = piece->at(0).y() == 0.4 || piece->at(0).y() == 230.1;
+        EXPECT_EQ(piece->chart(), volts ? chart->voltLane : chart->chart());
         EXPECT_TRUE(piece->attachedAxes().contains(volts ? chart->axisVolt : chart->axisOhm));
     }
 
+    // Whole decades around the readings on view; volts from zero.
     EXPECT_EQ(chart->axisOhm->min(), 4);
-    EXPECT_EQ(chart->axisOhm->max(), 12);
-    EXPECT_EQ(chart->axisOhm->categoriesLabels().front(), u"10K");
-    EXPECT_TRUE(chart->axisOhm->isVisible());
-    EXPECT_TRUE(chart->axisVolt->isVisible());
+    EXPECT_EQ(chart->axisOhm->max(), 10);
+    EXPECT_EQ(chart->axisOhm->categoriesLabels().front(), u"10 k\u03A9");
     EXPECT_EQ(chart->axisVolt->min(), 0);
-    EXPECT_EQ(chart->axisVolt->max(), 300);
+    EXPECT_GE(chart->axisVolt->max(), 230.1);
+    EXPECT_LE(chart->axisVolt->max(), 500);
+    EXPECT_EQ(chart->axisVolt->categoriesLabels().front(), u"0 V");
+    EXPECT_EQ(chart->axisVolt->categoriesLabels().back(),
+              QString::number(chart->axisVolt->max()) + u" V");
+
+    // The voltage lane lies below the resistance lane, over the same X.
+    chart->resize(600, 400);
+    chart->show();
+    EXPECT_TRUE(chart->voltLaneShown());
+    const QRectF upper = chart->chart()->mapRectToScene(chart->chart()->plotArea());
+    const QRectF lower = chart->voltLane->mapRectToScene(chart->voltLane->plotArea());
+    EXPECT_GT(lower.top(), upper.bottom());
+    EXPECT_NEAR(lower.left(), upper.left(), 0.5);
+    EXPECT_NEAR(lower.width(), upper.width(), 0.5);
+    EXPECT_GT(upper.height(), lower.height());
+    EXPECT_EQ(chart->axisVoltX->min(), chart->axisX->min());
+    EXPECT_EQ(chart->axisVoltX->max(), chart->axisX->max());
+    EXPECT_EQ(chart->legendText(0), u"IR:1000V 40G\u03A9");
+    EXPECT_EQ(chart->legendText(1), u"DCV  600V, ACV  600V");
+    // The pointer finds rows in either lane.
+    const QPointF onVolt(lower.left() + lower.width() * 6.0 / 99.0, lower.center().y());
+    EXPECT_EQ(chart->rowAtViewPos(chart->mapFromScene(onVolt)), 6);
 
     EXPECT_EQ(chart->pointText(5), u"No 6 \u00B7 06:27:19 \u00B7 2.961 G\u03A9");
     EXPECT_EQ(chart->pointText(chart->rowAtX(4)), u"No 4 \u00B7 06:27:16 \u00B7 0L G\u03A9");
@@ -351,31 +461,59 @@ TEST_F(ChartTest, PhysicalViewPlotsOhmsOnTheLogAxisAndVoltsOnTheOther) {
     EXPECT_TRUE(counts.contains(QPointF(3, 2961)));
     EXPECT_TRUE(counts.contains(QPointF(7, 2301)));
     EXPECT_TRUE(chart->series(0).points(chart->axisOhm).isEmpty());
-    EXPECT_FALSE(chart->axisVolt->isVisible());
+    EXPECT_FALSE(chart->voltLaneShown());
+    EXPECT_FALSE(chart->voltLane->isVisible());
+    EXPECT_TRUE(chart->legendText(0).isEmpty());
     chart->countView->click();
     EXPECT_EQ(chart->series(0).points(chart->axisOhm), ohms);
 
-    // A table of volts only has no use for the resistance axis.
+    // A table of volts only has no use for the resistance lane.
     table.clear();
     addRows(3, QStringLiteral("12.5"), QStringLiteral("V"));
     EXPECT_FALSE(chart->axisOhm->isVisible());
-    EXPECT_TRUE(chart->axisVolt->isVisible());
+    EXPECT_TRUE(chart->voltLaneShown());
+    EXPECT_GT(chart->voltLane->plotArea().height(), 200);
+}
+
+TEST_F(ChartTest, TeraohmsArePlottedAndRowsWithoutAUnitAreGaps) {
+    chart->setXAxis(TrendChart::XAxis::Rows);
+    const QString T = QStringLiteral("T\u03A9");
+    reading(0, "1.200", T);
+    reading(1, "2.60", "");     // the meter's own PI result
+    reading(2, "2.60", "NULL"); // the same, read back from a text table
+    reading(3, "900.0", QStringLiteral("G\u03A9"));
+    const QList<QPointF> ohms = chart->series(0).points(chart->axisOhm);
+    ASSERT_EQ(ohms.size(), 2);
+    EXPECT_DOUBLE_EQ(ohms[0].y(), std::log10(1.2e12));
+    EXPECT_EQ(ohms[1].x(), 4);
+    EXPECT_DOUBLE_EQ(ohms[1].y(), std::log10(900e9));
+    EXPECT_EQ(chart->series(0).pieceCount(), 2);
+    EXPECT_TRUE(chart->series(0).points(chart->axisVolt).isEmpty());
+    EXPECT_EQ(chart->axisOhm->max(), 13);
+    EXPECT_EQ(chart->axisOhm->categoriesLabels().back(), u"10 T\u03A9");
+    EXPECT_EQ(chart->pointText(1), u"No 2 \u00B7 06:27:20 \u00B7 2.60");
+    EXPECT_EQ(chart->pointText(2), u"No 3 \u00B7 06:27:21 \u00B7 2.60");
 }
 
 TEST_F(ChartTest, TheToolStripKeepsWorkingInThePhysicalView) {
     const QString M = QStringLiteral("M\u03A9");
+    // One test read every second, rising from 100 MΩ by 4 MΩ a reading.
     for (int i = 0; i < 250; ++i)
-        reading(i, QString::number(100 + i) + QStringLiteral(".0"), M);
+        reading(i, QString::number(100 + 4 * i) + QStringLiteral(".0"), M);
     EXPECT_EQ(chart->paging().page(), 3);
     QList<QPointF> pts = chart->series(0).points(chart->axisOhm);
-    ASSERT_EQ(pts.size(), 50);
-    EXPECT_DOUBLE_EQ(pts.front().y(), std::log10(300e6));
-    EXPECT_EQ(pts.front().x(), 201);
+    ASSERT_EQ(pts.size(), 90); // the last page holds the newest rows, most of a page
+    EXPECT_DOUBLE_EQ(pts.front().y(), std::log10(740e6));
+    EXPECT_EQ(pts.front().x(), 160); // seconds into the test
+    EXPECT_EQ(chart->axisOhm->min(), 8);
+    EXPECT_EQ(chart->axisOhm->max(), 10);
 
     chart->BtFirstClick();
     pts = chart->series(0).points(chart->axisOhm);
     ASSERT_EQ(pts.size(), 100);
-    EXPECT_EQ(pts.front().x(), 1);
+    EXPECT_EQ(pts.front().x(), 0);
+    EXPECT_EQ(chart->axisOhm->min(), 8); // 100 .. 496 MΩ
+    EXPECT_EQ(chart->axisOhm->max(), 9);
 
     chart->BtFill->click();
     EXPECT_TRUE(chart->series(1).isActive());
@@ -384,20 +522,110 @@ TEST_F(ChartTest, TheToolStripKeepsWorkingInThePhysicalView) {
 
     // Zoomed into less than a decade, the axis labels the steps in between.
     const QRectF plot = chart->chart()->plotArea();
-    chart->chart()->zoomIn(QRectF(plot.left(), plot.center().y() - 8, plot.width() / 2, 16));
+    chart->chart()->zoomIn(
+        QRectF(plot.left(), plot.top() + plot.height() / 4, plot.width() / 2, plot.height() / 2));
     EXPECT_LT(chart->axisOhm->max() - chart->axisOhm->min(), 0.8);
     EXPECT_GT(chart->axisOhm->categoriesLabels().size(), 0);
-    chart->BtNextClick(); // a new page is shown whole
-    EXPECT_EQ(chart->axisOhm->min(), 5);
-    EXPECT_EQ(chart->axisOhm->max(), 12);
-    EXPECT_EQ(chart->axisOhm->categoriesLabels().size(), 8);
+    EXPECT_EQ(chart->axisVoltX->max(), chart->axisX->max()); // the lanes keep one X
+    chart->BtNextClick();                                    // a new page is shown whole
+    EXPECT_EQ(chart->axisOhm->min(), 8);
+    EXPECT_EQ(chart->axisOhm->max(), 9);
+    EXPECT_EQ(chart->axisOhm->categoriesLabels().join(u' '),
+              u"100 M\u03A9 200 M\u03A9 500 M\u03A9 1 G\u03A9");
 
     chart->Maxrecord->setText(QStringLiteral("0"));
     EXPECT_EQ(chart->series(1).points(chart->axisOhm).size(), 250);
     chart->BtNewClick();
     EXPECT_TRUE(chart->series(1).points().isEmpty());
+    chart->setXAxis(TrendChart::XAxis::Rows);
     reading(250, QStringLiteral("1.000"), QStringLiteral("G\u03A9"));
     EXPECT_EQ(chart->series(1).points(), (QList<QPointF>{{251, 9}}));
+}
+
+TEST_F(ChartTest, TheXAxisCountsTimeFromTheStartOfTheTestOnView) {
+    chart->Maxrecord->setText(QStringLiteral("0")); // everything on one page
+    for (int t : {-30, -20, -10})
+        reading(t, QStringLiteral("1.5"), QStringLiteral("V"), QStringLiteral("DCV  600V"));
+    // Before any test the X axis counts rows.
+    EXPECT_FALSE(chart->elapsedOrigin());
+    EXPECT_EQ(chart->axisX->categoriesLabels().front(), u"1");
+    for (int t = 0; t <= 600; t += 10)
+        reading(t, QString::number(1 + t / 100.0, 'f', 3), QStringLiteral("G\u03A9"));
+    ASSERT_TRUE(chart->elapsedOrigin());
+    EXPECT_EQ(*chart->elapsedOrigin(), (6 * 3600 + 27 * 60 + 19) * 1000);
+    const QList<QPointF> ohms = chart->series(0).points(chart->axisOhm);
+    ASSERT_EQ(ohms.size(), 61);
+    EXPECT_EQ(ohms.front().x(), 0);
+    EXPECT_EQ(ohms.back().x(), 600);
+    EXPECT_EQ(chart->series(0).points(chart->axisVolt).front().x(), -30);
+    EXPECT_EQ(chart->axisX->min(), -30);
+    EXPECT_GE(chart->axisX->max(), 600);
+    EXPECT_LE(chart->axisX->max(), 640); // on a grid of half minutes
+    EXPECT_EQ(chart->axisX->categoriesLabels().join(u' '), u"0:00 5:00 10:00");
+    EXPECT_EQ(chart->axisVoltX->categoriesLabels(), chart->axisX->categoriesLabels());
+    EXPECT_EQ(chart->rowAtX(301), 3 + 30); // the nearest reading in time
+    EXPECT_EQ(chart->rowAtX(-25), 0);
+
+    // The switch: rows again.
+    chart->timeAxis->click();
+    EXPECT_EQ(chart->xAxis(), TrendChart::XAxis::Rows);
+    EXPECT_FALSE(chart->elapsedOrigin());
+    EXPECT_EQ(chart->series(0).points(chart->axisOhm).front().x(), 4);
+    EXPECT_EQ(chart->rowAtX(34), 33);
+    chart->timeAxis->click();
+    EXPECT_TRUE(chart->elapsedOrigin());
+
+    // A test across midnight counts on.
+    table.clear();
+    for (int ms : {86'390'000, 0, 10'000})
+        table.append(readingRow(table.rowCount() + 1, ms, QStringLiteral("2.000"),
+                                QStringLiteral("G\u03A9")));
+    EXPECT_EQ(chart->series(0).points(chart->axisOhm),
+              (QList<QPointF>{{0, std::log10(2e9)}, {10, std::log10(2e9)}, {20, std::log10(2e9)}}));
+}
+
+TEST_F(ChartTest, WhileRecordingTheViewFollowsTheNewestRowsWithoutAnEmptyPage) {
+    chart->Maxrecord->setText(QStringLiteral("10"));
+    for (int i = 0; i < 25; ++i) {
+        reading(i, QStringLiteral("1.000"), QStringLiteral("G\u03A9"));
+        const QList<QPointF> pts = chart->series(0).points(chart->axisOhm);
+        ASSERT_GE(pts.size(), std::min(i + 1, 8)) << "after row " << i + 1;
+        ASSERT_LE(pts.size(), 10);
+        EXPECT_EQ(pts.back().x(), i) << "the newest row is on view";
+        // The page keeps the width of ten readings.
+        EXPECT_EQ(chart->axisX->max() - chart->axisX->min(), 9);
+    }
+    EXPECT_EQ(chart->Bt10->text(), u"3");
+    // Paged back, the view stays where the user put it.
+    chart->BtFirstClick();
+    reading(25, QStringLiteral("1.000"), QStringLiteral("G\u03A9"));
+    EXPECT_EQ(chart->series(0).points(chart->axisOhm).back().x(), 9);
+    // The count view pages as ever: its last page holds what is left.
+    chart->setView(TrendChart::View::Counts);
+    chart->BTlastClick();
+    EXPECT_EQ(chart->series(0).points(chart->axisY).size(), 6);
+}
+
+TEST_F(ChartTest, ThePointTipStaysWhileThePointerIsOnThePoint) {
+    chart->setXAxis(TrendChart::XAxis::Rows);
+    chart->resize(600, 300);
+    chart->show();
+    for (int i = 0; i < 20; ++i)
+        reading(i, QStringLiteral("1.000"), QStringLiteral("G\u03A9"));
+    const QRect column = chart->pointColumn(4);
+    ASSERT_FALSE(column.isEmpty());
+    const QPoint at(column.center().x(), chart->viewport()->height() / 2);
+    EXPECT_EQ(chart->rowAtViewPos(at), 4);
+    QMouseEvent move(QEvent::MouseMove, at, chart->viewport()->mapToGlobal(at), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(chart->viewport(), &move);
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), chart->pointText(4));
+    // New rows redraw the chart; the tip stays.
+    reading(20, QStringLiteral("1.100"), QStringLiteral("G\u03A9"));
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), chart->pointText(4));
+    QToolTip::hideText();
 }
 
 TEST_F(ChartTest, TheStripShowsTheFiguresOfTheTestOnView) {
@@ -418,6 +646,11 @@ TEST_F(ChartTest, TheStripShowsTheFiguresOfTheTestOnView) {
         reading(t, at(t), G);
     EXPECT_EQ(chart->figures->text(), u"Test 06:27:19   DAR 1.50   PI 2.20");
     EXPECT_TRUE(chart->figures->toolTip().contains(u"R(10 min): 3.300 G\u03A9"));
+    // The meter ends its PI test by showing its own result, without a unit.
+    reading(605, QStringLiteral("2.19"), QString(), QStringLiteral("IR:1000V 40G\u03A9"),
+            QStringLiteral("PI"));
+    EXPECT_EQ(chart->figures->text(), u"Test 06:27:19   DAR 1.50   PI 2.20   Meter PI 2.19");
+    EXPECT_TRUE(chart->figures->toolTip().contains(u"by the meter at the end of the test: 2.19"));
     // Then a short test at 500 V: both are on the page, the later one is shown.
     for (int t = 0; t <= 40; t += 5)
         reading(700 + t, QString::number(100 + t), QStringLiteral("M\u03A9"),
@@ -427,7 +660,7 @@ TEST_F(ChartTest, TheStripShowsTheFiguresOfTheTestOnView) {
 
     chart->Maxrecord->setText(QStringLiteral("50")); // rows 1-50: the first test only
     EXPECT_EQ(chart->runOnView(), 0);
-    EXPECT_EQ(chart->figures->text(), u"Test 06:27:19   DAR 1.50   PI 2.20");
+    EXPECT_EQ(chart->figures->text(), u"Test 06:27:19   DAR 1.50   PI 2.20   Meter PI 2.19");
     chart->BtNextClick();
     EXPECT_EQ(chart->runOnView(), 1);
     chart->countView->click(); // the count view shows them too
@@ -438,7 +671,7 @@ TEST_F(ChartTest, TheStripShowsTheFiguresOfTheTestOnView) {
     chart->show();
     EXPECT_EQ(chart->figures->y(), 26);
     chart->resize(800, 300);
-    EXPECT_EQ(chart->figures->pos(), QPoint(346, 7));
+    EXPECT_EQ(chart->figures->pos(), QPoint(364, 7));
 
     chart->BtNewClick();
     EXPECT_TRUE(chart->figures->isHidden());
@@ -464,8 +697,8 @@ TEST_F(ChartTest, EnlargeThenRestoreReturnsTheExactBounds) {
     EXPECT_EQ(chart->formBounds().topLeft(), QPoint(2, 30));
     EXPECT_EQ(chart->width(), area.frameGeometry().width() - 12);
     EXPECT_EQ(chart->height(), area.frameGeometry().height() - 90);
-    EXPECT_EQ((QRect(state.SavedChartLeft, state.SavedChartTop, state.SavedChartWidth,
-                     state.SavedChartHeight)),
+    EXPECT_EQ((QRect(chart->SavedChartLeft, chart->SavedChartTop, chart->SavedChartWidth,
+                     chart->SavedChartHeight)),
               QRect(18, 312, 361, 209));
 
     chart->TbSxClick();
@@ -523,16 +756,31 @@ TEST_F(ChartTest, SavesThePageAsABitmapAndNamesTheFileWritten) {
     EXPECT_EQ(image.size(), chart->size());
     EXPECT_EQ(image.pixelColor(image.width() / 2, image.height() - 2), QColor(Qt::white));
 
+    // A fresh installation: the folder is made.
     infos.clear();
-    chart->setPictureFolder(folder + QStringLiteral("missing/"));
+    const QString fresh = folder + QStringLiteral("new/TestGraph/");
+    chart->setPictureFolder(fresh);
+    chart->BtSaveClick();
+    ASSERT_TRUE(errors.isEmpty()) << errors.join(u'\n').toStdString();
+    EXPECT_EQ(infos, QStringList{u"graphic has saved on " +
+                                 QDir::toNativeSeparators(fresh + u"0612251430page2.bmp")});
+    EXPECT_TRUE(QFile::exists(fresh + u"0612251430page2.bmp"));
+
+    // A folder that cannot be: the message says why, and nothing claims success.
+    infos.clear();
+    QFile blocker(folder + QStringLiteral("plain"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    chart->setPictureFolder(folder + QStringLiteral("plain/TestGraph/"));
     chart->BtSaveClick();
     EXPECT_TRUE(infos.isEmpty());
     ASSERT_EQ(errors.size(), 1);
     const QString expected =
-        QStringLiteral("Cannot create file \"%1\". ")
-            .arg(QDir::toNativeSeparators(folder + QStringLiteral("missing/0612251430page2.bmp")));
-    EXPECT_TRUE(errors[0].startsWith(expected)) << errors[0].toStdString();
-    EXPECT_GT(errors[0].size(), expected.size()); // the reason follows
+        QStringLiteral("Cannot create file \"%1\". %2 is a file, not a folder.")
+            .arg(QDir::toNativeSeparators(folder +
+                                          QStringLiteral("plain/TestGraph/0612251430page2.bmp")),
+                 QDir::toNativeSeparators(folder + QStringLiteral("plain")));
+    EXPECT_EQ(errors[0], expected);
 }
 
 } // namespace

@@ -9,7 +9,7 @@ namespace {
 // Drives the assembler with reports in the cable's layout: count byte, serial bytes, filler.
 class Reassembly : public ::testing::Test {
 protected:
-    Reassembly() : asm_(s_) {
+    Reassembly() {
         asm_.setFrameConsumer([this](const QString& f) { frames_.push_back(f); });
         asm_.setReportObserver([this] { ++reports_; });
     }
@@ -42,7 +42,6 @@ protected:
         return f;
     }
 
-    UnitState s_;
     FrameAssembler asm_;
     std::vector<QString> frames_;
     int reports_ = 0;
@@ -53,15 +52,15 @@ TEST_F(Reassembly, FrameInReportsOfSevenThenIdleIsDecodedOnce) {
     f[0] = 0xAB;
     send(f); // 7 + 7 + 7 + 1
     EXPECT_TRUE(frames_.empty()) << "the CR LF inside the frame must not end it";
-    EXPECT_TRUE(s_.FrameOpen);
+    EXPECT_TRUE(asm_.FrameOpen());
     idle();
     ASSERT_EQ(frames_.size(), 1u);
     EXPECT_EQ(frames_[0].size(), 44);
     EXPECT_TRUE(frames_[0].startsWith(u"AB1111"));
     EXPECT_TRUE(frames_[0].endsWith(u"0D0A"));
-    EXPECT_EQ(s_.IdleReportCount, 1);
-    EXPECT_FALSE(s_.FrameOpen);
-    EXPECT_TRUE(s_.FrameHex.isEmpty());
+    EXPECT_EQ(asm_.IdleReportCount(), 1);
+    EXPECT_FALSE(asm_.FrameOpen());
+    EXPECT_TRUE(asm_.FrameHex().isEmpty());
     EXPECT_EQ(reports_, 5);
 }
 
@@ -85,8 +84,8 @@ TEST_F(Reassembly, MalformedFramesAreDroppedSilently) {
     send(f);
     idle();
     EXPECT_TRUE(frames_.empty());
-    EXPECT_TRUE(s_.FrameHex.isEmpty());
-    EXPECT_FALSE(s_.FrameOpen);
+    EXPECT_TRUE(asm_.FrameHex().isEmpty());
+    EXPECT_FALSE(asm_.FrameOpen());
 }
 
 TEST_F(Reassembly, CountsAToFAndZeroEndFramesAndCountAsIdle) {
@@ -94,7 +93,7 @@ TEST_F(Reassembly, CountsAToFAndZeroEndFramesAndCountAsIdle) {
         send(frame());
         report(count, {0x55, 0x55});
         ASSERT_EQ(frames_.size(), 1u) << int(count);
-        EXPECT_EQ(s_.IdleReportCount, 1) << int(count);
+        EXPECT_EQ(asm_.IdleReportCount(), 1) << int(count);
         EXPECT_FALSE(frames_[0].contains(u"55")) << "bytes of an idle report are not appended";
         frames_.clear();
     }
@@ -112,36 +111,35 @@ TEST_F(Reassembly, ReportWithoutDataBytesEndsTheFrameButIsNotCounted) {
     idle();
     idle();
     send(frame());
-    EXPECT_EQ(s_.IdleReportCount, 0);
+    EXPECT_EQ(asm_.IdleReportCount(), 0);
     asm_.Read380(0, nullptr, 0);
     EXPECT_EQ(frames_.size(), 1u);
-    EXPECT_EQ(s_.IdleReportCount, 0);
-    EXPECT_FALSE(s_.FrameOpen);
+    EXPECT_EQ(asm_.IdleReportCount(), 0);
+    EXPECT_FALSE(asm_.FrameOpen());
     EXPECT_EQ(reports_, 7); // the observer still sees it
 }
 
 TEST_F(Reassembly, IdleWithoutOpenFrameOnlyCounts) {
-    s_.FrameHex.clear();
     for (int i = 0; i < 1900; ++i)
         idle();
-    EXPECT_EQ(s_.IdleReportCount, 1900);
+    EXPECT_EQ(asm_.IdleReportCount(), 1900);
     EXPECT_TRUE(frames_.empty());
     report(0x01, {0x7D});
-    EXPECT_EQ(s_.IdleReportCount, 0);
-    EXPECT_EQ(s_.FrameHex, u"7D");
+    EXPECT_EQ(asm_.IdleReportCount(), 0);
+    EXPECT_EQ(asm_.FrameHex(), u"7D");
 }
 
 TEST_F(Reassembly, CountBeyondTheReportAppendsOnlyThePresentBytes) {
     report(0x09, {0x01, 0x02, 0x03}, 4); // says 9, holds 3
-    EXPECT_EQ(s_.FrameHex, u"010203");
+    EXPECT_EQ(asm_.FrameHex(), u"010203");
     report(0x05, {}, 1); // count byte alone
-    EXPECT_EQ(s_.FrameHex, u"010203");
-    EXPECT_TRUE(s_.FrameOpen);
+    EXPECT_EQ(asm_.FrameHex(), u"010203");
+    EXPECT_TRUE(asm_.FrameOpen());
     // Huge reports are read no further than their count.
     std::vector<quint8> big(65535, 0x99);
     big[0] = 0x02;
     asm_.Read380(0, big.data(), 65535);
-    EXPECT_EQ(s_.FrameHex, u"0102039999");
+    EXPECT_EQ(asm_.FrameHex(), u"0102039999");
 }
 
 TEST_F(Reassembly, StateSurvivesBetweenReportStreams) {
@@ -149,7 +147,7 @@ TEST_F(Reassembly, StateSurvivesBetweenReportStreams) {
     // bytes are appended and tested together.
     auto f = frame();
     send(std::vector<quint8>(f.begin(), f.begin() + 14));
-    const QString kept = s_.FrameHex;
+    const QString kept = asm_.FrameHex();
     EXPECT_EQ(kept.size(), 28);
     send(std::vector<quint8>(f.begin() + 14, f.end()));
     idle();
@@ -160,7 +158,7 @@ TEST_F(Reassembly, StateSurvivesBetweenReportStreams) {
 TEST_F(Reassembly, EndlessStreamWithoutIdleReportsIsBounded) {
     for (int i = 0; i < 10000; ++i)
         send(frame());
-    EXPECT_LE(s_.FrameHex.size(), FrameAssembler::kMaxFrameHexChars);
+    EXPECT_LE(asm_.FrameHex().size(), FrameAssembler::kMaxFrameHexChars);
     idle();
     ASSERT_EQ(frames_.size(), 1u); // its first 44 characters are still a good frame
     EXPECT_TRUE(QStringView(frames_[0]).mid(40, 4) == u"0D0A");

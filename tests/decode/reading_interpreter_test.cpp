@@ -15,7 +15,7 @@ const QString kOhm = QStringLiteral("\u03A9");
 
 class Interpret : public ::testing::Test {
 protected:
-    Interpret() : interp_(s_, r_) {
+    Interpret() {
         interp_.setDecimalSep(QStringLiteral("."));
         interp_.setPauseDuration(0);
         interp_.setRecordHook([this](int a) { records_.push_back(a); });
@@ -33,18 +33,17 @@ protected:
         return out;
     }
 
-    UnitState s_;
-    ReplicaState r_;
     ReadingInterpreter interp_;
+    ReplicaState& r_ = interp_.display();
     std::vector<int> records_;
 };
 
 TEST_F(Interpret, InsulationReadingLightsTheReplicaAndFillsTheReading) {
     show(MeterDisplay::insulation("1.234", u"G\u03A9", 1000));
-    EXPECT_EQ(s_.ValueText, u"1.234");
-    EXPECT_EQ(s_.UnitText, u"G" % kOhm);
-    EXPECT_EQ(s_.VRangeText, u"IR:1000V 40G" % kOhm);
-    EXPECT_EQ(s_.IRangeText, u"Continuous");
+    EXPECT_EQ(interp_.ValueText(), u"1.234");
+    EXPECT_EQ(interp_.UnitText(), u"G" % kOhm);
+    EXPECT_EQ(interp_.VRangeText(), u"IR:1000V 40G" % kOhm);
+    EXPECT_EQ(interp_.IRangeText(), u"Continuous");
     EXPECT_EQ(records_, std::vector<int>{1});
 
     EXPECT_EQ(caption("LabelA") % caption("LabelB") % caption("LabelC") % caption("LabelD"),
@@ -70,25 +69,56 @@ TEST_F(Interpret, InsulationReadingLightsTheReplicaAndFillsTheReading) {
     EXPECT_FALSE(on("labdc"));
 }
 
+TEST_F(Interpret, TheReadingIsAValue) {
+    // The number comes from the digits, whatever separator the locale writes between them.
+    interp_.setDecimalSep(QStringLiteral("\u066B"));
+    MeterDisplay m = MeterDisplay::insulation("-12.5 ", u"V", 1000);
+    m.dc = true;
+    m.minus = true;
+    show(m);
+    const Reading& r = interp_.reading();
+    EXPECT_EQ(r.text, u"-12\u066B5");
+    EXPECT_EQ(r.value.kind, ValueReading::Number);
+    EXPECT_DOUBLE_EQ(r.value.number, -12.5);
+    EXPECT_EQ(r.unit, Unit::V);
+    EXPECT_EQ(r.scale().quantity, UnitScale::Voltage);
+    EXPECT_EQ(r.function, u"DCV  600V");
+    EXPECT_FALSE(r.isInsulation());
+    EXPECT_FALSE(r.displayTest);
+
+    MeterDisplay over = MeterDisplay::insulation(" 0L ", u"G\u03A9", 5000);
+    show(over);
+    EXPECT_EQ(interp_.reading().value.kind, ValueReading::BeyondRange);
+    EXPECT_EQ(interp_.reading().unit, Unit::GigaOhm);
+    EXPECT_TRUE(interp_.reading().isInsulation());
+
+    show(MeterDisplay::allSegments());
+    EXPECT_TRUE(interp_.reading().displayTest);
+    // A frame in pieces is no reading: only the preamble's texts change.
+    interp_.ShowData740(QStringLiteral("0011"));
+    EXPECT_EQ(interp_.reading().value.kind, ValueReading::NoReading);
+    EXPECT_FALSE(interp_.reading().displayTest);
+}
+
 TEST_F(Interpret, ValueTextFollowsTheMainDigits) {
     MeterDisplay m;
     m.setMain(" 0L ");
     show(m);
-    EXPECT_EQ(s_.ValueText, u"0L");
+    EXPECT_EQ(interp_.ValueText(), u"0L");
     EXPECT_EQ(caption("LabelC"), u"@"); // the L pattern keeps its glyph on the replica
     EXPECT_FALSE(on("LabelA"));
     EXPECT_FALSE(on("LabelD"));
 
     m.setMain("-12.5 ");
     show(m);
-    EXPECT_EQ(s_.ValueText, u"-12.5");
+    EXPECT_EQ(interp_.ValueText(), u"-12.5");
     EXPECT_TRUE(on("LabelF"));
     EXPECT_TRUE(on("Point2"));
 
     interp_.setDecimalSep(QStringLiteral(","));
     m.setMain("1.234");
     show(m);
-    EXPECT_EQ(s_.ValueText, u"1,234");
+    EXPECT_EQ(interp_.ValueText(), u"1,234");
     EXPECT_FALSE(on("LabelF"));
 }
 
@@ -97,11 +127,11 @@ TEST_F(Interpret, FourthPointIsTheTeraOhmSignAndAddsNoSeparator) {
     MeterDisplay m;
     m.setMain("1234.");
     show(m);
-    EXPECT_EQ(s_.ValueText, u"1234");
+    EXPECT_EQ(interp_.ValueText(), u"1234");
     EXPECT_TRUE(on("LabelD"));
     EXPECT_TRUE(on("Labto"));
     // Alone, the TΩ sign is the unit: not the GΩ of the frame before, 1000 times too low.
-    EXPECT_EQ(s_.UnitText, u"T" % kOhm);
+    EXPECT_EQ(interp_.UnitText(), u"T" % kOhm);
     EXPECT_EQ(records_.size(), 2u);
 }
 
@@ -113,7 +143,7 @@ TEST_F(Interpret, BlankAndUnknownMainDigits) {
     MeterDisplay blank;
     blank.setMain("    ");
     show(blank);
-    EXPECT_EQ(s_.ValueText, u"");
+    EXPECT_EQ(interp_.ValueText(), u"");
     EXPECT_FALSE(on("LabelA") || on("LabelB") || on("LabelC") || on("LabelD"));
     EXPECT_TRUE(records_.empty());
 
@@ -128,7 +158,7 @@ TEST_F(Interpret, BlankAndUnknownMainDigits) {
     EXPECT_EQ(caption("LabelA") % caption("LabelB") % caption("LabelC") % caption("LabelD"),
               u"5678");
     EXPECT_TRUE(on("LabelA") && on("LabelB") && on("LabelC") && on("LabelD"));
-    EXPECT_EQ(s_.ValueText, u"-");
+    EXPECT_EQ(interp_.ValueText(), u"-");
     EXPECT_FALSE(on("Point1")); // reset with the other annunciators
     EXPECT_EQ(records_, std::vector<int>{1});
 }
@@ -137,21 +167,21 @@ TEST_F(Interpret, VoltageModesOverrideTheInsulationRange) {
     MeterDisplay m = MeterDisplay::insulation("230 ", u"V", 1000);
     m.dc = true;
     show(m);
-    EXPECT_EQ(s_.VRangeText, u"DCV  600V");
+    EXPECT_EQ(interp_.VRangeText(), u"DCV  600V");
     EXPECT_FALSE(on("KD"));
     EXPECT_TRUE(on("labdc") && on("Shape1") && on("Shape4"));
-    EXPECT_EQ(s_.UnitText, u"V");
+    EXPECT_EQ(interp_.UnitText(), u"V");
 
     m.ac = true;
     show(m);
-    EXPECT_EQ(s_.VRangeText, u"ACV  600V");
+    EXPECT_EQ(interp_.VRangeText(), u"ACV  600V");
     EXPECT_TRUE(on("labac") && on("labt") && on("labdc"));
     EXPECT_FALSE(on("KD"));
 
     // Back to an insulation test: the strip returns with the segments of the frame.
     show(MeterDisplay::insulation("1.0", u"G\u03A9", 2500));
     EXPECT_TRUE(on("KD"));
-    EXPECT_EQ(s_.VRangeText, u"IR:2500 100G" % kOhm);
+    EXPECT_EQ(interp_.VRangeText(), u"IR:2500 100G" % kOhm);
 }
 
 TEST_F(Interpret, RangeRulesReadTheUpperDigitsAsTheyNowStand) {
@@ -163,7 +193,7 @@ TEST_F(Interpret, RangeRulesReadTheUpperDigitsAsTheyNowStand) {
     };
     for (const auto& [volts, text] : cases) {
         show(MeterDisplay::insulation("1.0", u"G\u03A9", volts));
-        EXPECT_EQ(s_.VRangeText, QString::fromUtf16(text)) << volts;
+        EXPECT_EQ(interp_.VRangeText(), QString::fromUtf16(text)) << volts;
     }
 
     // A blank upper display keeps the range, whatever captions the hidden digits still hold.
@@ -178,32 +208,32 @@ TEST_F(Interpret, RangeRulesReadTheUpperDigitsAsTheyNowStand) {
     MeterDisplay blankUpper;
     blankUpper.setMain("12.0");
     show(blankUpper);
-    EXPECT_EQ(s_.VRangeText, u"DCV  600V");
+    EXPECT_EQ(interp_.VRangeText(), u"DCV  600V");
 }
 
 TEST_F(Interpret, TestModeTextsOverrideEachOtherInOrder) {
     MeterDisplay m = MeterDisplay::insulation("1.0", u"G\u03A9", 1000);
     m.timed = true;
     show(m);
-    EXPECT_EQ(s_.IRangeText, u"Timed");
+    EXPECT_EQ(interp_.IRangeText(), u"Timed");
     EXPECT_TRUE(on("power"));
 
     m.pi = true;
     show(m);
-    EXPECT_EQ(s_.IRangeText, u"PI");
+    EXPECT_EQ(interp_.IRangeText(), u"PI");
 
     m.upper[1].point = true; // NG
     show(m);
-    EXPECT_EQ(s_.IRangeText, u"COMP:NG");
+    EXPECT_EQ(interp_.IRangeText(), u"COMP:NG");
     EXPECT_TRUE(on("Labng"));
 
     m.upper[2].point = true; // GOOD as well
     show(m);
-    EXPECT_EQ(s_.IRangeText, u"COMP:GOOD");
+    EXPECT_EQ(interp_.IRangeText(), u"COMP:GOOD");
     EXPECT_TRUE(on("Labgood") && on("Labng"));
 
     show(MeterDisplay::insulation("1.0", u"G\u03A9", 1000));
-    EXPECT_EQ(s_.IRangeText, u"Continuous");
+    EXPECT_EQ(interp_.IRangeText(), u"Continuous");
 }
 
 TEST_F(Interpret, UnitIsTheOneTheFrameShows) {
@@ -213,8 +243,8 @@ TEST_F(Interpret, UnitIsTheOneTheFrameShows) {
     result.setMain("2.60");
     result.pi = true;
     show(result);
-    EXPECT_EQ(s_.UnitText, u"");
-    EXPECT_EQ(s_.IRangeText, u"PI");
+    EXPECT_EQ(interp_.UnitText(), u"");
+    EXPECT_EQ(interp_.IRangeText(), u"PI");
     EXPECT_FALSE(on("Labgo1"));
     EXPECT_EQ(records_.size(), 2u);
 
@@ -226,7 +256,7 @@ TEST_F(Interpret, UnitIsTheOneTheFrameShows) {
     small.timer[3] = {'0', true};
     show(small);
     EXPECT_TRUE(on("labmo") && on("Labgo"));
-    EXPECT_EQ(s_.UnitText, u"M" % kOhm);
+    EXPECT_EQ(interp_.UnitText(), u"M" % kOhm);
 }
 
 TEST_F(Interpret, SeveralUnitSignsAreTheDisplayTestAndNotRecorded) {
@@ -260,7 +290,7 @@ TEST_F(Interpret, FrameWithoutCrLfTouchesOnlyThePreamble) {
     r_.show(ReplicaState::idOf(u"CONokN"));
     r_.hide(ReplicaState::idOf(u"rsUSB"));
     const auto before = snapshot();
-    const UnitState kept = s_;
+    const QString keptRange = interp_.VRangeText(), keptUnit = interp_.UnitText();
 
     QByteArray broken = sim::frameBytes(MeterDisplay::allSegments());
     broken[21] = 0x0D;
@@ -275,10 +305,10 @@ TEST_F(Interpret, FrameWithoutCrLfTouchesOnlyThePreamble) {
         EXPECT_EQ(after, before);
         EXPECT_TRUE(on("CONok") && on("rsUSB"));
         EXPECT_FALSE(on("CONokN"));
-        EXPECT_EQ(s_.ValueText, u"");
-        EXPECT_EQ(s_.IRangeText, u"Continuous");
-        EXPECT_EQ(s_.VRangeText, kept.VRangeText);
-        EXPECT_EQ(s_.UnitText, kept.UnitText);
+        EXPECT_EQ(interp_.ValueText(), u"");
+        EXPECT_EQ(interp_.IRangeText(), u"Continuous");
+        EXPECT_EQ(interp_.VRangeText(), keptRange);
+        EXPECT_EQ(interp_.UnitText(), keptUnit);
         EXPECT_TRUE(records_.empty());
     }
 }
@@ -394,7 +424,7 @@ TEST_F(Interpret, PauseFollowsTheCompleteFrame) {
     size_t recordsAtPause = 0;
     interp_.setPause([&](int ms) {
         pauses.push_back(ms);
-        valueAtPause = s_.ValueText;
+        valueAtPause = interp_.ValueText();
         recordsAtPause = records_.size();
     });
     interp_.setPauseDuration(ReadingInterpreter::kDefaultPauseMs);
@@ -412,7 +442,7 @@ TEST_F(Interpret, PauseFollowsTheCompleteFrame) {
 }
 
 TEST_F(Interpret, ReportsFromTheCableReachTheReplica) {
-    FrameAssembler assembler(s_);
+    FrameAssembler assembler;
     assembler.setFrameConsumer([this](const QString& f) { interp_.ShowData740(f); });
     auto send = [&](const QByteArray& r) {
         assembler.Read380(0, reinterpret_cast<const quint8*>(r.constData()), quint16(r.size()));
@@ -424,10 +454,10 @@ TEST_F(Interpret, ReportsFromTheCableReachTheReplica) {
         const size_t before = records_.size();
         send(sim::idleReport()); // the frame ends at the first report without serial bytes
         EXPECT_EQ(records_.size(), before + 1);
-        EXPECT_EQ(s_.ValueText, QString::fromLatin1(value));
+        EXPECT_EQ(interp_.ValueText(), QString::fromLatin1(value));
     }
     EXPECT_EQ(records_.size(), 2u);
-    EXPECT_EQ(s_.IdleReportCount, 1);
+    EXPECT_EQ(assembler.IdleReportCount(), 1);
 }
 
 } // namespace

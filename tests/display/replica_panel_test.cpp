@@ -33,7 +33,7 @@ int darkPixels(const QImage& img, const QRect& r) {
 
 class Panel : public ::testing::Test {
 protected:
-    Panel() : interp_(s_, r_) {
+    Panel() {
         app();
         interp_.setDecimalSep(QStringLiteral("."));
         interp_.setPauseDuration(0);
@@ -52,9 +52,8 @@ protected:
     // The panel's inside, without its bevel.
     QRect inside() const { return panel_->rect().adjusted(2, 2, -2, -2); }
 
-    UnitState s_;
-    ReplicaState r_;
     ReadingInterpreter interp_;
+    ReplicaState& r_ = interp_.display();
     std::unique_ptr<ReplicaPanel> panel_;
 };
 

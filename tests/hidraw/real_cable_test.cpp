@@ -7,13 +7,13 @@
 
 #include "app/main_window.h"
 #include "app/panel_button.h"
-#include "core/unit_state.h"
 #include "link/cable_connection.h"
 #include "record/reading_table.h"
-#include "replica/replica_state.h"
 #include "sim/sim_cable.h"
 
 #include <cerrno>
+#include <cmath>
+#include <string>
 
 namespace {
 
@@ -42,9 +42,7 @@ struct Link {
     }
     ~Link() { link.detach(); }
 
-    UnitState state;
-    ReplicaState replica;
-    CableConnection link{state, replica};
+    CableConnection link;
     std::unique_ptr<TJvHidDeviceController> controller;
     QStringList messages;
 };
@@ -53,7 +51,7 @@ struct Link {
 struct Window {
     Window() {
         w = std::make_unique<TFrmTest>();
-        w->interpreter().setPauseDuration(0);
+        w->chain().setPauseDuration(0);
         w->cable().setMessageBox([this](const QString& text) { messages << text; });
     }
     // A cable whose meter shows one insulation reading from the moment it is configured.
@@ -68,6 +66,21 @@ struct Window {
         cable->feed(meter);
         return cable;
     }
+    // A cable whose meter counts up by one each frame (100, 101, ...), so a lost frame shows
+    // as a gap. It reports every 20 ms: the node's queue holds more than a second of them.
+    std::shared_ptr<rig::HidrawDevice> plugCountingCable(rig::HidrawBus& bus) {
+        auto cable = bus.plug({});
+        meter = std::make_shared<sim::SimCable>(
+            [](double seconds) {
+                const long frame = std::lround(seconds / 0.15);
+                return std::optional<sim::MeterDisplay>(sim::MeterDisplay::insulation(
+                    std::to_string(100 + frame % 900), u"M\u03A9", 1000));
+            },
+            sim::CablePace{20, 2400, 10, 150});
+        cable->feed(meter);
+        return cable;
+    }
+    int rows() const { return w->cds1->rowCount(); }
     CableConnection& link() { return w->cable(); }
 
     std::unique_ptr<TFrmTest> w;
@@ -106,8 +119,8 @@ TEST_F(RealCable, TheDeviceListShowsWhatTheMachineHas) {
     EXPECT_EQ(cable->VendorID(), 0x04FA);
     EXPECT_EQ(cable->ProductID(), 0x2490);
     EXPECT_TRUE(cable->CanReadWrite());
-    l.link.Panel2Click();
-    EXPECT_EQ(l.link.Panel2Caption, u"DISCONNECT");
+    l.link.toggle();
+    EXPECT_EQ(l.link.state(), CableConnection::State::Connected);
     EXPECT_EQ(second->features().size(), 1u);
     EXPECT_TRUE(first->features().empty());
 }
@@ -128,10 +141,10 @@ TEST_F(RealCable, ConnectLightsTheReplicaAndRecordsReadings) {
     EXPECT_TRUE(win.meter->configured());
 
     ASSERT_TRUE(runUntil([&] { return win.w->cds1->rowCount() >= 2; }, 10000));
-    const UnitState& st = win.w->state();
-    EXPECT_EQ(st.ValueText, QStringLiteral("123") + win.w->DecimalSep() + QStringLiteral("4"));
-    EXPECT_EQ(st.UnitText, u"M\u03A9");
-    EXPECT_EQ(st.VRangeText, u"IR:1000V 40G\u03A9");
+    const Reading& r = win.w->chain().reading();
+    EXPECT_EQ(r.text, QStringLiteral("123") + win.w->DecimalSep() + QStringLiteral("4"));
+    EXPECT_EQ(r.unit, Unit::MegaOhm);
+    EXPECT_EQ(r.function, u"IR:1000V 40G\u03A9");
     EXPECT_TRUE(win.w->replica().shown(u"CONok"));
     EXPECT_EQ(win.w->replica().caption(u"LabelA"), u"1");
     EXPECT_TRUE(win.messages.isEmpty());
@@ -143,7 +156,8 @@ TEST_F(RealCable, ConnectLightsTheReplicaAndRecordsReadings) {
 }
 
 // Pulled out while connected: the reads that fail before the list is rebuilt are logged (a few,
-// not a flood), the removal is logged, the reader ends, and the cable plugged in again connects.
+// not a flood), the removal is logged, the connection ends with one message and CONNECT on the
+// button, and the cable plugged in again connects with one click.
 // The kernel fails reads with EIO as soon as the device goes; a node already removed reads as
 // "No such device".
 TEST_F(RealCable, UnpluggedWhileConnectedThenPluggedInAgain) {
@@ -181,21 +195,67 @@ TEST_F(RealCable, UnpluggedWhileConnectedThenPluggedInAgain) {
         // one report that may have come just before the cable went).
         EXPECT_LE(readsWhenGone - readsBefore - readErrors, 2);
         EXPECT_EQ(link.DevListBox.Count(), 0);
-        EXPECT_EQ(win.w->Panel2->caption(), u"DISCONNECT") << "until the user clicks it";
+        EXPECT_EQ(win.w->Panel2->caption(), u"CONNECT");
+        EXPECT_FALSE(link.USBCon);
+        EXPECT_EQ(win.messages, QStringList{CableConnection::kCableUnpluggedMessage});
+        EXPECT_GE(win.w->cds1->rowCount(), 1) << "the readings stay";
 
         auto again = win.plugCable(bus);
         ASSERT_TRUE(runUntil([&] { return link.DevListBox.ItemIndex == 0; }));
         EXPECT_EQ(
             link.HistoryListBox.Items.filter(QStringLiteral("Arrival of USB to Serial")).size(), 2);
-        Q_EMIT win.w->Panel2->clicked(); // DISCONNECT: the stream stays stopped
-        Q_EMIT win.w->Panel2->clicked(); // CONNECT again
+        Q_EMIT win.w->Panel2->clicked(); // CONNECT
         EXPECT_EQ(win.w->Panel2->caption(), u"DISCONNECT");
         const int rowsBefore = win.w->cds1->rowCount();
         ASSERT_TRUE(runUntil([&] { return win.w->cds1->rowCount() > rowsBefore; }, 10000));
         // The old cable's reader ended with the rebuild: its node saw no read since.
         EXPECT_EQ(cable->reads(), readsWhenGone);
+        EXPECT_EQ(win.messages.size(), 1);
         bus.unplugAll();
     }
+}
+
+// A mouse plugged in and pulled out again while the meter sends: the connection goes on, every
+// frame is recorded (the meter's count has no gap), and the history has the mouse's two lines.
+TEST_F(RealCable, AMousePluggedInAndOutWhileRecordingLosesNoReading) {
+    Window win;
+    win.plugCountingCable(bus);
+    CableConnection& link = win.link();
+    ASSERT_TRUE(runUntil([&] { return link.DevListBox.ItemIndex == 0; }));
+    Q_EMIT win.w->Panel2->clicked();
+    ASSERT_TRUE(runUntil([&] { return win.rows() >= 3; }, 10000));
+    TJvHidDevice* cable = link.ConnectedDevice();
+    ASSERT_NE(cable, nullptr);
+
+    rig::HidrawProfile mouse;
+    mouse.vendorId = 0x046D;
+    mouse.productId = 0xC077;
+    mouse.product = QStringLiteral("Optical Mouse");
+    auto plugged = bus.plug(mouse);
+    ASSERT_TRUE(runUntil([&] { return link.DevListBox.Count() == 2; }));
+    int before = win.rows();
+    ASSERT_TRUE(runUntil([&] { return win.rows() >= before + 3; }, 10000));
+    bus.unplug(plugged);
+    ASSERT_TRUE(runUntil([&] { return link.DevListBox.Count() == 1; }));
+    before = win.rows();
+    ASSERT_TRUE(runUntil([&] { return win.rows() >= before + 3; }, 10000));
+
+    EXPECT_EQ(win.w->Panel2->caption(), u"DISCONNECT");
+    EXPECT_TRUE(win.messages.isEmpty());
+    EXPECT_EQ(link.ConnectedDevice(), cable);
+    EXPECT_EQ(link.DevListBox.Selected(), cable);
+    EXPECT_EQ(link.HistoryListBox.Items.filter(QStringLiteral("Optical Mouse")),
+              (QStringList{QStringLiteral("Arrival of Optical Mouse"),
+                           QStringLiteral("Removal of Optical Mouse")}));
+    EXPECT_EQ(linesStarting(link, QStringLiteral("READ ERROR")), 0);
+    const ReadingTable& table = *win.w->cds1;
+    for (int r = 1; r < table.rowCount(); ++r)
+        ASSERT_EQ(table.value(r).toInt(), table.value(r - 1).toInt() + 1)
+            << "row " << r << " follows " << table.value(r - 1).toStdString();
+
+    Q_EMIT win.w->Panel2->clicked();
+    EXPECT_EQ(win.w->Panel2->caption(), u"CONNECT");
+    EXPECT_FALSE(cable->ReaderRunning());
 }
 
 TEST_F(RealCable, ACableTheUserMayNotOpen) {
@@ -203,8 +263,8 @@ TEST_F(RealCable, ACableTheUserMayNotOpen) {
     cable->refuseOpen(true);
     Link l;
     ASSERT_EQ(l.link.DevListBox.ItemIndex, 0);
-    l.link.Panel2Click();
-    EXPECT_EQ(l.link.Panel2Caption, u"CONNECT");
+    l.link.toggle();
+    EXPECT_EQ(l.link.state(), CableConnection::State::Disconnected);
     EXPECT_TRUE(l.messages.isEmpty());
     EXPECT_EQ(l.link.HistoryListBox.Items,
               QStringList({QStringLiteral("60 09 00 00 03 00 00 00 00 "),

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QThread>
 #include <QTimer>
 
 namespace {
@@ -16,7 +18,10 @@ protected:
     // Builds the controller and the connection as the window does, on what is plugged in now.
     void start() {
         controller = std::make_unique<TJvHidDeviceController>(nullptr, sim);
-        link = std::make_unique<CableConnection>(state, replica);
+        link = std::make_unique<CableConnection>();
+        link->setWatchObserver([this] { ++watched; });
+        link->setIdleCounter([this] { return assembler.IdleReportCount(); },
+                             [this] { assembler.resetIdleReportCount(); });
         link->setMessageBox([this](const QString& text) { messages << text; });
         link->setReportHandler([this](quint8 id, const quint8* data, quint16 size) {
             ++reports;
@@ -35,10 +40,16 @@ protected:
             link->ConTimerTimer();
     }
     bool connected() const {
-        return link->USBCon && link->Panel2Caption == u"DISCONNECT" &&
-               link->Panel2Color == CableConnection::PanelColor::Black;
+        return link->USBCon && link->state() == CableConnection::State::Connected;
     }
     TJvHidDevice* selected() const { return link->DevListBox.Selected(); }
+    // Waits, without running the event loop, until `dev`'s reader has handed a report over.
+    static void waitForHandOff(TJvHidDevice* dev) {
+        QDeadlineTimer deadline(5000);
+        while (!dev->HandOffPending() && !deadline.hasExpired())
+            QThread::yieldCurrentThread();
+        ASSERT_TRUE(dev->HandOffPending());
+    }
 
     SimHidDeviceSpec keyboard() const {
         SimHidDeviceSpec k;
@@ -47,13 +58,13 @@ protected:
         return k;
     }
 
-    UnitState state;
-    ReplicaState replica;
-    FrameAssembler assembler{state};
+    int watched = 0;
+    FrameAssembler assembler;
     std::unique_ptr<TJvHidDeviceController> controller;
     std::unique_ptr<CableConnection> link;
     QStringList messages;
     int reports = 0;
+    QList<int> seen;
 };
 
 TEST_F(Cable, StartUpListsEveryDeviceAndSelectsTheLastExactCableRow) {
@@ -77,7 +88,7 @@ TEST_F(Cable, StartUpListsEveryDeviceAndSelectsTheLastExactCableRow) {
         ASSERT_NE(rows.Object(i), nullptr);
         EXPECT_TRUE(rows.Object(i)->CheckedOut());
     }
-    EXPECT_EQ(link->Panel2Caption, u"CONNECT");
+    EXPECT_NE(link->state(), CableConnection::State::Connected);
     EXPECT_FALSE(link->USBCon);
     EXPECT_EQ(link->CurDevice, nullptr);
     EXPECT_EQ(link->HistoryListBox.Count(), 0) << "devices present at start are no arrivals";
@@ -87,7 +98,7 @@ TEST_F(Cable, ConnectAttachesTheReassemblyAndDisconnectDetachesIt) {
     auto cable = sim->plug(cableSpec(), false);
     start();
 
-    link->Panel2Click();
+    link->toggle();
     EXPECT_TRUE(connected());
     EXPECT_EQ(link->CurDevice, selected());
     ASSERT_TRUE(selected()->ReaderRunning());
@@ -100,11 +111,11 @@ TEST_F(Cable, ConnectAttachesTheReassemblyAndDisconnectDetachesIt) {
 
     cable->pushReport(report({0, 0xF2, 0x11, 0x22, 0, 0, 0, 0, 0}));
     ASSERT_TRUE(runUntil([&] { return reports == 1; }));
-    EXPECT_EQ(state.FrameHex, u"1122");
+    EXPECT_EQ(assembler.FrameHex(), u"1122");
 
-    link->Panel2Click();
+    link->toggle();
     EXPECT_FALSE(link->USBCon);
-    EXPECT_EQ(link->Panel2Caption, u"CONNECT");
+    EXPECT_NE(link->state(), CableConnection::State::Connected);
     EXPECT_FALSE(selected()->ReaderRunning());
     EXPECT_EQ(cable->featureReports().size(), 2u);
     EXPECT_EQ(lines(kFeatureLine), 2);
@@ -124,10 +135,10 @@ TEST_F(Cable, WithoutACableConnectTellsTheUserAndStaysDisconnected) {
     start();
     ASSERT_EQ(link->DevListBox.ItemIndex, -1);
 
-    link->Panel2Click();
+    link->toggle();
     EXPECT_EQ(messages, QStringList{CableConnection::kNoCableMessage});
     EXPECT_FALSE(link->USBCon);
-    EXPECT_EQ(link->Panel2Caption, u"CONNECT");
+    EXPECT_NE(link->state(), CableConnection::State::Connected);
     EXPECT_EQ(link->CurDevice, nullptr);
     EXPECT_EQ(link->HistoryListBox.Count(), 0);
 }
@@ -139,10 +150,10 @@ TEST_F(Cable, ACableThatMayNotBeOpenedForReadingIsTriedAndTheRefusalLogged) {
     start();
     ASSERT_EQ(link->DevListBox.ItemIndex, 0);
 
-    link->Panel2Click();
+    link->toggle();
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_FALSE(link->USBCon);
-    EXPECT_EQ(link->Panel2Caption, u"CONNECT");
+    EXPECT_NE(link->state(), CableConnection::State::Connected);
     EXPECT_FALSE(selected()->ReaderRunning());
     EXPECT_EQ(link->HistoryListBox.Items,
               (QStringList{kFeatureLine, QStringLiteral("OPEN ERROR: Permission denied (D)")}));
@@ -152,7 +163,7 @@ TEST_F(Cable, ACableThatMayNotBeOpenedForReadingIsTriedAndTheRefusalLogged) {
 TEST_F(Cable, TheSilenceWatchDropsTheLinkAtTheThirdTickAfterTheLimit) {
     auto cable = sim->plug(cableSpec(), false);
     start();
-    link->Panel2Click();
+    link->toggle();
     ASSERT_TRUE(connected());
 
     for (int i = 0; i < CableConnection::kSilentReports - 1; ++i)
@@ -160,7 +171,7 @@ TEST_F(Cable, TheSilenceWatchDropsTheLinkAtTheThirdTickAfterTheLimit) {
     ASSERT_TRUE(runUntil([&] { return reports == CableConnection::kSilentReports - 1; }));
     ticks(3);
     EXPECT_TRUE(connected()) << "1899 idle reports are not silence yet";
-    EXPECT_EQ(state.ConTickCount, 0);
+    EXPECT_EQ(link->ConTickCount, 0);
 
     cable->pushReport(report({0, 0xF0}));
     ASSERT_TRUE(runUntil([&] { return reports == CableConnection::kSilentReports; }));
@@ -169,91 +180,124 @@ TEST_F(Cable, TheSilenceWatchDropsTheLinkAtTheThirdTickAfterTheLimit) {
     ticks(1);
     EXPECT_EQ(messages, QStringList{CableConnection::kSilentMeterMessage});
     EXPECT_FALSE(link->USBCon);
-    EXPECT_EQ(link->Panel2Caption, u"CONNECT");
-    EXPECT_EQ(link->Panel2Color, CableConnection::PanelColor::Yellow);
+    EXPECT_EQ(link->state(), CableConnection::State::MeterSilent);
     EXPECT_FALSE(selected()->ReaderRunning());
-    EXPECT_EQ(state.IdleReportCount, 0);
+    EXPECT_EQ(assembler.IdleReportCount(), 0);
     ticks(6);
     EXPECT_EQ(messages.size(), 1);
 
-    // Every third tick also puts the link icon back to "no frames".
-    replica.setVisible(u"CONok", true);
-    replica.setVisible(u"CONokN", false);
+    // Every third tick the watch looks (and the window puts the link icon back to "no frames").
+    const int looked = watched;
     ticks(3);
-    EXPECT_FALSE(replica.visible(u"CONok"));
-    EXPECT_TRUE(replica.visible(u"CONokN"));
+    EXPECT_EQ(watched, looked + 1);
 
     // A click connects again, in black.
-    link->Panel2Click();
+    link->toggle();
     EXPECT_TRUE(connected());
     EXPECT_TRUE(selected()->ReaderRunning());
 }
 
-TEST_F(Cable, ACableUnpluggedWhileConnectedIsLoggedAndStopsBeingRead) {
+// The cable pulled out while connected: its read errors and its removal are logged, then the
+// connection ends as DISCONNECT ends it (the reader joined, no report left half-handled) and one
+// message says so. Plugged in again, it is selected and connects.
+TEST_F(Cable, TheConnectedCableUnpluggedEndsTheConnectionWithOneMessage) {
     auto cable = sim->plug(cableSpec(), false);
     start();
-    link->Panel2Click();
+    QStringList historyAtMessage;
+    link->setMessageBox([&](const QString& text) {
+        messages << text;
+        historyAtMessage = link->HistoryListBox.Items;
+    });
+    link->toggle();
     ASSERT_TRUE(connected());
 
     cable->failReads(5);
     ASSERT_TRUE(runUntil([&] { return link->HistoryListBox.Count() == 2; }));
     EXPECT_EQ(link->HistoryListBox.Items[1], u"READ ERROR: Input/output error (5)");
 
+    // A report read but not yet handled when the cable goes still reaches the reassembly.
+    cable->pushReport(report({0, 0xF1, 0x7A, 0, 0, 0, 0, 0, 0}));
+    waitForHandOff(selected());
     sim->unplug(cable);
+    EXPECT_EQ(reports, 1);
+    EXPECT_EQ(messages, QStringList{CableConnection::kCableUnpluggedMessage});
+    EXPECT_TRUE(historyAtMessage.contains(QStringLiteral("Removal of USB to Serial")));
     EXPECT_EQ(lines(QStringLiteral("Removal of USB to Serial")), 1);
+    EXPECT_FALSE(link->USBCon);
+    EXPECT_EQ(link->state(), CableConnection::State::Disconnected);
+    EXPECT_EQ(link->ConnectedDevice(), nullptr);
     EXPECT_EQ(link->DevListBox.Count(), 0);
     EXPECT_EQ(link->CurDevice, nullptr);
     EXPECT_EQ(controller->Count(), 0) << "the unplugged object was given back and dropped";
-    // The flag and the caption stay until the user clicks.
-    EXPECT_TRUE(connected());
+    EXPECT_EQ(lines(kFeatureLine), 1) << "no feature report to a cable that is gone";
     ticks(3);
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(messages.size(), 1);
 
-    link->Panel2Click();
-    EXPECT_EQ(link->Panel2Caption, u"CONNECT");
+    link->toggle(); // CONNECT without a cable
+    EXPECT_EQ(messages.last(), CableConnection::kNoCableMessage);
     EXPECT_FALSE(link->USBCon);
-    EXPECT_EQ(messages, QStringList{CableConnection::kNoCableMessage});
 
-    // Plugged in again, it is found and connects.
     sim->plug(cableSpec());
     EXPECT_EQ(lines(QStringLiteral("Arrival of USB to Serial")), 1);
-    link->Panel2Click();
+    EXPECT_EQ(link->DevListBox.ItemIndex, 0);
+    link->toggle();
     EXPECT_TRUE(connected());
+    EXPECT_TRUE(selected()->ReaderRunning());
+    EXPECT_EQ(messages.size(), 2);
 }
 
-TEST_F(Cable, AnotherDevicePluggedInWhileConnectedStopsReadingUntilReconnected) {
+// Other devices come and go while connected: the cable's object stays lent and read, reports
+// read during the rebuild are handled in order, and only the others' objects are replaced.
+TEST_F(Cable, OtherDevicesComingAndGoingWhileConnectedLoseNoReport) {
     auto cable = sim->plug(cableSpec(), false);
+    auto mouse = sim->plug(keyboard(), false);
     start();
-    link->Panel2Click();
+    link->setReportHandler([this](quint8, const quint8* data, quint16) { seen << data[1]; });
+    link->toggle();
     ASSERT_TRUE(connected());
-    TJvHidDevice* before = selected();
+    TJvHidDevice* connectedCable = selected();
+    int next = 0;
+    auto push = [&] { cable->pushReport(report({0, 0xF1, next++, 0, 0, 0, 0, 0, 0})); };
 
-    sim->plug(keyboard());
-    EXPECT_EQ(link->HistoryListBox.Items.last(), u"Arrival of Device VID=1A2B PID=00C3");
+    push();
+    waitForHandOff(connectedCable); // a hand-off waits while the list is rebuilt
+    push();
+    sim->unplug(mouse);
+    push();
+    auto second = sim->plug(keyboard());
+    push();
+    sim->plug(cableSpec(QStringLiteral("USB to Serial")));
+    push();
+    sim->unplug(second);
+    push();
+    ASSERT_TRUE(runUntil([&] { return seen.size() == next; })) << seen.size();
+    for (int i = 0; i < next; ++i)
+        EXPECT_EQ(seen[i], i);
+
+    EXPECT_TRUE(connected());
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(selected(), connectedCable) << "the connected cable stays selected";
+    EXPECT_EQ(link->CurDevice, connectedCable);
+    EXPECT_EQ(link->ConnectedDevice(), connectedCable);
+    EXPECT_TRUE(connectedCable->ReaderRunning());
     ASSERT_EQ(link->DevListBox.Count(), 2);
-    EXPECT_EQ(link->DevListBox.ItemIndex, 0);
-    EXPECT_NE(selected(), before) << "every device object is replaced";
-    EXPECT_FALSE(selected()->ReaderRunning());
-    EXPECT_TRUE(connected());
+    EXPECT_EQ(link->DevListBox.ItemIndex, 0) << "not the later cable: the connected one";
+    EXPECT_TRUE(link->DevListBox.Object(1)->CheckedOut());
+    EXPECT_EQ(link->HistoryListBox.Items,
+              (QStringList{kFeatureLine, QStringLiteral("Removal of Device VID=1A2B PID=00C3"),
+                           QStringLiteral("Arrival of Device VID=1A2B PID=00C3"),
+                           QStringLiteral("Arrival of USB to Serial"),
+                           QStringLiteral("Removal of Device VID=1A2B PID=00C3")}));
 
-    // No device object reads: the report stays in the cable.
-    for (int i = 0; i < controller->Count(); ++i)
-        EXPECT_FALSE(controller->At(i)->ReaderRunning()) << i;
-    cable->pushReport(report({0, 0xF0}));
-    QCoreApplication::sendPostedEvents();
-    EXPECT_EQ(reports, 0);
-    EXPECT_EQ(cable->queuedReports(), 1);
-    state.IdleReportCount = 0;
-    ticks(3);
-    EXPECT_TRUE(messages.isEmpty()) << "nothing is counted, so the watch stays quiet";
-
-    link->Panel2Click(); // "DISCONNECT"
-    EXPECT_EQ(link->Panel2Caption, u"CONNECT");
-    EXPECT_FALSE(selected()->ReaderRunning());
-    link->Panel2Click();
-    EXPECT_TRUE(connected());
-    ASSERT_TRUE(runUntil([&] { return reports == 1; }));
-    EXPECT_EQ(lines(kFeatureLine), 3);
+    // DISCONNECT stops the connected cable, as it would have without the events.
+    link->toggle();
+    EXPECT_FALSE(link->USBCon);
+    EXPECT_FALSE(connectedCable->ReaderRunning());
+    EXPECT_EQ(cable->featureReports().size(), 2u);
+    // Not connected, a rebuild selects by the rule again: the later cable.
+    sim->plug(keyboard());
+    EXPECT_EQ(link->DevListBox.ItemIndex, 1);
+    EXPECT_EQ(link->DevListBox.Text(1), u"USB to Serial");
 }
 
 TEST_F(Cable, ReadErrorLinesUseTheSystemTextWithoutItsTrailingPunctuation) {
@@ -280,7 +324,7 @@ TEST_F(Cable, AHoldDuringAReportHoldsOnlyTheReader) {
         ++reports;
         link->holdReader(10000);
     });
-    link->Panel2Click();
+    link->toggle();
     cable->pushReport(report({0, 0xF0}));
     cable->pushReport(report({0, 0xF0}));
     ASSERT_TRUE(runUntil([&] { return reports == 1; }));
@@ -292,14 +336,14 @@ TEST_F(Cable, AHoldDuringAReportHoldsOnlyTheReader) {
     ASSERT_TRUE(runUntil([&] { return ticked >= 3; }));
     EXPECT_EQ(reports, 1);
     EXPECT_EQ(cable->queuedReports(), 1);
-    link->Panel2Click(); // disconnecting does not wait out the hold
+    link->toggle(); // disconnecting does not wait out the hold
     EXPECT_FALSE(selected()->ReaderRunning());
 }
 
 TEST_F(Cable, DetachingLetsGoOfTheControllerAndTheRows) {
     sim->plug(cableSpec(), false);
     start();
-    link->Panel2Click();
+    link->toggle();
     link->detach();
     EXPECT_EQ(link->DevListBox.Count(), 0);
     ASSERT_EQ(controller->Count(), 1);

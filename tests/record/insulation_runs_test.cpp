@@ -86,13 +86,29 @@ TEST(Readings, ValuesAreReadWithEitherSeparatorAndOnlyWhenTheyAreNumbers) {
     for (const char16_t* no : {u"", u"NULL", u"12.5", u"LOW"})
         EXPECT_FALSE(isBeyondRange(no)) << QString::fromUtf16(no).toStdString();
 
-    EXPECT_EQ(ohmsPerUnit(u"G\u03A9"), 1e9);
-    EXPECT_EQ(ohmsPerUnit(u"M\u2126"), 1e6);
-    EXPECT_EQ(ohmsPerUnit(u"\u03A9"), 1);
-    EXPECT_EQ(ohmsPerUnit(u"V"), 0);
-    EXPECT_EQ(ohmsPerUnit(u"NULL"), 0);
-    EXPECT_EQ(voltsPerUnit(u"V"), 1);
-    EXPECT_EQ(voltsPerUnit(u"M\u03A9"), 0);
+    const struct {
+        const char16_t* text;
+        Unit unit;
+        UnitScale::Quantity quantity;
+        double factor;
+    } units[] = {
+        {u"G\u03A9", Unit::GigaOhm, UnitScale::Resistance, 1e9},
+        {u"M\u2126", Unit::MegaOhm, UnitScale::Resistance, 1e6},
+        {u"T\u03A9", Unit::TeraOhm, UnitScale::Resistance, 1e12},
+        {u"\u03A9", Unit::Ohm, UnitScale::Resistance, 1},
+        {u"V", Unit::V, UnitScale::Voltage, 1},
+        {u"NULL", Unit::None, UnitScale::NoQuantity, 1},
+        {u"", Unit::None, UnitScale::NoQuantity, 1},
+        {u"x\u03A9", Unit::Other, UnitScale::NoQuantity, 1},
+    };
+    for (const auto& u : units) {
+        EXPECT_EQ(unitOf(u.text), u.unit) << QString::fromUtf16(u.text).toStdString();
+        EXPECT_EQ(unitScale(u.text).quantity, u.quantity);
+        EXPECT_EQ(unitScale(u.text).factor, u.factor);
+    }
+    // What the table keeps reads back as the same unit.
+    for (Unit u : {Unit::None, Unit::V, Unit::Ohm, Unit::MegaOhm, Unit::GigaOhm, Unit::TeraOhm})
+        EXPECT_EQ(unitOf(unitText(u)), u);
 
     const Measurement m = measurementOf(u"2,961", u"G\u03A9");
     EXPECT_EQ(m.quantity, Measurement::Resistance);

@@ -11,7 +11,7 @@ namespace {
 class Chain : public ::testing::Test {
 protected:
     Chain() {
-        chain_.interpreter().setPauseDuration(0);
+        chain_.setPauseDuration(0);
         chain_.recorder().setClock([] { return 1000; });
         chain_.addRowListener([this](const ReadingTable& t, int row) {
             told_.push_back(row);
@@ -29,10 +29,8 @@ protected:
         report(sim::idleReport());
     }
 
-    UnitState s_;
-    ReplicaState replica_;
     ReadingTable table_;
-    ReadingChain chain_{s_, replica_, table_};
+    ReadingChain chain_{table_};
     std::vector<int> told_;
 };
 
@@ -51,7 +49,7 @@ TEST_F(Chain, ReportsBecomeRowsUnderTheRulesAndEachRowIsToldOnce) {
     EXPECT_EQ(table_.value(0), u"1,5");
     EXPECT_EQ(table_.value(1), u"2,5");
     EXPECT_EQ(told_, (std::vector<int>{0, 1}));
-    EXPECT_EQ(replica_.caption(ReplicaState::idOf(u"rsUSB")), u"USB");
+    EXPECT_EQ(chain_.display().caption(ReplicaState::idOf(u"rsUSB")), u"USB");
 
     // The silence watch's count: reports without meter bytes since the last with some.
     EXPECT_EQ(chain_.IdleReportCount(), 1);

@@ -6,14 +6,14 @@ namespace {
 
 class Recording : public ::testing::Test {
 protected:
-    Recording() : rec_(s_, table_) {
+    Recording() : rec_(table_) {
         rec_.setClock([this] { return now_; });
     }
 
     // What the interpretation leaves for one frame, then the offer to the table.
     void offer(const QString& value) {
-        s_.ValueText = value;
-        rec_.INDataToTable(1);
+        reading_.text = value;
+        rec_.INDataToTable(1, reading_);
     }
     void ticks(int n) {
         for (int i = 0; i < n; ++i)
@@ -26,20 +26,19 @@ protected:
         return out;
     }
 
-    UnitState s_;
+    Reading reading_ = readingOf({}, QStringLiteral("M\u03A9"), QStringLiteral("IR:500V 20G\u03A9"),
+                                 QStringLiteral("Continuous"));
     ReadingTable table_;
     Recorder rec_;
     int now_ = 0;
 };
 
 TEST_F(Recording, CopiesTheReadingWithNumberAndTime) {
-    s_.UnitText = "G\u03A9";
-    s_.VRangeText = "IR:5000V 1000G\u03A9";
-    s_.IRangeText = "COMP:GOOD";
+    reading_ = readingOf({}, "G\u03A9", "IR:5000V 1000G\u03A9", "COMP:GOOD");
     now_ = (14 * 3600 + 3 * 60 + 27) * 1000 + 123;
     offer("12.34");
-    rec_.INDataToTable(0); // only kind 1 records
-    rec_.INDataToTable(2);
+    rec_.INDataToTable(0, reading_); // only kind 1 records
+    rec_.INDataToTable(2, reading_);
     ASSERT_EQ(table_.rowCount(), 1);
     const ReadingRow r = table_.row(0);
     EXPECT_EQ(r.No, 1);
@@ -48,10 +47,10 @@ TEST_F(Recording, CopiesTheReadingWithNumberAndTime) {
     EXPECT_EQ(r.Unit, "G\u03A9");
     EXPECT_EQ(r.V_Range, "IR:5000V 1000G\u03A9");
     EXPECT_EQ(r.I_Range, "COMP:GOOD");
-    EXPECT_EQ(s_.RecordNo, 2);
-    EXPECT_EQ(s_.LastRecordedValue, "12.34");
+    EXPECT_EQ(rec_.RecordNo, 2);
+    EXPECT_EQ(rec_.LastRecordedValue, "12.34");
     // Recorded with sampling off, the countdown is still loaded from the box.
-    EXPECT_EQ(s_.SampleCountdown, 10);
+    EXPECT_EQ(rec_.SampleCountdown, 10);
 }
 
 TEST_F(Recording, LimitStopsRecordingAndARaisedLimitResumesIt) {
@@ -59,10 +58,10 @@ TEST_F(Recording, LimitStopsRecordingAndARaisedLimitResumesIt) {
     for (int i = 0; i < 1001; ++i)
         offer(QString::number(i));
     ASSERT_EQ(table_.rowCount(), 1000);
-    EXPECT_EQ(s_.LastRecordedValue, "999");
-    const int countdown = s_.SampleCountdown;
+    EXPECT_EQ(rec_.LastRecordedValue, "999");
+    const int countdown = rec_.SampleCountdown;
     rec_.RecordSITimeChange("3");
-    s_.SampleCountdown = countdown;
+    rec_.SampleCountdown = countdown;
 
     rec_.setMaxRecords(Recorder::kLimits[1]);
     offer("x");
@@ -84,7 +83,7 @@ TEST_F(Recording, WithoutRepeatOnlyTheLastRecordedValueCounts) {
 
     // The last value survives a clear: the same value again is still a repeat.
     rec_.clearRecords();
-    EXPECT_EQ(s_.RecordNo, 1);
+    EXPECT_EQ(rec_.RecordNo, 1);
     offer("5");
     EXPECT_EQ(table_.rowCount(), 0);
     offer("7");
@@ -113,7 +112,7 @@ TEST_F(Recording, SamplingSwitchedOnLaterWaitsForTheReloadedCountdown) {
     offer("1");
     offer("2");
     ticks(30); // sampling off: the countdown keeps its value
-    EXPECT_EQ(s_.SampleCountdown, 10);
+    EXPECT_EQ(rec_.SampleCountdown, 10);
     rec_.setSampling(true);
     ticks(9);
     offer("3");
@@ -129,7 +128,7 @@ TEST_F(Recording, ARepeatPassedOverDoesNotReloadTheCountdown) {
     offer("1");
     ticks(10);
     offer("1"); // passed over by the repeat rule
-    EXPECT_EQ(s_.SampleCountdown, 0);
+    EXPECT_EQ(rec_.SampleCountdown, 0);
     offer("2");
     EXPECT_EQ(values(), QStringList({"1", "2"}));
 }
@@ -138,11 +137,11 @@ TEST_F(Recording, EditingTheBoxRestartsTheWait) {
     rec_.setSampling(true);
     offer("1");
     rec_.RecordSITimeChange("2");
-    EXPECT_EQ(s_.SampleCountdown, 2);
+    EXPECT_EQ(rec_.SampleCountdown, 2);
     ticks(2);
     offer("2");
     EXPECT_EQ(table_.rowCount(), 2);
-    EXPECT_EQ(s_.SampleCountdown, 2); // reloaded from the edited box
+    EXPECT_EQ(rec_.SampleCountdown, 2); // reloaded from the edited box
 }
 
 TEST_F(Recording, BoxTextsThatAreNoCountRecordEveryReading) {
@@ -150,7 +149,7 @@ TEST_F(Recording, BoxTextsThatAreNoCountRecordEveryReading) {
     for (const char* text : {"", "0", "-", "+", "-5", "abc", "1e3", "3.5", "--2"}) {
         SCOPED_TRACE(text);
         rec_.RecordSITimeChange(text);
-        EXPECT_EQ(s_.SampleCountdown, 0);
+        EXPECT_EQ(rec_.SampleCountdown, 0);
         const int before = table_.rowCount();
         offer("a");
         offer("b");

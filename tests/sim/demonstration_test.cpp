@@ -15,9 +15,8 @@ int litBars(const ReplicaState& r) {
 }
 
 TEST(Demonstration, WalksThroughEveryModeOfTheMeter) {
-    UnitState state;
-    ReplicaState replica;
-    ReadingInterpreter interpreter(state, replica);
+    ReadingInterpreter interpreter;
+    const ReplicaState& replica = interpreter.display();
     interpreter.setPauseDuration(0);
     QSet<QString> ranges, modes, units;
     bool lowBattery = false;
@@ -28,17 +27,18 @@ TEST(Demonstration, WalksThroughEveryModeOfTheMeter) {
         const std::optional<sim::MeterDisplay> shown = sim::demonstration(t);
         ASSERT_TRUE(shown.has_value()) << "the demonstration meter is never off";
         interpreter.ShowData740(sim::frameHex(*shown));
-        ranges << state.VRangeText;
-        modes << state.IRangeText;
-        units << state.UnitText;
+        ranges << interpreter.VRangeText();
+        modes << interpreter.IRangeText();
+        units << interpreter.UnitText();
         lowBattery =
             lowBattery || (replica.visible(u"IGPower") && !replica.visible(u"powerV1") && t > 2);
         // During each plain insulation test the bar graph follows the climbing resistance.
-        if (state.IRangeText == u"Continuous" && state.VRangeText.startsWith(u"IR") &&
-            state.VRangeText == lastRange && t > 2 && t < 34) {
+        if (interpreter.IRangeText() == u"Continuous" &&
+            interpreter.VRangeText().startsWith(u"IR") && interpreter.VRangeText() == lastRange &&
+            t > 2 && t < 34) {
             barsClimb = barsClimb && litBars(replica) >= barsBefore;
         }
-        lastRange = state.VRangeText;
+        lastRange = interpreter.VRangeText();
         barsBefore = litBars(replica);
     }
     EXPECT_TRUE(barsClimb);

@@ -18,7 +18,7 @@ protected:
 
     WholePiTest() {
         chain_.apply(RecordingSettings{});
-        chain_.interpreter().setPauseDuration(0);
+        chain_.setPauseDuration(0);
         chain_.recorder().setClock([this] { return kStartMs + int(std::lround(now_ * 1000)); });
     }
 
@@ -34,10 +34,8 @@ protected:
 
     sim::PiTest test_;
     double now_ = 0;
-    UnitState s_;
-    ReplicaState replica_;
     ReadingTable table_;
-    ReadingChain chain_{s_, replica_, table_};
+    ReadingChain chain_{table_};
 };
 
 TEST_F(WholePiTest, RecordsOneRunWhoseFiguresAreTheCurvesAndTheMetersResultAfterIt) {

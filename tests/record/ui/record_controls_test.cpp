@@ -44,7 +44,7 @@ protected:
         w.SpeedButton2 = &clear_;
         w.SpeedButton3 = &open_;
         w.DBGrid1 = &grid_;
-        controls_ = std::make_unique<RecordControls>(s_, table_, w);
+        controls_ = std::make_unique<RecordControls>(table_, w);
         controls_->recorder().setClock([] { return 3'723'000; });
         RecordControls::Prompts p;
         p.saveFileName = [this] { return saveAs_; };
@@ -59,8 +59,9 @@ protected:
     ~Controls() override { QLocale::setDefault(QLocale::system()); }
 
     void offer(const QString& value) {
-        s_.ValueText = value;
-        controls_->INDataToTable(1);
+        controls_->INDataToTable(1, readingOf(value, QStringLiteral("M\u03A9"),
+                                              QStringLiteral("IR:500V 20G\u03A9"),
+                                              QStringLiteral("Continuous")));
     }
     void type(Qt::Key key, const QString& text) {
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
@@ -68,7 +69,6 @@ protected:
     }
     QString path(const QString& name) const { return dir_.filePath(name); }
 
-    UnitState s_;
     ReadingTable table_;
     QCheckBox repeat_, sampling_;
     QLineEdit seconds_{QStringLiteral("10")};
@@ -88,7 +88,7 @@ TEST_F(Controls, LimitItemsSetTheLimitAndCheckOnlyThemselves) {
     const qint32 limits[] = {1000, 5000, 10000, 50000, 100000, 10'000'000};
     for (int i = 0; i < 6; ++i) {
         actions_[i]->trigger();
-        EXPECT_EQ(s_.MaxRecords, limits[i]);
+        EXPECT_EQ(controls_->recorder().MaxRecords, limits[i]);
         for (int j = 0; j < 6; ++j)
             EXPECT_EQ(actions_[j]->isChecked(), i == j) << i << " " << j;
     }
@@ -138,14 +138,14 @@ TEST_F(Controls, TheSecondsBoxTakesDigitsAndBackspaceOnly) {
     type(Qt::Key_Space, " ");
     type(Qt::Key_2, "2");
     EXPECT_EQ(seconds_.text(), "12");
-    EXPECT_EQ(s_.SampleCountdown, 12);
+    EXPECT_EQ(controls_->recorder().SampleCountdown, 12);
     type(Qt::Key_Backspace, "\b");
     EXPECT_EQ(seconds_.text(), "1");
-    EXPECT_EQ(s_.SampleCountdown, 1);
+    EXPECT_EQ(controls_->recorder().SampleCountdown, 1);
     type(Qt::Key_Left, "");
     type(Qt::Key_Delete, "\x7f");
     EXPECT_EQ(seconds_.text(), "");
-    EXPECT_EQ(s_.SampleCountdown, 0);
+    EXPECT_EQ(controls_->recorder().SampleCountdown, 0);
 
     QChar k = u'x';
     controls_->RecordSITimeKeyPress(k);
@@ -165,12 +165,12 @@ TEST_F(Controls, PastedTextsGiveACountdownThatRunsDown) {
                  {" 3 ", 3}, {"+4", 4},  {"99999999999", 2147483647}};
     for (const Case& c : cases) {
         seconds_.setText(QString::fromLatin1(c.text)); // as a paste would
-        EXPECT_EQ(s_.SampleCountdown, c.countdown) << c.text;
+        EXPECT_EQ(controls_->recorder().SampleCountdown, c.countdown) << c.text;
         // Recording reloads from the same text.
-        s_.SampleCountdown = 0;
+        controls_->recorder().SampleCountdown = 0;
         offer(QStringLiteral("v") + QString::fromLatin1(c.text));
-        EXPECT_EQ(s_.SampleCountdown, c.countdown) << c.text;
-        EXPECT_GE(s_.SampleCountdown, 0);
+        EXPECT_EQ(controls_->recorder().SampleCountdown, c.countdown) << c.text;
+        EXPECT_GE(controls_->recorder().SampleCountdown, 0);
     }
     // Box empty, "0", "-" or "+": every reading is recorded.
     for (const char* t : {"", "0", "-", "+"}) {
@@ -191,14 +191,14 @@ TEST_F(Controls, DeleteDataWarnsThenEmptiesAndRestartsTheNumbers) {
     clear_.click();
     EXPECT_EQ(warned_, 1);
     EXPECT_EQ(table_.rowCount(), 2);
-    EXPECT_EQ(s_.RecordNo, 3);
+    EXPECT_EQ(controls_->recorder().RecordNo, 3);
 
     deleteOk_ = true;
     clear_.click();
     EXPECT_EQ(warned_, 2);
     EXPECT_EQ(table_.rowCount(), 0);
-    EXPECT_EQ(s_.RecordNo, 1);
-    EXPECT_EQ(s_.LastRecordedValue, "2");
+    EXPECT_EQ(controls_->recorder().RecordNo, 1);
+    EXPECT_EQ(controls_->recorder().LastRecordedValue, "2");
     // The last value before the clear still counts as a repeat.
     offer("2");
     EXPECT_EQ(table_.rowCount(), 0);
@@ -209,7 +209,7 @@ TEST_F(Controls, DeleteDataWarnsThenEmptiesAndRestartsTheNumbers) {
     controls_->ClearRClick();
     controls_->ClearRClick();
     EXPECT_EQ(warned_, 4);
-    EXPECT_EQ(s_.RecordNo, 1);
+    EXPECT_EQ(controls_->recorder().RecordNo, 1);
 }
 
 TEST_F(Controls, SaveAndOpenGoThroughTheDialogsAndTellTheOutcome) {

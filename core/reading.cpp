@@ -1,0 +1,169 @@
+#include "core/reading.h"
+
+namespace {
+
+bool isOhmSign(char16_t u) {
+    return u == 0x03A9 || u == 0x2126;
+}
+
+} // namespace
+
+Unit unitOf(QStringView text) {
+    text = text.trimmed();
+    if (text.isEmpty() || text == u"NULL")
+        return Unit::None;
+    if (isOhmSign(text.back().unicode())) {
+        const QStringView prefix = text.chopped(1);
+        if (prefix.isEmpty())
+            return Unit::Ohm;
+        if (prefix.size() > 1)
+            return Unit::Other;
+        switch (prefix.front().unicode()) {
+        case u'k':
+        case u'K':
+            return Unit::KiloOhm;
+        case u'M':
+            return Unit::MegaOhm;
+        case u'G':
+            return Unit::GigaOhm;
+        case u'T':
+            return Unit::TeraOhm;
+        default:
+            return Unit::Other;
+        }
+    }
+    if (text == u"V")
+        return Unit::V;
+    if (text == u"mV")
+        return Unit::MilliV;
+    if (text == u"kV")
+        return Unit::KiloV;
+    return Unit::Other;
+}
+
+QString unitText(Unit unit) {
+    switch (unit) {
+    case Unit::None:
+    case Unit::Other:
+        return {};
+    case Unit::V:
+        return QStringLiteral("V");
+    case Unit::MilliV:
+        return QStringLiteral("mV");
+    case Unit::KiloV:
+        return QStringLiteral("kV");
+    case Unit::Ohm:
+        return QStringLiteral("\u03A9");
+    case Unit::KiloOhm:
+        return QStringLiteral("k\u03A9");
+    case Unit::MegaOhm:
+        return QStringLiteral("M\u03A9");
+    case Unit::GigaOhm:
+        return QStringLiteral("G\u03A9");
+    case Unit::TeraOhm:
+        return QStringLiteral("T\u03A9");
+    }
+    return {};
+}
+
+UnitScale scaleOf(Unit unit) {
+    switch (unit) {
+    case Unit::None:
+    case Unit::Other:
+        return {};
+    case Unit::V:
+        return {UnitScale::Voltage, 1};
+    case Unit::MilliV:
+        return {UnitScale::Voltage, 1e-3};
+    case Unit::KiloV:
+        return {UnitScale::Voltage, 1e3};
+    case Unit::Ohm:
+        return {UnitScale::Resistance, 1};
+    case Unit::KiloOhm:
+        return {UnitScale::Resistance, 1e3};
+    case Unit::MegaOhm:
+        return {UnitScale::Resistance, 1e6};
+    case Unit::GigaOhm:
+        return {UnitScale::Resistance, 1e9};
+    case Unit::TeraOhm:
+        return {UnitScale::Resistance, 1e12};
+    }
+    return {};
+}
+
+std::optional<double> readingNumber(QStringView text) {
+    static constexpr double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    // Plain code units: this runs for every row the chart draws.
+    if (text.isEmpty())
+        return std::nullopt;
+    const char16_t* p = text.utf16();
+    const char16_t* end = p + text.size();
+    while (p < end && *p <= u' ')
+        ++p;
+    while (end > p && end[-1] <= u' ')
+        --end;
+    bool negative = false;
+    if (p < end && *p == u'-') {
+        negative = true;
+        ++p;
+    }
+    qint64 mantissa = 0;
+    int digits = 0;
+    int decimals = -1; // -1 until the separator
+    for (; p < end; ++p) {
+        const char16_t u = *p;
+        if (u >= u'0' && u <= u'9') {
+            if (++digits > 15)
+                return std::nullopt;
+            mantissa = mantissa * 10 + (u - u'0');
+            if (decimals >= 0)
+                ++decimals;
+        } else if ((u == u'.' || u == u',') && decimals < 0) {
+            decimals = 0;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digits == 0)
+        return std::nullopt;
+    double v = double(mantissa);
+    if (decimals > 0)
+        v /= kTens[decimals];
+    return negative ? -v : v;
+}
+
+bool isBeyondRange(QStringView text) {
+    text = text.trimmed();
+    if (text.startsWith(u'>'))
+        return true;
+    bool sawL = false;
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u'L' || u == u'l')
+            sawL = true;
+        else if (!((u >= u'0' && u <= u'9') || u == u'O' || u == u'o' || u == u'.' || u == u',' ||
+                   u == u'-' || u == u' '))
+            return false;
+    }
+    return sawL;
+}
+
+ValueReading valueOf(QStringView text) {
+    if (const auto v = readingNumber(text))
+        return {ValueReading::Number, *v};
+    if (isBeyondRange(text))
+        return {ValueReading::BeyondRange, 0};
+    return {};
+}
+
+Reading readingOf(const QString& value, const QString& unit, const QString& function,
+                  const QString& mode) {
+    Reading r;
+    r.text = value;
+    r.value = valueOf(value);
+    r.unit = unitOf(unit);
+    r.function = function;
+    r.mode = mode;
+    return r;
+}

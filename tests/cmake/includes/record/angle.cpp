@@ -1,0 +1,3 @@
+// A file that includes a header of a floor above its own, in angle brackets.
+
+#include <app/window.h>

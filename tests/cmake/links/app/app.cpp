@@ -1,0 +1,3 @@
+int app_floor() {
+    return 0;
+}

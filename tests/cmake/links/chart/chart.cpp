@@ -1,0 +1,3 @@
+int chart_floor() {
+    return 0;
+}

@@ -1,0 +1,3 @@
+int core_floor() {
+    return 0;
+}

@@ -1,0 +1,3 @@
+int record_floor() {
+    return 0;
+}
