@@ -48,6 +48,10 @@ const char* viewName(TrendChart::View view) {
     return view == TrendChart::View::Counts ? "counts" : "physical";
 }
 
+const char* xAxisName(TrendChart::XAxis axis) {
+    return axis == TrendChart::XAxis::Rows ? "rows" : "time";
+}
+
 } // namespace
 
 WindowSettings::WindowSettings(TFrmTest& window, std::unique_ptr<QSettings> settings)
@@ -87,12 +91,15 @@ void WindowSettings::restore() {
         chart->setView(TrendChart::View::Counts);
     else if (view == QLatin1String(viewName(TrendChart::View::Physical)))
         chart->setView(TrendChart::View::Physical);
+    const QString axis = textOf(s.value(kChartXAxis));
+    if (axis == QLatin1String(xAxisName(TrendChart::XAxis::Rows)))
+        chart->setXAxis(TrendChart::XAxis::Rows);
+    else if (axis == QLatin1String(xAxisName(TrendChart::XAxis::ElapsedTime)))
+        chart->setXAxis(TrendChart::XAxis::ElapsedTime);
     if (const auto points = digitsOf(s.value(kPointsPerPage), 9, false))
-        chart->Maxrecord->setText(*points);
-    if (const auto on = flagOf(s.value(kFill))) {
-        chart->BtFill->setChecked(*on);
-        chart->BtFillClick();
-    }
+        chart->setPointsPerPage(points->toInt());
+    if (const auto on = flagOf(s.value(kFill)))
+        chart->setFill(*on);
 
     RecordControls::DialogPlaces places;
     places.saveFolder = textOf(s.value(kSaveFolder));
@@ -122,6 +129,8 @@ void WindowSettings::follow() {
     TrendChart* chart = w_.Chtshow;
     connect(chart->countView, &QToolButton::toggled, this,
             [s, chart] { s->setValue(kChartView, QLatin1String(viewName(chart->view()))); });
+    connect(chart->timeAxis, &QToolButton::toggled, this,
+            [s, chart] { s->setValue(kChartXAxis, QLatin1String(xAxisName(chart->xAxis()))); });
     connect(chart->Maxrecord, &QLineEdit::textChanged, this, [s](const QString& text) {
         // Only a page size the chart took.
         if (digitsOf(text, 9, false))

@@ -9,9 +9,9 @@ class TFrmTest;
 
 // The window's settings that stay from one run to the next, kept where the desktop keeps a
 // program's settings: the record limit, Repeat, Sampling Interval and its seconds, the chart's
-// view, points per page and fill, the window's size and place, and where the file dialogs were
-// left. Each is written as it changes. A settings file that is missing or cannot be read, and a
-// value in it that makes no sense, give the built-in default.
+// view, its x axis, points per page and fill, the window's size and place, and where the file
+// dialogs were left. Each is written as it changes. A settings file that is missing or cannot be
+// read, and a value in it that makes no sense, give the built-in default.
 class WindowSettings : public QObject {
     Q_OBJECT
 public:
@@ -21,6 +21,7 @@ public:
     static constexpr const char* kSampling = "record/sampling";
     static constexpr const char* kInterval = "record/interval";
     static constexpr const char* kChartView = "chart/view";
+    static constexpr const char* kChartXAxis = "chart/xAxis";
     static constexpr const char* kPointsPerPage = "chart/pointsPerPage";
     static constexpr const char* kFill = "chart/fill";
     static constexpr const char* kGeometry = "window/geometry";

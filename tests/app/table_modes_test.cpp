@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTime>
 
@@ -122,7 +123,19 @@ TEST_F(TableModes, DecodeRecordsOnTheCapturesClock) {
     cap += frameLines(2.5, reading("5.00"));
     write("a.cap", cap);
 
+    // What the window keeps for its next start does not change decode's defaults.
+    app();
+    const QString settingsFile =
+        qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/z4072/Z4072.conf");
+    {
+        QSettings window(settingsFile, QSettings::IniFormat);
+        window.setValue("record/repeat", false);
+        window.setValue("record/sampling", true);
+        window.setValue("record/interval", "100");
+        window.setValue("record/limit", 1000);
+    }
     Outcome r = z4072({"decode", path("a.cap"), path("all.xml")});
+    QFile::remove(settingsFile);
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QByteArray all = read("all.xml");
     EXPECT_EQ(all.count("<ROW "), 3);

@@ -162,6 +162,7 @@ protected:
         EXPECT_FALSE(w.RecordSI->isChecked());
         EXPECT_EQ(w.RecordSITime->text(), u"10");
         EXPECT_EQ(w.Chtshow->view(), TrendChart::View::Physical);
+        EXPECT_EQ(w.Chtshow->xAxis(), TrendChart::XAxis::ElapsedTime);
         EXPECT_EQ(w.Chtshow->Maxrecord->text(), u"100");
         EXPECT_EQ(w.Chtshow->paging().pointsPerPage(), 100);
         EXPECT_TRUE(w.Chtshow->BtFill->isChecked());
@@ -183,6 +184,7 @@ TEST_F(Settings, WhatTheUserSetIsThereAtTheNextStart) {
         w->RepeatSet->click();
         w->RecordSI->click();
         w->RecordSITime->setText(QStringLiteral("25"));
+        w->Chtshow->timeAxis->click(); // rows
         w->Chtshow->countView->click();
         w->Chtshow->Maxrecord->setText(QStringLiteral("250"));
         w->Chtshow->Maxrecord->setText(QString()); // on the way to another number
@@ -212,6 +214,8 @@ TEST_F(Settings, WhatTheUserSetIsThereAtTheNextStart) {
     EXPECT_EQ(w->chain().recorder().SampleCountdown, 0) << "restoring the seconds is not an edit";
     EXPECT_EQ(w->Chtshow->view(), TrendChart::View::Counts);
     EXPECT_TRUE(w->Chtshow->countView->isChecked());
+    EXPECT_EQ(w->Chtshow->xAxis(), TrendChart::XAxis::Rows);
+    EXPECT_FALSE(w->Chtshow->timeAxis->isChecked());
     EXPECT_EQ(w->Chtshow->paging().pointsPerPage(), 250);
     EXPECT_FALSE(w->Chtshow->BtFill->isChecked());
     EXPECT_TRUE(w->Chtshow->series(1).isActive());
@@ -230,7 +234,7 @@ TEST_F(Settings, AMissingUnreadableOrNonsenseFileGivesTheDefaults) {
         QFile f(dir_.filePath(QStringLiteral("z4072.conf")));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("[record]\nlimit=1234\nrepeat=maybe\nsampling=1\ninterval=12a\n"
-                "[chart]\nview=3d\npointsPerPage=-5\nfill=\n"
+                "[chart]\nview=3d\nxAxis=days\npointsPerPage=-5\nfill=\n"
                 "[window]\ngeometry=@ByteArray(nonsense)\n"
                 "[files]\nsaveFolder=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x4\\0)\n");
     }
