@@ -12,3 +12,13 @@ inline QString csvCell(const QString& cell) {
     quoted.replace(u'"', QStringLiteral("\"\""));
     return u'"' + quoted + u'"';
 }
+
+// A cell of text that a person typed (an asset, a name, a note): as csvCell, and a leading "=",
+// "+", "-", "@", TAB or CR gets an apostrophe before it, so that a spreadsheet opening the file
+// shows the text instead of running it as a formula.
+inline QString csvTextCell(const QString& cell) {
+    static constexpr char16_t kFormulaStarts[] = u"=+-@\t\r";
+    if (!cell.isEmpty() && QStringView(kFormulaStarts).contains(cell.front()))
+        return csvCell(u'\'' + cell);
+    return csvCell(cell);
+}

@@ -130,15 +130,15 @@ QString csvRow(const TestResult& r, const Verdict& v) {
     return QStringList{QString::number(r.id),
                        r.date.toString(Qt::ISODate),
                        r.startTime.toString(QStringLiteral("HH:mm:ss")),
-                       csvCell(r.assetId),
+                       csvTextCell(r.assetId),
                        assetKindKey(r.kind),
                        plain(r.ratedKv),
                        r.insulationClass,
                        plain(r.objectTempC),
                        plain(r.ambientTempC),
                        plain(r.humidityPct),
-                       csvCell(r.operatorName),
-                       csvCell(r.location),
+                       csvTextCell(r.operatorName),
+                       csvTextCell(r.location),
                        csvCell(r.function),
                        plain(r.testVolts()),
                        QString::number(double(r.durationMs) / 1000.0, 'g', 12),
@@ -154,6 +154,6 @@ QString csvRow(const TestResult& r, const Verdict& v) {
                        plain(r.minDar),
                        outcomeText(v.outcome),
                        csvCell(v.summary()),
-                       csvCell(r.notes)}
+                       csvTextCell(r.notes)}
         .join(u',');
 }

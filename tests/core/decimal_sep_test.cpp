@@ -48,3 +48,21 @@ TEST(ExeDir, HelpFileBesideTheProgramElseInTheInstalledDataFolder) {
     ASSERT_TRUE(touch(bin + name));
     EXPECT_EQ(HelpFileOf(bin, name), bin + name);
 }
+
+#include "core/csv_cell.h"
+
+namespace {
+
+TEST(CsvCells, QuoteWhatNeedsItAndKeepTypedFormulasText) {
+    EXPECT_EQ(csvCell(QStringLiteral("Motor 7")), u"Motor 7");
+    EXPECT_EQ(csvCell(QStringLiteral("a,\"b\"")), u"\"a,\"\"b\"\"\"");
+    EXPECT_EQ(csvCell(QStringLiteral("-12.5")), u"-12.5"); // numbers stay numbers
+    EXPECT_EQ(csvTextCell(QStringLiteral("=HYPERLINK(\"x\")")), u"\"'=HYPERLINK(\"\"x\"\")\"");
+    for (const char* typed : {"+1", "-rf", "@SUM(A1)", "\tx"})
+        EXPECT_EQ(csvTextCell(QString::fromLatin1(typed)), u'\'' + QString::fromLatin1(typed))
+            << typed;
+    EXPECT_EQ(csvTextCell(QStringLiteral("Pump 3")), u"Pump 3");
+    EXPECT_EQ(csvTextCell(QString()), u"");
+}
+
+} // namespace
