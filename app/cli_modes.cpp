@@ -60,8 +60,7 @@ int saveTableAs(const ReadingTable& table, const QString& out) {
         SaveTableFile(table, out, [&](const TableFileMessage& m) { said.push_back(m); });
     for (const TableFileMessage& m : said) {
         ok ? printOut(m.text) : printErr(m.text);
-        // The text save's own message does not say why; the XML one is the reason already.
-        if (!ok && !m.detail.isEmpty() && !m.detail.endsWith(m.text))
+        if (!ok && !m.detail.isEmpty())
             printErr(m.detail);
     }
     return ok ? 0 : 1;

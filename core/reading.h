@@ -63,8 +63,6 @@ struct Reading {
     bool displayTest = false;
 
     UnitScale scale() const { return scaleOf(unit); }
-    // Ohms or volts, when the value is a number.
-    double scaled() const { return value.number * scale().factor; }
     bool isInsulation() const { return isInsulationFunction(function); }
 };
 

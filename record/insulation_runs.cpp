@@ -218,25 +218,19 @@ std::optional<double> meterPiResult(const ReadingTable& table, const InsulationR
 // ---- Texts
 
 QString ohmsText(double ohms) {
-    static const struct {
-        double factor;
-        const char16_t* unit;
-    } kUnits[] = {{1e12, u"T\u03A9"},
-                  {1e9, u"G\u03A9"},
-                  {1e6, u"M\u03A9"},
-                  {1e3, u"k\u03A9"},
-                  {1, u"\u03A9"}};
+    static constexpr Unit kUnits[] = {Unit::TeraOhm, Unit::GigaOhm, Unit::MegaOhm, Unit::KiloOhm,
+                                      Unit::Ohm};
     // Four significant digits first, so that 999.96 MΩ becomes 1.000 GΩ and not 1000 MΩ.
     if (ohms > 0) {
         const double p = std::pow(10.0, std::floor(std::log10(ohms)) - 3);
         ohms = std::round(ohms / p) * p;
     }
     size_t i = 0;
-    while (i + 1 < std::size(kUnits) && ohms < kUnits[i].factor * (1 - 1e-12))
+    while (i + 1 < std::size(kUnits) && ohms < scaleOf(kUnits[i]).factor * (1 - 1e-12))
         ++i;
-    const double v = ohms / kUnits[i].factor;
+    const double v = ohms / scaleOf(kUnits[i]).factor;
     const int decimals = v >= 999.5 ? 0 : v >= 99.95 ? 1 : v >= 9.995 ? 2 : 3;
-    return QString::number(v, 'f', decimals) + u' ' + QString::fromUtf16(kUnits[i].unit);
+    return QString::number(v, 'f', decimals) + u' ' + unitText(kUnits[i]);
 }
 
 QString ratioText(const std::optional<double>& ratio) {

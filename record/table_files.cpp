@@ -490,7 +490,7 @@ bool SaveTableFile(const ReadingTable& table, const QString& fileName,
     QString error;
     if (isXmlTableFile(fileName)) {
         if (!saveXmlTable(table, fileName, &error)) {
-            tell({TableFileMessage::Information, error, fileName + QStringLiteral(": ") + error});
+            tell({TableFileMessage::Information, error, {}}); // the text is the reason
             return false;
         }
     } else if (!saveTextTable(table, fileName, &error)) {

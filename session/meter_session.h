@@ -63,7 +63,6 @@ public:
     ReadingChain& chain() { return chain_; }
     ReplicaState& display() { return chain_.display(); }
     Recorder& recorder() { return chain_.recorder(); }
-    ReadingTable& table() { return chain_.table(); }
 
     QTimer& conTimer() { return conTimer_; }
     QTimer& sampTimer() { return sampTimer_; }

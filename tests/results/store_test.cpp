@@ -4,21 +4,15 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QSettings>
 #include <QSqlDatabase>
 #include <QTemporaryDir>
 
 namespace {
 
-// The tests' files, and settings of their own (never the user's).
+// The tests' files; settings are the test program's own (app()).
 QTemporaryDir& folder() {
+    app();
     static QTemporaryDir dir;
-    static const bool once = [] {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                           dir.filePath(QStringLiteral("config")));
-        return true;
-    }();
-    (void)once;
     return dir;
 }
 

@@ -30,15 +30,10 @@
 
 namespace {
 
-// Settings go to a folder of the test's own, never the user's.
+// The tests' files; settings are the test program's own (app()).
 QTemporaryDir& scratch() {
+    app();
     static QTemporaryDir dir;
-    static const bool once = [] {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                           dir.filePath(QStringLiteral("config")));
-        return true;
-    }();
-    (void)once;
     return dir;
 }
 
