@@ -91,6 +91,9 @@ bind /dev /dev
 bind /dev/pts /dev/pts
 bind /dev/shm /dev/shm
 bind "$cache/archives" /var/cache/apt/archives
+# Xvfb makes its socket folder at its start, after the bind: on a machine that has not run an
+# X server yet it must be there first, open to all as X servers leave it.
+[ -d /tmp/.X11-unix ] || install -d -m 1777 /tmp/.X11-unix
 mkdir -p "$root/tmp/.X11-unix"
 bind /tmp/.X11-unix /tmp/.X11-unix
 cp /etc/resolv.conf "$root/etc/resolv.conf"
