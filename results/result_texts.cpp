@@ -41,6 +41,12 @@ QString printable(const QString& text) {
     return out;
 }
 
+QString r40Text(const std::optional<double>& r40, bool r1minKnown) {
+    if (r40)
+        return ohmsText(*r40);
+    return r1minKnown ? QStringLiteral("not corrected") : QStringLiteral("-");
+}
+
 QString listHeader() {
     return QStringLiteral("ID\tDate\tAsset\tKind\tTest voltage\tR(1 min)\tR40\tDAR\tPI\tVerdict");
 }
@@ -53,7 +59,7 @@ QString listLine(const TestResult& r) {
                        assetKindKey(r.kind),
                        voltsText(r.testVolts()),
                        r.r1min.ok() ? ohmsText(r.r1min.ohms) : QStringLiteral("-"),
-                       r40 ? ohmsText(*r40) : QStringLiteral("not corrected"),
+                       r40Text(r40, r.r1min.ok()),
                        ratioText(r.dar),
                        ratioText(r.pi),
                        outcomeText(judge(r).outcome)}
@@ -71,7 +77,7 @@ QList<QPair<QString, QString>> figureLines(const TestResult& r) {
         {QStringLiteral("R(10 min)"), resistanceText(r.r10min)},
         {QStringLiteral("R(1 min) at 40 °C"),
          r40 ? QStringLiteral("%1 (from %2)").arg(ohmsText(*r40), temperatureText(r.objectTempC))
-             : QStringLiteral("not corrected")},
+             : r40Text(r40, r.r1min.ok())},
         {QStringLiteral("DAR"), ratioText(r.dar)},
         {QStringLiteral("PI"), ratioText(r.pi)},
         {QStringLiteral("Meter's PI"), ratioText(r.meterPi)},

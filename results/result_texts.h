@@ -15,6 +15,10 @@
 // characters (tabs, line breaks, escapes) are shown as "\t", "\n" or "\xHH".
 QString printable(const QString& text);
 
+// R(1 min) at 40 °C as the list shows it: the ohms; "not corrected" when no object temperature
+// was given; "-" when there is no R(1 min) to correct.
+QString r40Text(const std::optional<double>& r40, bool r1minKnown);
+
 // The header and one line of `z4072 results list` (TAB-separated).
 QString listHeader();
 QString listLine(const TestResult& result);

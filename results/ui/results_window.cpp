@@ -116,7 +116,8 @@ QVariant ResultListModel::data(const QModelIndex& index, int role) const {
     case ResultStore::ColR1min:
         return raw.isNull() ? QStringLiteral("-") : ohmsText(raw.toDouble());
     case ResultStore::ColR40:
-        return raw.isNull() ? QStringLiteral("not corrected") : ohmsText(raw.toDouble());
+        return r40Text(
+            number(), !QSqlQueryModel::data(index.siblingAtColumn(ResultStore::ColR1min)).isNull());
     case ResultStore::ColDar:
     case ResultStore::ColPi:
         return ratioText(number());

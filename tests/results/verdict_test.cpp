@@ -40,9 +40,15 @@ TEST(Verdict, CorrectionTo40DegreesHalvesPerTenDegrees) {
     EXPECT_DOUBLE_EQ(correctedTo40(100e6, 50), 200e6);
     TestResult r = machine(AssetKind::MachineForm, 800e6, 2.5, 600, 20);
     EXPECT_DOUBLE_EQ(*r.r40(), 200e6);
+    EXPECT_TRUE(listLine(r).contains(u"\t200.0 MΩ\t")) << listLine(r).toStdString();
     r.objectTempC.reset();
     EXPECT_FALSE(r.r40());
     EXPECT_DOUBLE_EQ(*r.ratingOhms(), 800e6);
+    EXPECT_TRUE(listLine(r).contains(u"\tnot corrected\t")) << listLine(r).toStdString();
+    // With a temperature but no R(1 min) there is nothing to correct: not "not corrected".
+    r.objectTempC = 25;
+    r.r1min = {};
+    EXPECT_FALSE(listLine(r).contains(u"not corrected")) << listLine(r).toStdString();
 }
 
 TEST(Verdict, PassFailAndTheFiguresUnderTheirMinimums) {
