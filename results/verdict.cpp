@@ -188,7 +188,9 @@ Verdict judge(const TestResult& r) {
             rule << u"site: " + site.join(QStringLiteral(", "));
     } else if (!applySiteMinimums(r, v, rule, assessed)) {
         v.rule = QStringLiteral("Site minimums (none set)");
-        v.reasons << QStringLiteral("no minimum resistance set: for a %1 the site's rules decide")
+        v.reasons << QStringLiteral(
+                         "no minimum resistance set: the site's rules decide for this kind of "
+                         "asset (%1)")
                          .arg(inSentence(assetKindName(r.kind)));
         v.outcome = Verdict::NotAssessed;
         return v;
