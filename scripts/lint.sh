@@ -34,21 +34,19 @@ for f in "${units[@]}"; do
     *) program+=("$f") ;;
   esac
 done
-tidy() { # tidy LOG [clang-tidy options...] -- FILES...
-  local log=$1 opts=()
-  shift
-  while [ "$1" != -- ]; do opts+=("$1"); shift; done
-  shift
+tidy() { # tidy LOG CHECKS FILES...   (CHECKS added to those of .clang-tidy; may be empty)
+  local log=$1 checks=$2
+  shift 2
   [ $# -gt 0 ] || return 0
-  if ! run-clang-tidy-14 -quiet -p "$build" -j "$jobs" "${opts[@]}" "$@" >"$log" 2>&1; then
+  if ! run-clang-tidy-14 -quiet -p "$build" -j "$jobs" ${checks:+"-checks=$checks"} "$@" >"$log" 2>&1; then
     grep -E 'warning:|error:' "$log" | sort -u >&2
     echo "lint: clang-tidy found the above (whole log: $log)" >&2
     status=1
   fi
 }
 echo "lint: clang-tidy on ${#program[@]} program files, ${#harness[@]} test, benchmark and fuzz files"
-tidy "$build/clang-tidy.log" -- "${program[@]}"
-tidy "$build/clang-tidy-tests.log" "-checks=-clang-analyzer-*" -- "${harness[@]}"
+tidy "$build/clang-tidy.log" "" "${program[@]}"
+tidy "$build/clang-tidy-tests.log" "-clang-analyzer-*" "${harness[@]}"
 
 echo "lint: cppcheck"
 if ! cppcheck --quiet --error-exitcode=1 --inline-suppr --library=qt --library=googletest -j "$jobs" \
