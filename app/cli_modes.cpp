@@ -13,6 +13,7 @@
 #include "record/journal.h"
 #include "record/reading_table.h"
 #include "record/table_files.h"
+#include "record/test_model.h"
 #include "reports/data_report.h"
 #include "reports/report_export.h"
 #include "reports/report_form.h"
@@ -284,8 +285,8 @@ int runAnalyze(const Arguments& a) {
     ReadingTable table;
     if (!loadTableFrom(a.files[0], table))
         return 1;
-    InsulationRuns runs;
-    runs.scan(table);
+    const TestModel tests(table);
+    const InsulationRuns& runs = tests.runs();
     QByteArray out;
     for (const InsulationRun& run : runs.runs())
         out += analysisLine(table, run).toLocal8Bit() + '\n';

@@ -3,6 +3,7 @@
 #include "record/insulation_runs.h"
 #include "record/reading_table.h"
 #include "record/table_files.h"
+#include "record/test_model.h"
 #include "reports/report_export.h"
 #include "results/result_store.h"
 #include "results/result_texts.h"
@@ -122,8 +123,8 @@ int runAdd(const Arguments& a) {
             errLine(m.text);
         return 1;
     }
-    InsulationRuns runs;
-    runs.scan(table);
+    const TestModel tests(table);
+    const InsulationRuns& runs = tests.runs();
     const int count = int(runs.runs().size());
     if (count == 0) {
         errLine(QStringLiteral("\"%1\" holds no insulation test run. Nothing was saved.")
@@ -140,7 +141,13 @@ int runAdd(const Arguments& a) {
                     .arg(count == 1 ? QString() : QStringLiteral("s")));
         return 1;
     }
+    const QDate given = r.date;
+    const QString source = r.source;
     takeRun(table, runs.runs()[size_t(n - 1)], r);
+    // A date given wins over the day the rows know (a journal's rows know theirs).
+    if (a.has("--date") || !r.date.isValid())
+        r.date = given;
+    r.source = source;
     ResultStore store;
     if (!openStore(a, store))
         return 1;

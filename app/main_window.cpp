@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include "record/test_model.h"
+
 #include "app/client_layout.h"
 #include "app/panel_button.h"
 #include "app/window_settings.h"
@@ -92,6 +94,8 @@ TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform) : QMa
 
     cds1 = new ReadingTable(this);
     cds1->setObjectName(QStringLiteral("cds1"));
+    // Before anything that reads the tests follows the table: it takes each change in first.
+    tests = new TestModel(*cds1, this);
     session_ = std::make_unique<MeterSession>(
         platform ? std::move(platform) : makeSystemHidPlatform(), *cds1);
     HidCtl = session_->controller();
@@ -99,7 +103,7 @@ TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform) : QMa
     buildMenu();
     buildClient();
     DBGrid1->setTable(cds1);
-    Chtshow->setTable(cds1);
+    Chtshow->setTests(tests);
     recordControls_ = new RecordControls(session_->recorder(), *cds1,
                                          {this,
                                           RepeatSet,
@@ -295,7 +299,7 @@ void TFrmTest::buildMenu() {
 }
 
 void TFrmTest::buildResultsMenu() {
-    results = new ResultsActions(this, Chtshow, cds1);
+    results = new ResultsActions(this, Chtshow, *tests);
 }
 
 void TFrmTest::buildClient() {

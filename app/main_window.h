@@ -34,6 +34,7 @@ class TrendChart;
 class DataReportForm;
 class HelpViewer;
 class ReadingTable;
+class TestModel;
 class WindowSettings;
 class ResultsActions;
 
@@ -130,6 +131,8 @@ public:
     QToolButton* MajPrint = nullptr;
     ReadingGrid* DBGrid1 = nullptr;
     ReadingTable* cds1 = nullptr;
+    // The insulation tests in cds1, which the chart and the results share.
+    TestModel* tests = nullptr;
     TrendChart* Chtshow = nullptr;
     DataReportForm* QuickRep1 = nullptr;
     // The help viewer, made on first use, and the help file that Help last opened.

@@ -49,7 +49,7 @@ const char* viewName(TrendChart::View view) {
 }
 
 const char* xAxisName(TrendChart::XAxis axis) {
-    return axis == TrendChart::XAxis::Rows ? "rows" : "time";
+    return axis == TrendChart::XAxis::Clock ? "clock" : "time";
 }
 
 } // namespace
@@ -92,8 +92,9 @@ void WindowSettings::restore() {
     else if (view == QLatin1String(viewName(TrendChart::View::Physical)))
         chart->setView(TrendChart::View::Physical);
     const QString axis = textOf(s.value(kChartXAxis));
-    if (axis == QLatin1String(xAxisName(TrendChart::XAxis::Rows)))
-        chart->setXAxis(TrendChart::XAxis::Rows);
+    // "rows": the switch off, as an earlier version kept it.
+    if (axis == QLatin1String(xAxisName(TrendChart::XAxis::Clock)) || axis == u"rows")
+        chart->setXAxis(TrendChart::XAxis::Clock);
     else if (axis == QLatin1String(xAxisName(TrendChart::XAxis::ElapsedTime)))
         chart->setXAxis(TrendChart::XAxis::ElapsedTime);
     if (const auto points = digitsOf(s.value(kPointsPerPage), 9, false))

@@ -3,6 +3,7 @@
 #include "bench/sample_rows.h"
 #include "chart/trend_chart.h"
 #include "record/reading_table.h"
+#include "record/test_model.h"
 #include "reports/data_report.h"
 #include "reports/report_export.h"
 #include "reports/report_preview.h"
@@ -88,36 +89,45 @@ void BM_ExportCsv10k(benchmark::State& state) {
 }
 BENCHMARK(BM_ExportCsv10k)->Unit(benchmark::kMillisecond);
 
-// The chart at its size in the window, in the given view, following a table.
+// The chart at its size in the window, in the given view, following a table and its tests.
 struct ChartOn {
-    ChartOn(ReadingTable& t, TrendChart::View view) {
+    ChartOn(ReadingTable& t, TrendChart::View view,
+            TrendChart::XAxis x = TrendChart::XAxis::ElapsedTime)
+        : tests(t) {
         chart.resize(361, 209);
-        chart.setTable(&t);
+        chart.setTests(&tests);
         chart.startUp();
         chart.setView(view);
+        chart.setXAxis(x);
     }
+    TestModel tests;
     TrendChart chart;
 };
 
 // A recorded row as the chart sees it, following the last page of 100 points: a day of
 // insulation tests, so that the physical view also keeps the figures of the test on view.
-void BM_ChartAppendRow(benchmark::State& state, TrendChart::View view) {
+void BM_ChartAppendRow(benchmark::State& state, TrendChart::View view, TrendChart::XAxis x) {
     ReadingTable t;
-    ChartOn on(t, view);
+    ChartOn on(t, view, x);
     for (auto _ : state)
         t.append(insulationTestRow(t.rowCount()));
     state.counters["pages"] = double(on.chart.paging().pageCount());
 }
-BENCHMARK_CAPTURE(BM_ChartAppendRow, physical, TrendChart::View::Physical)
+// Physical: the test in progress whole in elapsed time (the default), and the clock paged.
+BENCHMARK_CAPTURE(BM_ChartAppendRow, physical, TrendChart::View::Physical,
+                  TrendChart::XAxis::ElapsedTime)
     ->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_ChartAppendRow, counts, TrendChart::View::Counts)
+BENCHMARK_CAPTURE(BM_ChartAppendRow, clock, TrendChart::View::Physical, TrendChart::XAxis::Clock)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_ChartAppendRow, counts, TrendChart::View::Counts,
+                  TrendChart::XAxis::ElapsedTime)
     ->Unit(benchmark::kMicrosecond);
 
 // A million rows loaded into a table the chart follows (the chart takes them in afresh), then
 // paging off and on again: the whole table on one page, thinned for drawing, and back.
 void BM_ChartAllPointsOf1M(benchmark::State& state, TrendChart::View view) {
     ReadingTable t;
-    ChartOn on(t, view);
+    ChartOn on(t, view, TrendChart::XAxis::Clock);
     t.suspendUpdates();
     for (int i = 0; i < 1'000'000; ++i)
         t.append(insulationTestRow(i));

@@ -1,6 +1,9 @@
 #include "chart/chart_axes.h"
 
+#include "core/sample_time.h"
+
 #include <QCategoryAxis>
+#include <QDateTime>
 
 #include <algorithm>
 #include <cmath>
@@ -95,6 +98,48 @@ QList<AxisLabel> xLabels(double lo, double hi, bool elapsed) {
     const double step = elapsed ? clockStep(hi - lo, 5) : niceStep(std::max(hi - lo, 5.0), 5);
     for (double v = std::ceil(lo / step) * step; v <= hi + 1e-9; v += step)
         labels.append({elapsed ? elapsedText(v) : QString::number(qint64(std::llround(v))), v});
+    return labels;
+}
+
+QList<AxisLabel> clockLabels(double lo, double hi, const SampleTime& origin, int ticks) {
+    QList<AxisLabel> labels;
+    if (!(hi > lo) || !std::isfinite(lo) || !std::isfinite(hi))
+        return labels;
+    const double step = clockStep(hi - lo, ticks);
+    const qint64 stepMs = qint64(step * 1000);
+    const qint64 loMs = qint64(std::floor(lo * 1000));
+    const qint64 hiMs = qint64(std::ceil(hi * 1000));
+    // The clock (ms of the day, counting on past midnight) at X = 0.
+    const qint64 originOfDay = origin.msOfDay;
+    if (origin.epochMs) {
+        const QDateTime first = QDateTime::fromMSecsSinceEpoch(*origin.epochMs + loMs);
+        const QDateTime last = QDateTime::fromMSecsSinceEpoch(*origin.epochMs + hiMs);
+        const bool days = first.date() != last.date();
+        // Ticks at whole steps of the local clock.
+        const qint64 dayMs = first.time().msecsSinceStartOfDay();
+        qint64 at = loMs + (stepMs - dayMs % stepMs) % stepMs;
+        for (; at <= hiMs; at += stepMs) {
+            const QDateTime t = QDateTime::fromMSecsSinceEpoch(*origin.epochMs + at);
+            const QString clock = t.toString(step >= 60 && days ? QStringLiteral("HH:mm")
+                                                                : QStringLiteral("HH:mm:ss"));
+            labels.append(
+                {days ? t.toString(QStringLiteral("MM-dd ")) + clock : clock, double(at) / 1000.0});
+        }
+        return labels;
+    }
+    const qint64 startOfDay = originOfDay + loMs;
+    qint64 at = loMs + (stepMs - startOfDay % stepMs) % stepMs;
+    const bool days =
+        (originOfDay + hiMs) / SampleTime::kDayMs != (originOfDay + loMs) / SampleTime::kDayMs;
+    for (; at <= hiMs; at += stepMs) {
+        const qint64 clock = originOfDay + at;
+        const qint64 day = clock / SampleTime::kDayMs;
+        const QString text = QTime::fromMSecsSinceStartOfDay(int(clock % SampleTime::kDayMs))
+                                 .toString(step >= 60 && days ? QStringLiteral("HH:mm")
+                                                              : QStringLiteral("HH:mm:ss"));
+        labels.append(
+            {day > 0 ? QStringLiteral("+%1d ").arg(day) + text : text, double(at) / 1000.0});
+    }
     return labels;
 }
 

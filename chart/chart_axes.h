@@ -34,6 +34,17 @@ QList<AxisLabel> ohmLabels(double lo, double hi, int maxLabels = 100);
 QList<AxisLabel> voltLabels(double lo, double hi, double step);
 // Labels of the X axis over [lo, hi]: row numbers, or elapsed time in "m:ss".
 QList<AxisLabel> xLabels(double lo, double hi, bool elapsed);
+// Labels of a clock axis over [lo, hi] seconds from `origin`, at whole steps of the clock:
+// "10:26:00"; with the date ("12-10 10:26") where the span holds more than one day, or, where
+// the date is not known, the days counted ("+1d 00:10").
+struct SampleTime;
+QList<AxisLabel> clockLabels(double lo, double hi, const SampleTime& origin, int ticks = 5);
+// The marks of an insulation test that the elapsed view draws where the test reached them.
+struct TestMark {
+    double seconds;
+    const char* label;
+};
+inline constexpr TestMark kTestMarks[] = {{30, "30 s"}, {60, "1 min"}, {600, "10 min"}};
 
 // Puts labels on a category axis (each at its value), touching the axis only when they change.
 void setAxisLabels(QCategoryAxis* axis, const QList<AxisLabel>& labels);

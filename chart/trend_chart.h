@@ -1,12 +1,13 @@
 #pragma once
 
+#include "chart/chart_page.h"
 #include "chart/chart_paging.h"
+#include "chart/chart_timeline.h"
 #include "chart/trend_series.h"
 #include "record/insulation_runs.h"
 
 #include <QChartView>
 #include <QDateTime>
-#include <QPointer>
 
 #include <functional>
 #include <optional>
@@ -16,6 +17,7 @@
 class QAbstractAxis;
 class QCategoryAxis;
 class QCheckBox;
+class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -25,19 +27,25 @@ class QToolButton;
 class QValueAxis;
 class LaneLegend;
 class ReadingTable;
+class TestMarks;
+class TestModel;
 
 // The trend chart `Chtshow` with its tool strip: fill switch, points per page, save the page as
 // a bitmap, clear, four paging buttons with the page number, enlarge/restore, the switches of the
-// view and of the X axis, and the figures of the insulation test on view. It plots the rows of a
-// reading table, one point a row, and follows the table's changes.
+// view and of the X axis, the list of the table's tests, and the figures of the test on view. It
+// draws the rows of a reading table and the tests that a TestModel finds in them, and follows
+// their changes.
 //
 // Physical view (the default): two lanes over one X axis, resistance on a logarithmic axis fitted
 // to the readings on view in whole decades, and below it voltage (shown once the plotted rows
-// hold any); each lane with a legend naming the functions on view. X is the time elapsed since
-// the start of the insulation test on view, or the row number where none is on view or the X
-// switch says so. While it follows new rows the last page holds the newest rows a page holds.
+// hold any). Each test is a piece of curve of its own, coloured by its function and named in the
+// legend by its start time and function; so is each stretch of one function outside the tests.
+// With "Elapsed Time" on, the chart shows one test whole from 0:00, with marks at 30 s, 1 min
+// and 10 min where it reached them: the test in progress while recording, else the one picked
+// from the list, else the last. With it off, X is the clock, and the page's rows are drawn in
+// order, paged by points per page.
 // Count view: every reading as the display counts it on the fixed -11000..11000 axis, over row
-// numbers.
+// numbers, paged.
 class TrendChart : public QChartView {
     Q_OBJECT
 public:
@@ -49,8 +57,8 @@ public:
     static constexpr double kOhmDecadeHigh = 12;
 
     enum class View { Physical, Counts };
-    // What the physical view's X axis counts where an insulation test is on view.
-    enum class XAxis { ElapsedTime, Rows };
+    // What the physical view's X axis shows.
+    enum class XAxis { ElapsedTime, Clock };
     // A page with more points than this is drawn thinned (lowest and highest of neighbours).
     static constexpr int kMaxDrawnPoints = 4000;
 
@@ -66,9 +74,10 @@ public:
     qint32 SavedChartTop = 0;
     qint32 SavedChartLeft = 0;
 
-    // The table whose rows are plotted (not owned); nullptr plots nothing.
-    void setTable(ReadingTable* table);
-    ReadingTable* table() const { return table_; }
+    // The tests to draw, with their table (not owned); nullptr draws nothing.
+    void setTests(TestModel* tests);
+    TestModel* tests() const { return tests_; }
+    const ReadingTable* table() const { return table_; }
 
     void setMessageSink(MessageSink sink) { tell_ = std::move(sink); }
     void setClock(std::function<QDateTime()> now) { now_ = std::move(now); }
@@ -92,16 +101,16 @@ public:
     // Ticks the fill switch and shows the series it chooses.
     void setFill(bool fill);
 
-    // The insulation tests in the table, and the one whose figures the strip shows (-1: none):
-    // the last one with a row on the page on view, else the last one plotted.
-    const InsulationRuns& runs() const { return runs_; }
+    // The test on view (a TestModel index), or -1: in the elapsed view the test shown, else the
+    // last test with a row on the page on view, else the last one plotted. Its figures are on
+    // the strip.
     int runOnView() const { return figuresRun_; }
-    // That insulation test itself, if any.
     std::optional<InsulationRun> insulationRunOnView() const;
-    // The start (time of day, ms) of the test that the X axis counts from; none while X counts
-    // rows.
-    std::optional<int> elapsedOrigin() const { return origin_; }
-    // The legend of a lane (0: resistance, 1: voltage), empty when hidden.
+    // Shows test `test` in the elapsed view, as picking it from the list does.
+    void showTest(int test);
+    // What the page on view shows.
+    const ChartPage& page() const { return page_; }
+    // The legend of a lane (0: resistance, 1: voltage), one line an entry; empty when hidden.
     QString legendText(int lane) const;
     // Whether the voltage lane is shown (the physical view of rows that hold volts).
     bool voltLaneShown() const;
@@ -110,8 +119,6 @@ public:
     void ShowSeries(int index);
     void BtFillClick();
     void BtNewClick();
-    // True when the typed character may reach the field.
-    static bool MaxrecordKeyPress(QChar key);
     void MaxrecordChange();
     void BtFirstClick();
     void BTPreviousClick();
@@ -155,11 +162,12 @@ public:
     QToolButton* TbFd = nullptr;
     QToolButton* TbSx = nullptr;
     QToolButton* countView = nullptr;   // checked: the count view
-    QToolButton* timeAxis = nullptr;    // checked: X in elapsed time where a test is on view
+    QToolButton* timeAxis = nullptr;    // checked: one test in elapsed time
+    QComboBox* testList = nullptr;      // the tests, for the elapsed view
     QLabel* figures = nullptr;          // DAR and PI of the test on view
     TrendSeries* Series2 = nullptr;     // index 0, area
     TrendSeries* Series1 = nullptr;     // index 1, line
-    QCategoryAxis* axisX = nullptr;     // rows or elapsed seconds, in chart() (the upper lane)
+    QCategoryAxis* axisX = nullptr;     // rows, elapsed or clock seconds, in chart() (upper lane)
     QValueAxis* axisY = nullptr;        // counts
     QCategoryAxis* axisOhm = nullptr;   // log10 of ohms, labelled 100 kΩ .. 1 TΩ
     QChart* voltLane = nullptr;         // the lower lane, below chart()
@@ -167,84 +175,78 @@ public:
     QCategoryAxis* axisVolt = nullptr;  // volts
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The tool strip (chart_strip.cpp).
     void buildToolStrip();
     void buildPageSizeControls();
     void buildPagingButtons();
     void buildViewButtons();
+    void layoutStrip();
+    void fillTestList();
+    void updateFigures();
+    QString figuresTip(const InsulationRun& run, const InsulationFigures& figures,
+                       const QString& start) const;
+    // The lanes (chart_lanes.cpp).
     void setUpChart();
     void addAxes();
-    void afterPaging();
-    void showPage();
-    void showCountPage(qint64 first, qint64 count, double xFirst);
-    void showPhysicalPage(qint64 first, qint64 count, double xFirst);
-    struct PhysicalPage;
-    PhysicalPage physicalPage(qint64 first, qint64 count, double xFirst);
-    // Fits the resistance and voltage axes to the page; returns the ohm axis' floor.
-    double fitPhysicalAxes(const PhysicalPage& page);
     void labelOhmAxis();
-    // Shows or hides an axis; a shown axis has its labels measured again.
+    // Fits the resistance and voltage axes to the page; returns the ohm axis' floor.
+    double fitPhysicalAxes(const ChartPage& page);
     void showAxis(QAbstractAxis* axis, bool show);
     void setXRange(double lo, double hi);
     void xRangeChanged(double lo, double hi);
-    void tableChanged(bool follow, qint64 firstChanged);
-    // Brings the runs and the plotted rows' quantities up to date: afresh, or for appended rows.
-    void track(bool afresh);
-    void updateFigures();
-    // The insulation test whose figures the strip shows, or -1.
-    int runToShow() const;
-    // The rows of the page on view, as table rows [first, first + count).
-    std::pair<int, int> rowsOnView() const;
-    QString figuresTip(const InsulationRun& run, const InsulationFigures& figures,
-                       const QString& start) const;
-    void layoutStrip();
     void layoutLanes();
     void setLaneMargins(QChart* lane, const QMargins& margins);
     void alignLanes();
     void placeLegends();
+    // The page (trend_chart.cpp).
+    void afterPaging();
+    void showPage();
+    void drawCountPage();
+    void drawPhysicalPage();
+    void tableChanged(bool follow, qint64 firstChanged);
+    void testsChanged(int first);
+    void testsReset();
+    void track(bool afresh);
+    int shownTest() const;
+    bool showsOneTest() const;
     qint64 plottedRows() const;
+    std::pair<int, int> rowsOnView() const;
+    void enablePaging();
     void tell(bool error, const QString& text);
 
-    // What a row measured, from its texts, read once a text (by the table's text ids).
-    struct RowReading {
-        Measurement::Quantity quantity = Measurement::NoQuantity;
-        std::optional<double> value; // ohms or volts
-    };
-    RowReading reading(int row);
-    Measurement::Quantity quantity(int row);
-
-    ReadingTable* table_ = nullptr;
-    QList<QMetaObject::Connection> tableLinks_;
+    TestModel* tests_ = nullptr;
+    const ReadingTable* table_ = nullptr;
+    QList<QMetaObject::Connection> links_;
     ChartPaging paging_;
+    ChartTimeline timeline_;
+    ChartPage page_;
     // Rows before this one are not plotted: "Delete Graphic" clears the chart, not the table.
     int plotFrom_ = 0;
     View view_ = View::Physical;
     XAxis xAxis_ = XAxis::ElapsedTime;
+    // The elapsed view's test: the one in progress while recording, else the one picked (by its
+    // first row, which stays when the tests are found afresh), else the last.
+    bool followOpen_ = false;
+    std::optional<int> pickedRow_;
+    int listedTests_ = 0; // entries of testList, the tests from listFrom_ on
+    int listFrom_ = 0;
 
     // What the plotted rows measure, for the lanes of the physical view: kept up as rows arrive.
     struct PlotRange {
-        int from = 0; // the first plotted row
         int seen = 0; // rows taken in
         qint64 ohmRows = 0, voltRows = 0;
     } range_;
     bool lanesShown_[2] = {true, false};
-    int stripHeight_ = 16;    // the tool strip over the top edge, and the figures below it
+    int stripHeight_ = 16;    // the tool strip over the top edge, and what lies below it
     QMargins laneMargins_[2]; // each lane's own, before the lanes are aligned
     bool aligning_ = false;
-    // Unit scales and numbers by text id: a table keeps each text under one id for its life.
-    std::vector<std::optional<UnitScale>> unitScales_;
-    std::vector<std::optional<std::optional<double>>> numbers_;
-    // X of each row on view when X is elapsed time (NaN: not plotted).
-    std::optional<int> origin_;
-    int pageFirstRow_ = 0;
-    std::vector<double> pageX_;
     LaneLegend* legends_[2] = {nullptr, nullptr};
-    InsulationRuns runs_;
+    TestMarks* marks_ = nullptr;
     int figuresRun_ = -1;
     InsulationRun figuresOf_{-1, -1, 0}; // the run the label was made for
     bool figuresRowAfter_ = false;       // and whether a row followed it then

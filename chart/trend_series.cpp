@@ -1,139 +1,98 @@
 #include "chart/trend_series.h"
 
-#include <QAreaSeries>
 #include <QChart>
-#include <QLineSeries>
-#include <QPen>
-
-#include <algorithm>
 
 TrendSeries::TrendSeries(Kind kind, const QString& name) : kind_(kind), name_(name) {}
 
-TrendSeries::Pool* TrendSeries::pool(const QAbstractAxis* y) {
-    for (Pool& p : pools_)
-        if (p.y == y)
-            return &p;
+const TrendSeries::Lane* TrendSeries::lane(const QAbstractAxis* y) const {
+    for (const Lane& l : lanes_)
+        if (l.y == y)
+            return &l;
     return nullptr;
 }
 
 void TrendSeries::addLane(QChart* chart, QAbstractAxis* x, QAbstractAxis* y, const QColor& fill,
                           const QColor& line) {
-    Pool p;
-    p.chart = chart;
-    p.x = x;
-    p.y = y;
+    Lane l;
+    l.y = y;
+    l.item = new PlotItem(chart, x, y);
+    l.item->setObjectName(name_);
+    l.item->setFilled(kind_ == Area);
+    l.item->setVisible(active_);
     if (kind_ == Area) {
-        p.fill = fill.isValid() ? fill : QColor(255, 255, 128);
-        p.line = line.isValid() ? line : QColor(0, 128, 255);
+        l.fill = fill.isValid() ? fill : QColor(255, 255, 128);
+        l.line = line.isValid() ? line : QColor(0, 128, 255);
     } else {
-        p.line = line.isValid() ? line : QColor(128, 255, 0);
+        l.line = line.isValid() ? line : QColor(128, 255, 0);
     }
-    pools_.append(p);
+    lanes_.append(l);
 }
 
 QColor TrendSeries::lineColor(const QAbstractAxis* y) const {
-    for (const Pool& p : pools_)
-        if (p.y == y)
-            return p.line;
-    return {};
+    const Lane* l = lane(y);
+    return l ? l->line : QColor();
 }
 
-void TrendSeries::paint(const Pool& pool, int piece) {
-    if (auto* area = qobject_cast<QAreaSeries*>(pool.pieces[piece])) {
-        area->setBrush(pool.fill);
-        area->setPen(QPen(pool.line, 1));
-    } else {
-        pool.lines[piece]->setPen(QPen(pool.line, 1));
+PlotRun TrendSeries::coloured(const QAbstractAxis*, const QColor& line) const {
+    PlotRun r;
+    r.line = line;
+    if (kind_ == Area) { // the area in a pale shade of the line's colour
+        auto pale = [](int c) { return c + (255 - c) * 3 / 4; };
+        r.fill = QColor(pale(line.red()), pale(line.green()), pale(line.blue()));
     }
-}
-
-void TrendSeries::addPiece(Pool& pool) {
-    auto* line = new QLineSeries;
-    QAbstractSeries* piece = line;
-    if (kind_ == Area) {
-        auto* area = new QAreaSeries(line);
-        line->setParent(area); // an area series does not own its line
-        area->setPointsVisible(false);
-        area->setPointLabelsVisible(false);
-        piece = area;
-    }
-    line->setPointsVisible(false);
-    line->setPointLabelsVisible(false);
-    piece->setName(name_);
-    pool.chart->addSeries(piece);
-    piece->attachAxis(pool.x);
-    piece->attachAxis(pool.y);
-    piece->setVisible(false);
-    pool.pieces.append(piece);
-    pool.lines.append(line);
-    paint(pool, int(pool.pieces.size()) - 1);
-}
-
-int TrendSeries::pieceCount() const {
-    int n = 0;
-    for (const Pool& p : pools_)
-        n += int(p.runs.size());
-    return n;
-}
-
-QXYSeries* TrendSeries::piece(int i) const {
-    for (const Pool& p : pools_) {
-        if (i < p.runs.size())
-            return p.lines.value(i);
-        i -= int(p.runs.size());
-    }
-    return nullptr;
+    return r;
 }
 
 void TrendSeries::setActive(bool active) {
     active_ = active;
-    for (Pool& p : pools_) {
-        if (active)
-            draw(p);
-        else
-            for (QAbstractSeries* piece : p.pieces)
-                piece->setVisible(false);
-    }
+    for (Lane& l : lanes_)
+        l.item->setVisible(active);
 }
 
-void TrendSeries::setRuns(QAbstractAxis* y, const QList<QList<QPointF>>& runs) {
-    Pool* p = pool(y);
-    Q_ASSERT(p);
-    if (!p)
+void TrendSeries::setRuns(QAbstractAxis* y, QList<PlotRun> runs) {
+    const Lane* l = lane(y);
+    Q_ASSERT(l);
+    if (!l)
         return;
-    p->runs = runs;
-    // A hidden series is brought up to date when it is shown.
-    if (active_)
-        draw(*p);
-}
-
-void TrendSeries::draw(Pool& p) {
-    while (p.pieces.size() < p.runs.size()) {
-        addPiece(p);
-        p.drawn.append(QList<QPointF>());
+    for (PlotRun& r : runs) {
+        if (!r.line.isValid())
+            r.line = l->line;
+        if (kind_ == Area && !r.fill.isValid())
+            r.fill = l->fill;
+        if (kind_ == Line)
+            r.fill = QColor();
     }
-    for (qsizetype i = 0; i < p.pieces.size(); ++i) {
-        const QList<QPointF> want = p.runs.value(i);
-        const QList<QPointF>& had = p.drawn[i];
-        if (want != had) {
-            if (want.isEmpty())
-                p.lines[i]->clear();
-            else if (!had.isEmpty() && want.size() > had.size() &&
-                     std::equal(had.begin(), had.end(), want.begin()))
-                p.lines[i]->append(want.mid(had.size())); // the run grew: cheaper than anew
-            else
-                p.lines[i]->replace(want);
-            p.drawn[i] = want;
-        }
-        p.pieces[i]->setVisible(i < p.runs.size());
-    }
+    l->item->setRuns(runs);
 }
 
 QList<QPointF> TrendSeries::points(const QAbstractAxis* y) const {
     QList<QPointF> all;
-    for (const Pool& p : pools_)
-        if (!y || p.y == y)
-            for (const QList<QPointF>& run : p.runs)
-                all += run;
+    for (const Lane& l : lanes_)
+        if (!y || l.y == y)
+            for (const PlotRun& run : l.item->runs())
+                all += run.points;
+    return all;
+}
+
+int TrendSeries::pieceCount() const {
+    int n = 0;
+    for (const Lane& l : lanes_)
+        n += int(l.item->runs().size());
+    return n;
+}
+
+const PlotRun* TrendSeries::piece(int i) const {
+    for (const Lane& l : lanes_) {
+        if (i < l.item->runs().size())
+            return &l.item->runs()[i];
+        i -= int(l.item->runs().size());
+    }
+    return nullptr;
+}
+
+QList<PlotItem*> TrendSeries::items() const {
+    QList<PlotItem*> all;
+    for (const Lane& l : lanes_)
+        all.append(l.item);
     return all;
 }

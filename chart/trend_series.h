@@ -1,20 +1,20 @@
 #pragma once
 
+#include "chart/plot_item.h"
+
 #include <QColor>
 #include <QList>
 #include <QPointF>
 #include <QString>
 
 class QAbstractAxis;
-class QAbstractSeries;
 class QChart;
-class QLineSeries;
-class QXYSeries;
 
-// One of the chart's two series as the user sees it: an area series (filled) or a line series.
-// Gaps in the readings split it into several pieces on the chart, all shown or hidden together.
-// Pieces are kept per lane: a value axis with the chart and X axis it is drawn against (the
-// physical view draws resistance and voltage in lanes of their own).
+// One of the chart's two series as the user sees it: an area series (filled) or a line series,
+// of which one is shown at a time. Gaps in the readings, and the change from one test or one
+// function to the next, split it into pieces of curve, each in its own colours. Pieces are kept
+// per lane: a value axis with the chart and X axis it is drawn against (the physical view draws
+// resistance and voltage in lanes of their own).
 class TrendSeries {
 public:
     enum Kind { Area, Line };
@@ -24,41 +24,34 @@ public:
     const QString& name() const { return name_; }
     bool isActive() const { return active_; }
     void setActive(bool active);
-    // A lane: points set against `y` are drawn in `chart` over `x`, in the given colours (an
-    // invalid colour takes the series' own).
+    // A lane: runs set against `y` are drawn in `chart` over `x`; a run without colours of its
+    // own takes the lane's (an invalid colour takes the series' own).
     void addLane(QChart* chart, QAbstractAxis* x, QAbstractAxis* y, const QColor& fill = {},
                  const QColor& line = {});
-    // The runs drawn against axis `y` on the page being shown, replacing what the series drew
+    // The pieces drawn against axis `y` on the page being shown, replacing what the series drew
     // against it.
-    void setRuns(QAbstractAxis* y, const QList<QList<QPointF>>& runs);
-    // The colour of the line drawn against `y`.
+    void setRuns(QAbstractAxis* y, QList<PlotRun> runs);
+    // The lane's own line colour, and the colours a piece of `line` colour gets in this series.
     QColor lineColor(const QAbstractAxis* y) const;
+    PlotRun coloured(const QAbstractAxis* y, const QColor& line) const;
     // The points the series shows against `y` (against every axis when null), in X order.
     QList<QPointF> points(const QAbstractAxis* y = nullptr) const;
-    // The pieces in use, over every lane.
+    // The pieces, over every lane.
     int pieceCount() const;
-    QXYSeries* piece(int i) const;
+    const PlotRun* piece(int i) const;
+    // What draws the series in each lane (owned by the lanes' charts).
+    QList<PlotItem*> items() const;
 
 private:
-    struct Pool {
-        QChart* chart = nullptr;
-        QAbstractAxis* x = nullptr;
+    struct Lane {
         QAbstractAxis* y = nullptr;
-        QList<QList<QPointF>> runs;     // what the pool shows, or will once the series is active
-        QList<QAbstractSeries*> pieces; // QAreaSeries or QLineSeries
-        QList<QLineSeries*> lines;      // the line of each piece (the upper line of an area)
-        QList<QList<QPointF>> drawn;    // what each piece holds
+        PlotItem* item = nullptr; // owned by its chart
         QColor fill, line;
     };
-    Pool* pool(const QAbstractAxis* y);
-    void addPiece(Pool& pool);
-    void paint(const Pool& pool, int piece);
-    // Hands the pool's runs to its pieces; only pieces whose points changed are touched, since
-    // the chart lays out a piece afresh whenever it gets points.
-    void draw(Pool& pool);
+    const Lane* lane(const QAbstractAxis* y) const;
 
     Kind kind_;
     QString name_;
     bool active_ = false;
-    QList<Pool> pools_;
+    QList<Lane> lanes_;
 };

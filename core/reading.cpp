@@ -1,5 +1,7 @@
 #include "core/reading.h"
 
+#include <algorithm>
+
 namespace {
 
 bool isOhmSign(char16_t u) {
@@ -91,10 +93,17 @@ UnitScale scaleOf(Unit unit) {
     return {};
 }
 
-std::optional<double> readingNumber(QStringView text) {
-    static constexpr double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-    // Plain code units: this runs for every row the chart draws.
+namespace {
+
+struct NumberText {
+    qint64 mantissa = 0; // signed
+    int decimals = 0;
+};
+
+// A Value text as a number: at most 15 digits and one separator ("." or ","), an optional
+// leading "-", blanks and control characters around it ignored.
+std::optional<NumberText> numberText(QStringView text) {
+    // Plain code units: this runs for every row of a file that is loaded.
     if (text.isEmpty())
         return std::nullopt;
     const char16_t* p = text.utf16();
@@ -127,10 +136,22 @@ std::optional<double> readingNumber(QStringView text) {
     }
     if (digits == 0)
         return std::nullopt;
-    double v = double(mantissa);
-    if (decimals > 0)
-        v /= kTens[decimals];
-    return negative ? -v : v;
+    return NumberText{negative ? -mantissa : mantissa, std::max(decimals, 0)};
+}
+
+double numberOf(const NumberText& n) {
+    static constexpr double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const double v = double(n.mantissa);
+    return n.decimals > 0 ? v / kTens[n.decimals] : v;
+}
+
+} // namespace
+
+std::optional<double> readingNumber(QStringView text) {
+    if (const auto n = numberText(text))
+        return numberOf(*n);
+    return std::nullopt;
 }
 
 bool isBeyondRange(QStringView text) {
@@ -150,11 +171,41 @@ bool isBeyondRange(QStringView text) {
 }
 
 ValueReading valueOf(QStringView text) {
-    if (const auto v = readingNumber(text))
-        return {ValueReading::Number, *v};
+    if (const auto n = numberText(text))
+        return {ValueReading::Number, numberOf(*n), n->mantissa, qint8(n->decimals)};
     if (isBeyondRange(text))
         return {ValueReading::BeyondRange, 0};
     return {};
+}
+
+std::optional<double> testVoltsOf(QStringView function) {
+    if (!isInsulationFunction(function))
+        return std::nullopt;
+    qsizetype end = 3;
+    while (end < function.size() && (function[end].isDigit() || function[end] == u'.'))
+        ++end;
+    bool ok = false;
+    const double v = function.mid(3, end - 3).toDouble(&ok);
+    if (!ok || v <= 0)
+        return std::nullopt;
+    return function.mid(end).startsWith(u"kV") ? v * 1000 : v;
+}
+
+TestMode testModeOf(QStringView text) {
+    text = text.trimmed();
+    if (text.isEmpty() || text == u"NULL")
+        return TestMode::None;
+    if (text == u"Continuous")
+        return TestMode::Continuous;
+    if (text == u"Timed")
+        return TestMode::Timed;
+    if (text == u"PI")
+        return TestMode::PI;
+    if (text == u"COMP:NG")
+        return TestMode::CompNG;
+    if (text == u"COMP:GOOD")
+        return TestMode::CompGood;
+    return TestMode::Other;
 }
 
 Reading readingOf(const QString& value, const QString& unit, const QString& function,

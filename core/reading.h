@@ -40,6 +40,10 @@ struct ValueReading {
     };
     Kind kind = NoReading;
     double number = 0;
+    // A number as the display counts it: its digits without the separator, sign kept
+    // ("1.234" -> 1234, "-0.52" -> -52), and how many of them follow the separator.
+    qint64 counts = 0;
+    qint8 decimals = 0;
 };
 ValueReading valueOf(QStringView text);
 
@@ -52,6 +56,14 @@ bool isBeyondRange(QStringView valueText);
 inline bool isInsulationFunction(QStringView function) {
     return function.startsWith(u"IR:");
 }
+
+// The test voltage an insulation function names, in volts: "IR:1000V 40GΩ" -> 1000,
+// "IR:2.5kV 100GΩ" -> 2500; none for other functions.
+std::optional<double> testVoltsOf(QStringView function);
+
+// The test mode (I_Range) the meter shows beside a reading.
+enum class TestMode : quint8 { None, Continuous, Timed, PI, CompNG, CompGood, Other };
+TestMode testModeOf(QStringView text);
 
 struct Reading {
     QString text; // the value as recorded: "1.234", "0L", "-12.5"

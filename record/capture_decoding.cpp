@@ -15,11 +15,13 @@ bool decodeCapture(const QString& path, const CaptureDecodeSettings& settings, R
     chain.setPauseDuration(0);
     Recorder& recorder = chain.recorder();
 
-    constexpr qint64 kDayMs = 86'400'000;
     qint64 offsetMs = 0; // of the report being handled
-    recorder.setClock([&] {
-        const qint64 startMs = reader.start() ? reader.start()->time().msecsSinceStartOfDay() : 0;
-        return int((startMs + offsetMs) % kDayMs);
+    // Without a start line the capture's clock starts at midnight of a day not known.
+    recorder.setClock([&]() -> SampleTime {
+        if (!reader.start())
+            return timeOfDayAfter(0, offsetMs);
+        return {timeOfDayAfter(reader.start()->time().msecsSinceStartOfDay(), offsetMs),
+                reader.start()->toMSecsSinceEpoch() + offsetMs};
     });
 
     qint64 ticks = 0;

@@ -7,17 +7,6 @@
 #include <cmath>
 #include <utility>
 
-namespace {
-
-constexpr qint64 kDayMs = 86'400'000;
-
-// Milliseconds from one time of day to the next, counting on past midnight.
-qint64 stepMs(int fromMs, int toMs) {
-    return (qint64(toMs) - fromMs + kDayMs) % kDayMs;
-}
-
-} // namespace
-
 // ---- Readings
 
 Measurement measurementOf(const ValueReading& value, const UnitScale& scale) {
@@ -32,28 +21,6 @@ Measurement measurementOf(const ValueReading& value, const UnitScale& scale) {
     return m;
 }
 
-Measurement measurementOf(QStringView valueText, QStringView unit) {
-    return measurementOf(valueOf(valueText), unitScale(unit));
-}
-
-Measurement RowReader::measurement(int row) {
-    const quint32 unit = table_.textId(row, ReadingTable::Unit);
-    if (unit != unit_) {
-        unit_ = unit;
-        scale_ = unitScale(table_.unit(row));
-    }
-    return measurementOf(valueOf(table_.value(row)), scale_);
-}
-
-bool RowReader::isInsulation(int row) {
-    const quint32 function = table_.textId(row, ReadingTable::V_Range);
-    if (function != function_) {
-        function_ = function;
-        insulation_ = isInsulationFunction(table_.vRange(row));
-    }
-    return insulation_;
-}
-
 // ---- Runs
 
 void InsulationRuns::scan(const ReadingTable& table) {
@@ -64,41 +31,54 @@ void InsulationRuns::scan(const ReadingTable& table) {
 }
 
 void InsulationRuns::append(const ReadingTable& table) {
-    RowReader read(table);
-    // The id of function_ in this table, once this pass has met it.
-    quint32 sameFunction = ~0u;
     for (; seen_ < table.rowCount(); ++seen_) {
         const int row = seen_;
-        const Measurement m = read.measurement(row);
-        const bool fits = !table.isTimeNull(row) && read.isInsulation(row) &&
-                          m.quantity == Measurement::Resistance &&
+        const Sample s = table.sample(row);
+        const Measurement m = measurementOf(s);
+        const bool fits = !s.timeNull && s.insulation && m.quantity == Measurement::Resistance &&
                           m.reading != Measurement::NoReading;
         if (!fits) {
             open_ = false;
             continue;
         }
-        const int timeMs = table.timeMs(row);
-        const qint64 step = stepMs(lastTimeMs_, timeMs);
+        const qint64 step = open_ ? elapsedMs(last_, s.time) : 0;
         const bool collapsed =
             m.reading == Measurement::Number && lastOhms_ > 0 && m.value < lastOhms_ / 10;
-        const quint32 function = table.textId(row, ReadingTable::V_Range);
-        if (function != sameFunction && table.vRange(row) == function_)
-            sameFunction = function;
-        if (open_ && step <= kMaxGapMs && !collapsed && function == sameFunction) {
+        if (open_ && step >= 0 && step <= kMaxGapMs && !collapsed && s.function == function_ &&
+            s.mode == mode_) {
             InsulationRun& run = runs_.back();
             run.lastRow = row;
             run.durationMs += step;
         } else {
             runs_.push_back(InsulationRun{row, row, 0});
-            function_ = table.vRange(row);
-            sameFunction = function;
+            function_ = s.function;
+            mode_ = s.mode;
             lastOhms_ = -1;
             open_ = true;
         }
-        lastTimeMs_ = timeMs;
+        last_ = s.time;
         if (m.reading == Measurement::Number)
             lastOhms_ = m.value;
     }
+}
+
+int InsulationRuns::runOf(int row) const {
+    const int i = lastRunIn(row, row);
+    return i >= 0 && runs_[size_t(i)].firstRow <= row ? i : -1;
+}
+
+std::vector<qint64> elapsedOfRows(const ReadingTable& table, const InsulationRun& run,
+                                  qint64 untilMs) {
+    std::vector<qint64> out;
+    qint64 elapsed = 0;
+    SampleTime prev = table.sampleTime(run.firstRow);
+    for (int row = run.firstRow; row <= run.lastRow && elapsed <= untilMs; ++row) {
+        const SampleTime t = table.sampleTime(row);
+        elapsed += elapsedMs(prev, t);
+        prev = t;
+        out.push_back(elapsed);
+    }
+    return out;
 }
 
 int InsulationRuns::lastRunIn(int firstRow, int lastRow) const {
@@ -125,23 +105,20 @@ struct RunPlace {
 std::pair<RunPlace, RunPlace> rowsAround(const ReadingTable& table, const InsulationRun& run,
                                          qint64 t) {
     RunPlace before, after;
-    qint64 elapsed = 0;
-    int prevMs = table.timeMs(run.firstRow);
-    for (int row = run.firstRow; row <= run.lastRow; ++row) {
-        const int ms = table.timeMs(row);
-        elapsed += stepMs(prevMs, ms);
-        prevMs = ms;
-        if (elapsed > t) {
-            after = {row, elapsed};
+    const std::vector<qint64> elapsed = elapsedOfRows(table, run, t);
+    for (int row = run.firstRow; row < run.firstRow + int(elapsed.size()); ++row) {
+        const qint64 at = elapsed[size_t(row - run.firstRow)];
+        if (at > t) {
+            after = {row, at};
             break;
         }
-        before = {row, elapsed};
+        before = {row, at};
     }
     return {before, after};
 }
 
 Measurement measuredAt(const ReadingTable& table, int row) {
-    return measurementOf(table.value(row), table.unit(row));
+    return measurementOf(table.valueReading(row), scaleOf(table.unitKind(row)));
 }
 
 ResistanceAt readAt(const ReadingTable& table, int row) {
@@ -207,12 +184,13 @@ InsulationFigures insulationFigures(const ReadingTable& table, const InsulationR
 
 std::optional<double> meterPiResult(const ReadingTable& table, const InsulationRun& run) {
     const int row = run.lastRow + 1;
-    if (row >= table.rowCount() || table.iRange(row) != u"PI" ||
-        table.vRange(row) != table.vRange(run.lastRow))
+    if (row >= table.rowCount())
         return std::nullopt;
-    if (unitOf(table.unit(row)) != Unit::None)
+    const Sample s = table.sample(row);
+    if (s.mode != TestMode::PI || s.function != table.sample(run.lastRow).function ||
+        s.unit != Unit::None || s.value.kind != ValueReading::Number)
         return std::nullopt;
-    return readingNumber(table.value(row));
+    return s.value.number;
 }
 
 // ---- Texts
@@ -239,6 +217,10 @@ QString ratioText(const std::optional<double>& ratio) {
 
 QString clockText(int msOfDay) {
     return QTime::fromMSecsSinceStartOfDay(msOfDay).toString(QStringLiteral("HH:mm:ss"));
+}
+
+QString runTitle(const ReadingTable& table, const InsulationRun& run) {
+    return clockText(table.timeMs(run.firstRow)) + u' ' + table.vRange(run.firstRow);
 }
 
 QString statusText(ResistanceAt::Status status) {

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -16,7 +17,7 @@
 
 // ---- Readings
 
-// What a row measured, from its Value and Unit texts (read as core/reading.h reads them).
+// What a row measured (read from its typed sample).
 struct Measurement {
     using Quantity = UnitScale::Quantity;
     static constexpr Quantity NoQuantity = UnitScale::NoQuantity;
@@ -27,36 +28,20 @@ struct Measurement {
     Reading reading = NoReading;
     double value = 0; // ohms or volts when the reading is a number
 };
-Measurement measurementOf(QStringView valueText, QStringView unit);
 Measurement measurementOf(const ValueReading& value, const UnitScale& scale);
-
-// Reads the rows of a table one after another. The table keeps each text once under an id, so
-// units and functions are looked up once while they repeat. One reader serves one pass over an
-// unchanged table.
-class RowReader {
-public:
-    explicit RowReader(const ReadingTable& table) : table_(table) {}
-    Measurement measurement(int row);
-    // True when the row's V_Range names an insulation function ("IR:...").
-    bool isInsulation(int row);
-
-private:
-    static constexpr quint32 kNone = ~0u;
-    const ReadingTable& table_;
-    quint32 unit_ = kNone;
-    UnitScale scale_;
-    quint32 function_ = kNone;
-    bool insulation_ = false;
-};
+inline Measurement measurementOf(const Sample& s) {
+    return measurementOf(s.value, s.scale());
+}
 
 // ---- Runs
 
 // One insulation test as the table recorded it: consecutive rows of one insulation function
-// ("IR:..." in V_Range), each a resistance reading (a number, or beyond the range) with a time.
-// A run ends at a row that does not fit it:
-//  - another function, a unit that is no resistance, a Value that is no reading, a missing time;
-//  - more than kMaxGapMs between two rows, or a time earlier than the row before (unless the
-//    clock passed midnight: 23:59:50 then 00:00:10 is 20 s later);
+// ("IR:..." in V_Range) in one test mode, each a resistance reading (a number, or beyond the
+// range) with a time. A run ends at a row that does not fit it:
+//  - another function or test mode (a timed test and the PI test after it are two tests), a unit
+//    that is no resistance, a Value that is no reading, a missing time;
+//  - more than kMaxGapMs between two rows, or a time earlier than the row before (rows whose
+//    date is not known count on past midnight: 23:59:50 then 00:00:10 is 20 s later);
 //  - a reading below a tenth of the run's last number (the test was stopped and started again,
 //    the insulation broke down, or the meter shows its own result instead of a reading).
 struct InsulationRun {
@@ -79,14 +64,26 @@ public:
     // The last run with a row in [firstRow, lastRow], or -1.
     int lastRunIn(int firstRow, int lastRow) const;
 
+    // Whether the last row taken in belongs to the last run (a test that further rows may
+    // continue).
+    bool lastRunOpen() const { return open_; }
+    // The run that holds `row`, or -1.
+    int runOf(int row) const;
+
 private:
     std::vector<InsulationRun> runs_;
     int seen_ = 0;
     bool open_ = false;    // the last row seen belongs to runs_.back()
-    int lastTimeMs_ = 0;   // its time of day
+    SampleTime last_;      // its time
     double lastOhms_ = -1; // the run's last number, or -1 before the first
-    QString function_;     // the run's V_Range
+    quint32 function_ = 0; // the run's V_Range (text id)
+    TestMode mode_ = TestMode::None;
 };
+
+// Milliseconds from a run's first row to each of its rows, in row order; with `untilMs`, only up to
+// the first row beyond it.
+std::vector<qint64> elapsedOfRows(const ReadingTable& table, const InsulationRun& run,
+                                  qint64 untilMs = std::numeric_limits<qint64>::max());
 
 // ---- Figures
 
@@ -137,6 +134,8 @@ QString ohmsText(double ohms);
 QString ratioText(const std::optional<double>& ratio);
 // A time of day as "HH:mm:ss".
 QString clockText(int msOfDay);
+// A run's name for people: its start time and function, "10:26:55 IR:1000V 40GΩ".
+QString runTitle(const ReadingTable& table, const InsulationRun& run);
 // Why a resistance is not available, in a few words ("beyond the range").
 QString statusText(ResistanceAt::Status status);
 

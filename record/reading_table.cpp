@@ -4,6 +4,7 @@
 
 ReadingTable::ReadingTable(QObject* parent) : QObject(parent) {
     texts_.append(QString());
+    facts_.emplace_back();
     ids_.insert(QString(), 0);
 }
 
@@ -48,7 +49,58 @@ ReadingRow ReadingTable::row(int i) const {
     out.Unit = texts_[r.text[1]];
     out.V_Range = texts_[r.text[2]];
     out.I_Range = texts_[r.text[3]];
+    if (r.stamp >= 0)
+        out.AtMs = r.stamp;
+    else
+        out.Source = int(-1 - r.stamp);
     return out;
+}
+
+Sample ReadingTable::sample(int i) const {
+    const Row& r = at(i);
+    Sample s;
+    s.no = r.no;
+    s.noNull = r.time & kNoNullBit;
+    s.timeNull = r.time & kTimeNullBit;
+    s.time.msOfDay = int(r.time & kTimeMask);
+    if (r.stamp >= 0)
+        s.time.epochMs = r.stamp;
+    s.value = facts_[r.text[0]].value;
+    s.unit = facts_[r.text[1]].unit;
+    const TextFacts& function = facts_[r.text[2]];
+    s.function = r.text[2];
+    s.testVolts = function.testVolts;
+    s.insulation = function.insulation;
+    s.mode = facts_[r.text[3]].mode;
+    return s;
+}
+
+SampleTime ReadingTable::sampleTime(int i) const {
+    const Row& r = at(i);
+    SampleTime t(int(r.time & kTimeMask));
+    if (r.stamp >= 0)
+        t.epochMs = r.stamp;
+    return t;
+}
+
+std::optional<qint64> ReadingTable::recordedAt(int row) const {
+    const qint64 stamp = at(row).stamp;
+    return stamp >= 0 ? std::optional<qint64>(stamp) : std::nullopt;
+}
+
+int ReadingTable::sourceOf(int row) const {
+    const qint64 stamp = at(row).stamp;
+    return stamp >= 0 ? 0 : int(-1 - stamp);
+}
+
+int ReadingTable::sourceIndex(const QString& file) {
+    if (file.isEmpty())
+        return 0;
+    const qsizetype i = sources_.lastIndexOf(file);
+    if (i > 0)
+        return int(i);
+    sources_.append(file);
+    return int(sources_.size() - 1);
 }
 
 QString ReadingTable::cutToBytes(const QString& text, int bytes) {
@@ -97,6 +149,13 @@ quint32 ReadingTable::internText(const QString& text) {
     const auto id = quint32(texts_.size());
     texts_.append(cut);
     ids_.insert(cut, id);
+    TextFacts facts;
+    facts.value = valueOf(cut);
+    facts.unit = unitOf(cut);
+    facts.mode = testModeOf(cut);
+    facts.insulation = isInsulationFunction(cut);
+    facts.testVolts = testVoltsOf(cut);
+    facts_.push_back(facts);
     textBytes_ += qint64(sizeof(QString)) * 2 + 32 + cut.size() * 2 * 2;
     return id;
 }
@@ -104,12 +163,15 @@ quint32 ReadingTable::internText(const QString& text) {
 ReadingTable::Row ReadingTable::packed(const ReadingRow& in) {
     return pack(
         in.No, in.NoNull, in.TimeMs, in.TimeNull,
-        {intern(0, in.Value), intern(1, in.Unit), intern(2, in.V_Range), intern(3, in.I_Range)});
+        {intern(0, in.Value), intern(1, in.Unit), intern(2, in.V_Range), intern(3, in.I_Range)},
+        in.AtMs, in.Source);
 }
 
 ReadingTable::Row ReadingTable::pack(qint32 no, bool noNull, int timeMs, bool timeNull,
-                                     const std::array<quint32, 4>& texts) {
+                                     const std::array<quint32, 4>& texts,
+                                     std::optional<qint64> atMs, int source) {
     Row r;
+    r.stamp = atMs && *atMs >= 0 ? *atMs : -1 - qint64(std::max(source, 0));
     r.no = noNull ? 0 : no;
     const int ms = timeMs < 0 ? 0 : timeMs % 86'400'000;
     r.time = timeNull ? kTimeNullBit : quint32(ms);
@@ -124,10 +186,12 @@ int ReadingTable::append(const ReadingRow& in) {
 }
 
 int ReadingTable::appendInterned(qint32 no, bool noNull, int timeMs, bool timeNull,
-                                 const std::array<quint32, 4>& texts) {
+                                 const std::array<quint32, 4>& texts, std::optional<qint64> atMs,
+                                 int source) {
     for (quint32 id : texts)
         Q_ASSERT(id < textCount());
-    return appendPacked(pack(no, noNull, timeMs, timeNull, texts));
+    Q_ASSERT(source >= 0 && source < sources_.size());
+    return appendPacked(pack(no, noNull, timeMs, timeNull, texts, atMs, source));
 }
 
 int ReadingTable::appendPacked(const Row& r) {
@@ -213,5 +277,5 @@ void ReadingTable::resumeUpdates() {
 
 qint64 ReadingTable::memoryBytes() const {
     return qint64(blocks_.size()) * kBlockRows * qint64(sizeof(Row)) + textBytes_ +
-           qint64(ids_.capacity()) * 16;
+           qint64(ids_.capacity()) * 16 + qint64(facts_.capacity() * sizeof(TextFacts));
 }

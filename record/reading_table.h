@@ -1,8 +1,12 @@
 #pragma once
 
+#include "core/reading.h"
+#include "core/sample_time.h"
+
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTime>
 #include <QVector>
 
@@ -21,12 +25,45 @@ struct ReadingRow {
     QString Unit;
     QString V_Range;
     QString I_Range;
+    // When the row was recorded, where that is known (rows recorded here, and restored from
+    // the journal); rows loaded from a table file name the file instead (an index into
+    // ReadingTable::sourceFile(), 0 for none).
+    std::optional<qint64> AtMs;
+    int Source = 0;
+};
+
+// A row as typed values, read once from its texts when they first came into the table: what the
+// chart, the tests and the results read instead of the texts.
+struct Sample {
+    qint32 no = 0;
+    bool noNull = true;
+    SampleTime time;
+    bool timeNull = true;
+    ValueReading value;
+    Unit unit = Unit::None;
+    quint32 function = 0; // the function's text id: equal ids, equal functions
+    std::optional<double> testVolts;
+    TestMode mode = TestMode::None;
+    bool insulation = false; // an insulation function ("IR:...")
+
+    UnitScale scale() const { return scaleOf(unit); }
+    UnitScale::Quantity quantity() const { return scale().quantity; }
+    // The reading in ohms or volts, where it is a number of a known unit.
+    std::optional<double> si() const {
+        const UnitScale s = scale();
+        if (value.kind != ValueReading::Number || s.quantity == UnitScale::NoQuantity)
+            return std::nullopt;
+        return value.number * s.factor;
+    }
 };
 
 // The in-memory reading table: six fields (No, Time, Value, Unit, V_Range, I_Range), no key, rows
-// kept in append order. Sized for ten million rows: a row takes 24 bytes (texts interned, time as
-// milliseconds of the day, null flags folded into the time word), rows live in fixed blocks so an
-// append never moves the rows already stored.
+// kept in append order, each with the instant it was recorded where known. Sized for ten million
+// rows: a row takes 32 bytes (texts interned, time as milliseconds of the day, null flags folded
+// into the time word, the instant or the file it came from in one word), rows live in fixed
+// blocks so an append never moves the rows already stored. Each text is read into typed values
+// (number, unit, test voltage, test mode) once, when it first comes into the table; sample()
+// hands them out per row.
 class ReadingTable : public QObject {
     Q_OBJECT
 public:
@@ -59,6 +96,24 @@ public:
     bool isNull(int row, Field field) const;
     ReadingRow row(int row) const;
 
+    // The typed row.
+    Sample sample(int row) const;
+    SampleTime sampleTime(int row) const;
+    // The instant the row was recorded, where known.
+    std::optional<qint64> recordedAt(int row) const;
+    // The table file the row was loaded from (an index for sourceFile()), 0 for none.
+    int sourceOf(int row) const;
+    const QString& sourceFile(int index) const { return sources_[qsizetype(index)]; }
+    // The index of a table file's name, for rows loaded from it.
+    int sourceIndex(const QString& file);
+    // The test voltage an interned function text names.
+    std::optional<double> testVoltsOfText(quint32 id) const { return facts_[id].testVolts; }
+    // Typed values of one field, by row.
+    const ValueReading& valueReading(int row) const { return facts_[at(row).text[0]].value; }
+    ::Unit unitKind(int row) const { return facts_[at(row).text[1]].unit; }
+    TestMode testMode(int row) const { return facts_[at(row).text[3]].mode; }
+    bool isInsulation(int row) const { return facts_[at(row).text[2]].insulation; }
+
     // Appends a row; texts are cut to kTextBytes at a character boundary. O(1).
     int append(const ReadingRow& row);
     void removeRow(int row);
@@ -76,7 +131,8 @@ public:
     quint32 textId(int row, Field field) const { return at(row).text[size_t(field - Value)]; }
     // Appends a row whose texts are given by id.
     int appendInterned(qint32 no, bool noNull, int timeMs, bool timeNull,
-                       const std::array<quint32, 4>& texts);
+                       const std::array<quint32, 4>& texts, std::optional<qint64> atMs = {},
+                       int source = 0);
     // Removes every row (interned texts are kept for the rows to come).
     void clear();
 
@@ -108,8 +164,17 @@ private:
         qint32 no;
         quint32 time; // ms of day, bit 30: Time null, bit 31: No null
         std::array<quint32, 4> text;
+        qint64 stamp; // >= 0: the instant (ms since the epoch); else -1 - the source's index
     };
-    static_assert(sizeof(Row) == 24);
+    static_assert(sizeof(Row) == 32);
+    // What a text says in each field, read when it is interned.
+    struct TextFacts {
+        ValueReading value;
+        std::optional<double> testVolts;
+        ::Unit unit = ::Unit::None;
+        TestMode mode = TestMode::None;
+        bool insulation = false;
+    };
     static constexpr quint32 kTimeMask = 0x07FFFFFF;
     static constexpr quint32 kTimeNullBit = 0x40000000;
     static constexpr quint32 kNoNullBit = 0x80000000;
@@ -124,12 +189,14 @@ private:
     quint32 intern(int column, const QString& text);
     Row packed(const ReadingRow& in);
     static Row pack(qint32 no, bool noNull, int timeMs, bool timeNull,
-                    const std::array<quint32, 4>& texts);
+                    const std::array<quint32, 4>& texts, std::optional<qint64> atMs, int source);
     int appendPacked(const Row& r);
 
     std::vector<std::unique_ptr<Row[]>> blocks_;
     int count_ = 0;
-    QVector<QString> texts_; // texts_[0] is the empty (null) text
+    QVector<QString> texts_;       // texts_[0] is the empty (null) text
+    std::vector<TextFacts> facts_; // one per text
+    QStringList sources_{QString()};
     QHash<QString, quint32> ids_;
     qint64 textBytes_ = 0;
     // The last few texts seen in each text column: consecutive readings mostly repeat them,

@@ -1,15 +1,9 @@
 #include "record/recorder.h"
 
-#include <QTime>
-
 #include <algorithm>
 #include <limits>
 
-Recorder::Recorder(ReadingTable& table) : table_(table), clock_(&Recorder::systemTimeOfDay) {}
-
-int Recorder::systemTimeOfDay() {
-    return QTime::currentTime().msecsSinceStartOfDay();
-}
+Recorder::Recorder(ReadingTable& table) : table_(table), clock_(&SampleTime::now) {}
 
 qint32 Recorder::secondsOf(const QString& text) {
     QStringView t = QStringView(text).trimmed();
@@ -44,8 +38,10 @@ void Recorder::INDataToTable(int kind, const Reading& reading) {
 
     ReadingRow row;
     row.Value = reading.text;
-    row.TimeMs = clock_();
+    const SampleTime now = clock_();
+    row.TimeMs = now.msOfDay;
     row.TimeNull = false;
+    row.AtMs = now.epochMs;
     row.No = RecordNo;
     row.NoNull = false;
     row.V_Range = reading.function;

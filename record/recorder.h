@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/reading.h"
+#include "core/sample_time.h"
 #include "record/reading_table.h"
 
 #include <QChar>
@@ -12,8 +13,9 @@
 // mirror the window's record toolbar (the window keeps them in step with its controls).
 class Recorder {
 public:
-    // Local time of day in milliseconds since midnight.
-    using Clock = std::function<int()>;
+    // When a reading is recorded: the instant and its local time of day (a time of day alone
+    // records a row whose date is not known).
+    using Clock = std::function<SampleTime()>;
     // Told the table row of each reading recorded, once the row is in the table.
     using RowRecorded = std::function<void(int row)>;
 
@@ -23,7 +25,6 @@ public:
     explicit Recorder(ReadingTable& table);
 
     void setClock(Clock clock) { clock_ = std::move(clock); }
-    static int systemTimeOfDay();
     void setRowRecorded(RowRecorded observer) { recorded_ = std::move(observer); }
 
     // "Repeat": record a value equal to the last recorded one.

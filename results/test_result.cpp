@@ -1,5 +1,7 @@
 #include "results/test_result.h"
 
+#include <QDateTime>
+
 #include "record/reading_table.h"
 
 #include <cmath>
@@ -90,17 +92,7 @@ std::optional<double> TestResult::ratingOhms() const {
 }
 
 std::optional<double> TestResult::testVoltsOf(const QString& function) {
-    // "IR:1000V 40GΩ", "IR:2500 100GΩ": the digits after "IR:", in volts unless "kV" follows.
-    if (!function.startsWith(u"IR:"))
-        return std::nullopt;
-    qsizetype end = 3;
-    while (end < function.size() && (function[end].isDigit() || function[end] == u'.'))
-        ++end;
-    bool ok = false;
-    const double v = function.mid(3, end - 3).toDouble(&ok);
-    if (!ok || v <= 0)
-        return std::nullopt;
-    return function.mid(end).startsWith(u"kV") ? v * 1000 : v;
+    return ::testVoltsOf(function);
 }
 
 void takeRun(const ReadingTable& table, const InsulationRun& run, TestResult& result) {
@@ -114,21 +106,24 @@ void takeRun(const ReadingTable& table, const InsulationRun& run, TestResult& re
     result.function = table.vRange(run.firstRow);
     result.durationMs = run.durationMs;
     result.startTime = QTime::fromMSecsSinceStartOfDay(table.timeMs(run.firstRow));
+    // The day, where the rows know it (recorded here, or restored from the journal), and the
+    // table file the rows came from, if any.
+    if (const std::optional<qint64> at = table.recordedAt(run.firstRow))
+        result.date = QDateTime::fromMSecsSinceEpoch(*at).date();
+    if (const int source = table.sourceOf(run.firstRow))
+        result.source = table.sourceFile(source);
     result.readings.clear();
     result.readings.reserve(size_t(run.lastRow - run.firstRow + 1));
-    const int startMs = table.timeMs(run.firstRow);
+    const std::vector<qint64> elapsed = elapsedOfRows(table, run);
     for (int row = run.firstRow; row <= run.lastRow; ++row) {
+        const Sample s = table.sample(row);
         ResultReading r;
-        qint64 ms = table.timeMs(row) - startMs;
-        if (ms < 0) // the run passed midnight
-            ms += 86'400'000;
-        r.elapsedMs = ms;
-        const Measurement m = measurementOf(table.value(row), table.unit(row));
+        r.elapsedMs = elapsed[size_t(row - run.firstRow)];
+        const Measurement m = measurementOf(s);
         if (m.reading == Measurement::Number)
             r.ohms = m.value;
-        const QString& unit = table.unit(row);
         r.text =
-            unit.isEmpty() || unit == u"NULL" ? table.value(row) : table.value(row) + u' ' + unit;
+            s.unit == Unit::None ? table.value(row) : table.value(row) + u' ' + table.unit(row);
         result.readings.push_back(std::move(r));
     }
 }

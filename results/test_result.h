@@ -92,8 +92,8 @@ struct TestResult {
 // R40 = R × 0.5^((40 − T)/10): insulation resistance halves for every 10 °C it warms.
 double correctedTo40(double ohms, double tempC);
 
-// Takes the figures and readings of `run` into the result; the technician's fields are left as
-// they are.
+// Takes the figures and readings of `run` into the result, with the day it was recorded where the
+// rows know it and the table file they came from; the technician's fields are left as they are.
 void takeRun(const ReadingTable& table, const InsulationRun& run, TestResult& result);
 
 // What is wrong with the technician's fields, one clear sentence; empty when nothing is.

@@ -3,19 +3,19 @@
 #include "chart/trend_chart.h"
 #include "record/insulation_runs.h"
 #include "record/reading_table.h"
+#include "record/test_model.h"
 #include "results/ui/results_window.h"
 #include "results/ui/save_result_dialog.h"
 
 #include <QAction>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 
-ResultsActions::ResultsActions(QMainWindow* window, TrendChart* chart, ReadingTable* table)
-    : QObject(window), window_(window), chart_(chart), table_(table) {
+ResultsActions::ResultsActions(QMainWindow* window, TrendChart* chart, TestModel& tests)
+    : QObject(window), window_(window), chart_(chart), tests_(tests) {
     menu = window->menuBar()->addMenu(QStringLiteral("Results"));
     menu->setObjectName(QStringLiteral("ResultsMenu"));
     saveChartRun = menu->addAction(QStringLiteral("Save Test Result: Run on the Chart..."), this,
@@ -25,13 +25,6 @@ ResultsActions::ResultsActions(QMainWindow* window, TrendChart* chart, ReadingTa
     menu->addSeparator();
     testResults =
         menu->addAction(QStringLiteral("Test Results..."), this, &ResultsActions::testResultsClick);
-    liveFrom_ = table_->rowCount();
-    connect(table_, &ReadingTable::rowsAppended, this,
-            [this](int first, int) { rowsAppended(first); });
-    connect(table_, &ReadingTable::tableReset, this, &ResultsActions::tableReset);
-    connect(table_, &ReadingTable::rowsRemoved, this,
-            [this](int first, int last) { rowsRemoved(first, last); });
-    rowsSeen_ = table_->rowCount();
 }
 
 ResultsActions::~ResultsActions() = default;
@@ -56,88 +49,38 @@ ResultStore* ResultsActions::store() {
     return store_.get();
 }
 
-void ResultsActions::rowsAppended(int first) {
-    const QDate today = QDate::currentDate();
-    if (liveDates_.empty() || liveDates_.back().second != today)
-        liveDates_.emplace_back(first, today);
-    rowsSeen_ = table_->rowCount();
-}
-
-void ResultsActions::rowsRemoved(int first, int last) {
-    const int removed = last - first + 1;
-    auto shift = [&](int& row) {
-        if (row > last)
-            row -= removed;
-        else if (row > first)
-            row = first;
-    };
-    shift(liveFrom_);
-    for (auto& [from, day] : liveDates_)
-        shift(from);
-    rowsSeen_ = table_->rowCount();
-}
-
-void ResultsActions::tableReset() {
-    // Printing holds the table's updates and changes nothing; a file loaded or the table
-    // cleared does: the rows there now were not recorded here.
-    if (table_->rowCount() == rowsSeen_)
-        return;
-    liveFrom_ = table_->rowCount();
-    liveDates_.clear();
-    rowsSeen_ = table_->rowCount();
-}
-
-QDate ResultsActions::recordedOn(int row) const {
-    if (row < liveFrom_)
-        return {};
-    QDate date;
-    for (const auto& [from, day] : liveDates_)
-        if (from <= row)
-            date = day;
-    return date;
-}
-
-QString ResultsActions::loadedFile() const {
-    // The file Open Data read last: its dialog is kept by the window.
-    const auto* open = window_->findChild<QFileDialog*>(QStringLiteral("OpenDialog1"));
-    return open && !open->selectedFiles().isEmpty() ? open->selectedFiles().front() : QString();
-}
-
 void ResultsActions::saveChartRunClick() {
     const int onView = chart_->runOnView();
     if (onView < 0) {
         tell(QStringLiteral("No insulation test is on the chart."));
         return;
     }
-    saveRun(onView, chart_->runs().runs());
+    saveRun(onView);
 }
 
 void ResultsActions::saveLastRunClick() {
-    InsulationRuns runs;
-    runs.scan(*table_);
-    if (runs.runs().empty()) {
+    if (tests_.count() == 0) {
         tell(QStringLiteral("The table holds no insulation test run."));
         return;
     }
-    saveRun(int(runs.runs().size()) - 1, runs.runs());
+    saveRun(tests_.count() - 1);
 }
 
-void ResultsActions::saveRun(int index, const std::vector<InsulationRun>& runs) {
-    if (index < 0 || index >= int(runs.size()) ||
-        runs[size_t(index)].lastRow >= table_->rowCount()) {
+void ResultsActions::saveRun(int index) {
+    const ReadingTable& table = tests_.table();
+    if (index < 0 || index >= tests_.count() || tests_.run(index).lastRow >= table.rowCount()) {
         tell(QStringLiteral("The insulation test is no longer in the table."));
         return;
     }
     ResultStore* s = store();
     if (!s)
         return;
-    const InsulationRun& run = runs[size_t(index)];
+    const InsulationRun& run = tests_.run(index);
     TestResult r;
-    takeRun(*table_, run, r);
-    r.date = recordedOn(run.firstRow);
+    takeRun(table, run, r);
+    // Rows recorded here know their day; rows of a file do not, and the day is asked.
     const bool asked = !r.date.isValid();
     if (asked) {
-        r.source = loadedFile();
         const QFileInfo file(r.source);
         r.date = file.exists() ? file.lastModified().date() : QDate::currentDate();
     }

@@ -3,7 +3,6 @@
 #include "record/insulation_runs.h"
 #include "results/result_store.h"
 
-#include <QDate>
 #include <QObject>
 
 #include <functional>
@@ -16,6 +15,7 @@ class QMenu;
 class ReadingTable;
 class ResultsWindow;
 class SaveResultDialog;
+class TestModel;
 class TrendChart;
 
 // The window's way to test results: a "Results" menu with "Save Test Result" for the run on the
@@ -25,7 +25,7 @@ class TrendChart;
 class ResultsActions : public QObject {
     Q_OBJECT
 public:
-    ResultsActions(QMainWindow* window, TrendChart* chart, ReadingTable* table);
+    ResultsActions(QMainWindow* window, TrendChart* chart, TestModel& tests);
     ~ResultsActions() override;
 
     // The database to use instead of the configured one (tests).
@@ -51,26 +51,14 @@ public:
     ResultsWindow* resultsWindow = nullptr;
 
 private:
-    void saveRun(int runIndex, const std::vector<InsulationRun>& runs);
+    void saveRun(int runIndex);
     void tell(const QString& text);
-    void rowsAppended(int first);
-    void tableReset();
-    void rowsRemoved(int first, int last);
-    // The date the rows from `row` on were recorded, for rows recorded live; invalid for rows
-    // that came from a file.
-    QDate recordedOn(int row) const;
-    QString loadedFile() const;
 
     QMainWindow* window_;
     TrendChart* chart_;
-    ReadingTable* table_;
+    TestModel& tests_;
     QString url_;
     std::unique_ptr<ResultStore> store_;
     std::function<void(SaveResultDialog&)> runDialog_;
     std::function<void(const QString&)> tell_;
-    // Rows before this one came from a file; from it on, each pair's row and those after it
-    // were recorded on the pair's date.
-    int liveFrom_ = 0;
-    std::vector<std::pair<int, QDate>> liveDates_;
-    int rowsSeen_ = 0;
 };

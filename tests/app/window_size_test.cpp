@@ -214,7 +214,7 @@ TEST_F(Settings, WhatTheUserSetIsThereAtTheNextStart) {
     EXPECT_EQ(w->chain().recorder().SampleCountdown, 0) << "restoring the seconds is not an edit";
     EXPECT_EQ(w->Chtshow->view(), TrendChart::View::Counts);
     EXPECT_TRUE(w->Chtshow->countView->isChecked());
-    EXPECT_EQ(w->Chtshow->xAxis(), TrendChart::XAxis::Rows);
+    EXPECT_EQ(w->Chtshow->xAxis(), TrendChart::XAxis::Clock);
     EXPECT_FALSE(w->Chtshow->timeAxis->isChecked());
     EXPECT_EQ(w->Chtshow->paging().pointsPerPage(), 250);
     EXPECT_FALSE(w->Chtshow->BtFill->isChecked());

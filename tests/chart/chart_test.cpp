@@ -3,10 +3,12 @@
 #include "chart/chart_paging.h"
 #include "chart/trend_chart.h"
 #include "record/reading_table.h"
+#include "record/test_model.h"
 
 #include <QApplication>
 #include <QCategoryAxis>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
@@ -100,39 +102,6 @@ TEST(ChartPaging, NewPointsAreFollowedOnlyFromTheLastPage) {
     EXPECT_EQ(p.page(), 1);
 }
 
-TEST(ChartData, PlotValueIsTheDisplayCountWithSign) {
-    EXPECT_EQ(plotValueOf(u"1.234"), 1234);
-    EXPECT_EQ(plotValueOf(u"-0,52"), -52);
-    EXPECT_EQ(plotValueOf(u"9999"), 9999);
-    EXPECT_EQ(plotValueOf(u" 12.5 "), 125);
-    EXPECT_FALSE(plotValueOf(u"0L"));
-    EXPECT_FALSE(plotValueOf(u""));
-    EXPECT_FALSE(plotValueOf(u"-"));
-    EXPECT_FALSE(plotValueOf(u"1.2.3"));
-}
-
-TEST(ChartData, RunsSplitAtGapsAndThinningKeepsPeaks) {
-    const std::vector<std::optional<double>> v = {1, 2, std::nullopt, 4, std::nullopt, std::nullopt,
-                                                  7};
-    auto at = [&](qint64 i) { return v[size_t(i)]; };
-    const auto runs = pageRuns(at, 0, qint64(v.size()), 10, 100);
-    ASSERT_EQ(runs.size(), 3);
-    EXPECT_EQ(runs[0], (QList<QPointF>{{10, 1}, {11, 2}}));
-    EXPECT_EQ(runs[1], (QList<QPointF>{{13, 4}}));
-    EXPECT_EQ(runs[2], (QList<QPointF>{{16, 7}}));
-
-    auto wave = [](qint64 i) -> std::optional<double> {
-        return i == 5000 ? 9000.0 : double(i % 7);
-    };
-    const auto thin = pageRuns(wave, 0, 100000, 1, 1000);
-    ASSERT_EQ(thin.size(), 1);
-    EXPECT_LE(thin[0].size(), 1000);
-    double top = 0;
-    for (const QPointF& p : thin[0])
-        top = std::max(top, p.y());
-    EXPECT_EQ(top, 9000);
-}
-
 TEST(ChartPaging, AFullLastPageHoldsTheNewestPoints) {
     ChartPaging p;
     p.setFullLastPage(true);
@@ -152,45 +121,6 @@ TEST(ChartPaging, AFullLastPageHoldsTheNewestPoints) {
     EXPECT_EQ(p.firstPointOnPage(), 100);
 }
 
-TEST(ChartData, LanePointsMayBringTheirOwnXAlsoWhenThinned) {
-    auto at = [](qint64 i) {
-        return LanePoint{int(i % 2), double(i == 501 ? 99 : 1), 0.5 * double(i)};
-    };
-    const auto lanes = laneRuns(at, 2, 0, 4, 100, 1000);
-    EXPECT_EQ(lanes[0], (QList<QList<QPointF>>{{{0, 1}}, {{1, 1}}}));
-    EXPECT_EQ(lanes[1], (QList<QList<QPointF>>{{{0.5, 1}}, {{1.5, 1}}}));
-    const auto thin = laneRuns(at, 2, 0, 10000, 100, 200);
-    bool peak = false;
-    for (const auto& run : thin[1])
-        for (const QPointF& p : run)
-            peak = peak || p == QPointF(250.5, 99);
-    EXPECT_TRUE(peak);
-}
-
-TEST(ChartAxes, LabelsSayTheirUnitsAndElapsedTimeReadsAsMinutes) {
-    EXPECT_EQ(ohmLabel(1, 5), u"100 k\u03A9");
-    EXPECT_EQ(ohmLabel(2, 6), u"2 M\u03A9");
-    EXPECT_EQ(ohmLabel(1, 12), u"1 T\u03A9");
-    EXPECT_EQ(elapsedText(0), u"0:00");
-    EXPECT_EQ(elapsedText(65), u"1:05");
-    EXPECT_EQ(elapsedText(-65), u"-1:05");
-    EXPECT_EQ(elapsedText(4500), u"75:00");
-    QStringList ohms;
-    for (const AxisLabel& l : ohmLabels(5, 12, 4)) // a short lane: every second decade
-        ohms << l.text;
-    EXPECT_EQ(ohms.join(u' '), u"1 M\u03A9 100 M\u03A9 10 G\u03A9 1 T\u03A9");
-    EXPECT_EQ(clockStep(600, 5), 120);
-    EXPECT_EQ(clockStep(40, 5), 10);
-    QStringList texts;
-    for (const AxisLabel& l : xLabels(-7, 100, true))
-        texts << l.text;
-    EXPECT_EQ(texts.join(u' '), u"0:00 0:30 1:00 1:30");
-    texts.clear();
-    for (const AxisLabel& l : xLabels(151, 250, false))
-        texts << l.text;
-    EXPECT_EQ(texts.join(u' '), u"160 180 200 220 240");
-}
-
 class ChartTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -199,7 +129,7 @@ protected:
         chart->resize(361, 209);
         chart->setMessageSink(
             [this](bool error, const QString& text) { (error ? errors : infos).append(text); });
-        chart->setTable(&table);
+        chart->setTests(&tests);
         chart->startUp();
     }
     void addRows(int n, const QString& value = QStringLiteral("1.000"),
@@ -217,6 +147,7 @@ protected:
     }
 
     ReadingTable table;
+    TestModel tests{table};
     std::unique_ptr<TrendChart> chart;
     QStringList errors, infos;
 };
@@ -257,8 +188,8 @@ TEST_F(ChartTest, ClosingTheChartFreesEverySeries) {
     QCoreApplication::processEvents();
     QList<QPointer<QObject>> parts;
     for (TrendSeries* s : {chart->Series1, chart->Series2})
-        for (int i = 0; i < s->pieceCount(); ++i)
-            parts.append(s->piece(i));
+        for (PlotItem* item : s->items())
+            parts.append(item);
     ASSERT_FALSE(parts.isEmpty());
     chart.reset();
     for (const QPointer<QObject>& p : parts)
@@ -339,10 +270,13 @@ TEST_F(ChartTest, PageSizeTextThatIsNoNumberOrNegativeIsRefused) {
                                    QStringLiteral("MaxPointsPerPage must be >= 0")}));
     EXPECT_EQ(chart->paging().pointsPerPage(), 50);
 
-    EXPECT_TRUE(TrendChart::MaxrecordKeyPress(u'7'));
-    EXPECT_TRUE(TrendChart::MaxrecordKeyPress(QChar(8)));
-    EXPECT_FALSE(TrendChart::MaxrecordKeyPress(u'-'));
-    EXPECT_FALSE(TrendChart::MaxrecordKeyPress(QChar(0x16))); // Ctrl+V
+    // Typed or pasted, only digits reach the field.
+    chart->Maxrecord->setText(QStringLiteral("1"));
+    chart->Maxrecord->setCursorPosition(1);
+    chart->Maxrecord->insert(QStringLiteral("-3")); // what a paste does
+    EXPECT_EQ(chart->Maxrecord->text(), u"1");
+    chart->Maxrecord->insert(QStringLiteral("0"));
+    EXPECT_EQ(chart->Maxrecord->text(), u"10");
     chart->Maxrecord->setText(QStringLiteral("1"));
     chart->Maxrecord->setCursorPosition(1);
     QKeyEvent minus(QEvent::KeyPress, Qt::Key_Minus, Qt::NoModifier, QStringLiteral("-"));
@@ -388,38 +322,42 @@ TEST_F(ChartTest, CountViewPlotKeepsInStepWithTheTable) {
 }
 
 TEST_F(ChartTest, PhysicalViewDrawsOhmsAndVoltsInLanesOfTheirOwn) {
-    chart->setXAxis(TrendChart::XAxis::Rows);
+    chart->setXAxis(TrendChart::XAxis::Clock);
     const QString G = QStringLiteral("G\u03A9"), M = QStringLiteral("M\u03A9");
     reading(-6, "0.4", "V", "DCV  600V");
     reading(-5, "512.0", M);
     reading(-4, "2,961", G); // recorded under a locale with a decimal comma
     reading(-3, "0L", G);
-    reading(-2, "0.050", M); // 50 kΩ: below the axis' usual floor
+    reading(-2, "0.050", M); // 50 kΩ: below the axis' usual floor, and a test of its own
     reading(0, "2.961", G);
     reading(1, "230.1", "V", "ACV  600V");
     reading(2, "", G);
     reading(3, "0.000", M); // a dead short
 
+    // X is the clock: seconds from the first row.
     const QList<QPointF> ohms = chart->series(0).points(chart->axisOhm);
     ASSERT_EQ(ohms.size(), 5);
-    EXPECT_EQ(ohms[0].x(), 2);
+    EXPECT_EQ(ohms[0].x(), 1);
     EXPECT_DOUBLE_EQ(ohms[0].y(), std::log10(512e6));
-    EXPECT_EQ(ohms[1].x(), 3);
+    EXPECT_EQ(ohms[1].x(), 2);
     EXPECT_DOUBLE_EQ(ohms[1].y(), std::log10(2.961e9));
-    EXPECT_EQ(ohms[2].x(), 5);
+    EXPECT_EQ(ohms[2].x(), 4);
     EXPECT_DOUBLE_EQ(ohms[2].y(), std::log10(50e3));
     EXPECT_EQ(ohms[3].x(), 6);
     EXPECT_EQ(ohms[4], QPointF(9, 4)); // on the floor of the axis
-    EXPECT_EQ(chart->series(0).points(chart->axisVolt), (QList<QPointF>{{1, 0.4}, {7, 230.1}}));
-    // Gaps at the "0L", at the volts between and at the empty row.
+    EXPECT_EQ(chart->series(0).points(chart->axisVolt), (QList<QPointF>{{0, 0.4}, {7, 230.1}}));
+    // Three tests (the "0L" leaves a gap in the first) and two stretches of volts.
     EXPECT_EQ(chart->series(0).pieceCount(), 5);
-    chart->BtFill->click(); // the line series: its pieces are the series on the chart
-    for (int i = 0; i < chart->series(1).pieceCount(); ++i) {
-        QXYSeries* piece = chart->series(1).piece(i);
-        const bool volts = piece->at(0).y() == 0.4 || piece->at(0).y() == 230.1;
-        EXPECT_EQ(piece->chart(), volts ? chart->voltLane : chart->chart());
-        EXPECT_TRUE(piece->attachedAxes().contains(volts ? chart->axisVolt : chart->axisOhm));
-    }
+    // Each test in its function's colour: both at 1000 V alike, the volts in another.
+    const PlotRun* first = chart->series(0).piece(0);
+    const PlotRun* volts = chart->series(0).piece(3);
+    ASSERT_TRUE(first && volts);
+    EXPECT_EQ(chart->series(0).piece(1)->line, first->line);
+    EXPECT_NE(volts->line, first->line);
+    EXPECT_TRUE(first->fill.isValid());
+    chart->BtFill->click(); // the line series: no fill
+    EXPECT_FALSE(chart->series(1).piece(0)->fill.isValid());
+    EXPECT_EQ(chart->series(1).points(chart->axisOhm), ohms);
 
     // Whole decades around the readings on view; volts from zero.
     EXPECT_EQ(chart->axisOhm->min(), 4);
@@ -429,8 +367,7 @@ TEST_F(ChartTest, PhysicalViewDrawsOhmsAndVoltsInLanesOfTheirOwn) {
     EXPECT_GE(chart->axisVolt->max(), 230.1);
     EXPECT_LE(chart->axisVolt->max(), 500);
     EXPECT_EQ(chart->axisVolt->categoriesLabels().front(), u"0 V");
-    EXPECT_EQ(chart->axisVolt->categoriesLabels().back(),
-              QString::number(chart->axisVolt->max()) + u" V");
+    EXPECT_EQ(chart->axisX->categoriesLabels().front(), u"06:27:30"); // at whole steps
 
     // The voltage lane lies below the resistance lane, over the same X.
     chart->resize(600, 400);
@@ -444,28 +381,33 @@ TEST_F(ChartTest, PhysicalViewDrawsOhmsAndVoltsInLanesOfTheirOwn) {
     EXPECT_GT(upper.height(), lower.height());
     EXPECT_EQ(chart->axisVoltX->min(), chart->axisX->min());
     EXPECT_EQ(chart->axisVoltX->max(), chart->axisX->max());
-    EXPECT_EQ(chart->legendText(0), u"IR:1000V 40G\u03A9");
-    EXPECT_EQ(chart->legendText(1), u"DCV  600V, ACV  600V");
+    EXPECT_EQ(chart->legendText(0), u"06:27:14 IR:1000V 40G\u03A9\n06:27:17 IR:1000V 40G\u03A9\n"
+                                    u"06:27:22 IR:1000V 40G\u03A9");
+    EXPECT_EQ(chart->legendText(1), u"06:27:13 DCV  600V\n06:27:20 ACV  600V");
     // The pointer finds rows in either lane.
-    const QPointF onVolt(lower.left() + lower.width() * 6.0 / 99.0, lower.center().y());
+    const double span = chart->axisX->max() - chart->axisX->min();
+    const QPointF onVolt(lower.left() + lower.width() * (7 - chart->axisX->min()) / span,
+                         lower.center().y());
     EXPECT_EQ(chart->rowAtViewPos(chart->mapFromScene(onVolt)), 6);
 
     EXPECT_EQ(chart->pointText(5), u"No 6 \u00B7 06:27:19 \u00B7 2.961 G\u03A9");
-    EXPECT_EQ(chart->pointText(chart->rowAtX(4)), u"No 4 \u00B7 06:27:16 \u00B7 0L G\u03A9");
+    EXPECT_EQ(chart->pointText(chart->rowAtX(3)), u"No 4 \u00B7 06:27:16 \u00B7 0L G\u03A9");
     EXPECT_EQ(chart->pointText(7), u"No 8 \u00B7 06:27:21 \u00B7 (no value) G\u03A9");
 
-    // The count view is one click away, and back.
+    // The count view is one click away, and back; its axis keeps no label of the clock.
     chart->countView->click();
     EXPECT_EQ(chart->view(), TrendChart::View::Counts);
-    const QList<QPointF> counts = chart->series(0).points(chart->axisY);
+    const QList<QPointF> counts = chart->series(1).points(chart->axisY);
     EXPECT_TRUE(counts.contains(QPointF(3, 2961)));
     EXPECT_TRUE(counts.contains(QPointF(7, 2301)));
-    EXPECT_TRUE(chart->series(0).points(chart->axisOhm).isEmpty());
+    EXPECT_TRUE(chart->series(1).points(chart->axisOhm).isEmpty());
     EXPECT_FALSE(chart->voltLaneShown());
     EXPECT_FALSE(chart->voltLane->isVisible());
     EXPECT_TRUE(chart->legendText(0).isEmpty());
+    for (const QString& label : chart->axisX->categoriesLabels())
+        EXPECT_FALSE(label.contains(u':')) << label.toStdString();
     chart->countView->click();
-    EXPECT_EQ(chart->series(0).points(chart->axisOhm), ohms);
+    EXPECT_EQ(chart->series(1).points(chart->axisOhm), ohms);
 
     // A table of volts only has no use for the resistance lane.
     table.clear();
@@ -476,7 +418,7 @@ TEST_F(ChartTest, PhysicalViewDrawsOhmsAndVoltsInLanesOfTheirOwn) {
 }
 
 TEST_F(ChartTest, TeraohmsArePlottedAndRowsWithoutAUnitAreGaps) {
-    chart->setXAxis(TrendChart::XAxis::Rows);
+    chart->setXAxis(TrendChart::XAxis::Clock);
     const QString T = QStringLiteral("T\u03A9");
     reading(0, "1.200", T);
     reading(1, "2.60", "");     // the meter's own PI result
@@ -485,7 +427,7 @@ TEST_F(ChartTest, TeraohmsArePlottedAndRowsWithoutAUnitAreGaps) {
     const QList<QPointF> ohms = chart->series(0).points(chart->axisOhm);
     ASSERT_EQ(ohms.size(), 2);
     EXPECT_DOUBLE_EQ(ohms[0].y(), std::log10(1.2e12));
-    EXPECT_EQ(ohms[1].x(), 4);
+    EXPECT_EQ(ohms[1].x(), 3);
     EXPECT_DOUBLE_EQ(ohms[1].y(), std::log10(900e9));
     EXPECT_EQ(chart->series(0).pieceCount(), 2);
     EXPECT_TRUE(chart->series(0).points(chart->axisVolt).isEmpty());
@@ -495,7 +437,8 @@ TEST_F(ChartTest, TeraohmsArePlottedAndRowsWithoutAUnitAreGaps) {
     EXPECT_EQ(chart->pointText(2), u"No 3 \u00B7 06:27:21 \u00B7 2.60");
 }
 
-TEST_F(ChartTest, TheToolStripKeepsWorkingInThePhysicalView) {
+TEST_F(ChartTest, TheToolStripKeepsWorkingOnTheClock) {
+    chart->setXAxis(TrendChart::XAxis::Clock);
     const QString M = QStringLiteral("M\u03A9");
     // One test read every second, rising from 100 MΩ by 4 MΩ a reading.
     for (int i = 0; i < 250; ++i)
@@ -504,7 +447,7 @@ TEST_F(ChartTest, TheToolStripKeepsWorkingInThePhysicalView) {
     QList<QPointF> pts = chart->series(0).points(chart->axisOhm);
     ASSERT_EQ(pts.size(), 90); // the last page holds the newest rows, most of a page
     EXPECT_DOUBLE_EQ(pts.front().y(), std::log10(740e6));
-    EXPECT_EQ(pts.front().x(), 160); // seconds into the test
+    EXPECT_EQ(pts.front().x(), 160); // seconds on the clock from the first row
     EXPECT_EQ(chart->axisOhm->min(), 8);
     EXPECT_EQ(chart->axisOhm->max(), 10);
 
@@ -537,43 +480,50 @@ TEST_F(ChartTest, TheToolStripKeepsWorkingInThePhysicalView) {
     EXPECT_EQ(chart->series(1).points(chart->axisOhm).size(), 250);
     chart->BtNewClick();
     EXPECT_TRUE(chart->series(1).points().isEmpty());
-    chart->setXAxis(TrendChart::XAxis::Rows);
     reading(250, QStringLiteral("1.000"), QStringLiteral("G\u03A9"));
-    EXPECT_EQ(chart->series(1).points(), (QList<QPointF>{{251, 9}}));
+    EXPECT_EQ(chart->series(1).points(), (QList<QPointF>{{0, 9}})); // the clock starts anew
 }
 
-TEST_F(ChartTest, TheXAxisCountsTimeFromTheStartOfTheTestOnView) {
-    chart->Maxrecord->setText(QStringLiteral("0")); // everything on one page
+TEST_F(ChartTest, TheElapsedViewShowsOneTestWholeFromZero) {
     for (int t : {-30, -20, -10})
         reading(t, QStringLiteral("1.5"), QStringLiteral("V"), QStringLiteral("DCV  600V"));
-    // Before any test the X axis counts rows.
-    EXPECT_FALSE(chart->elapsedOrigin());
-    EXPECT_EQ(chart->axisX->categoriesLabels().front(), u"1");
+    // No test yet: the clock, paged.
+    EXPECT_EQ(chart->page().x, ChartPage::X::Clock);
+    EXPECT_TRUE(chart->BtNext->isEnabled());
     for (int t = 0; t <= 600; t += 10)
         reading(t, QString::number(1 + t / 100.0, 'f', 3), QStringLiteral("G\u03A9"));
-    ASSERT_TRUE(chart->elapsedOrigin());
-    EXPECT_EQ(*chart->elapsedOrigin(), (6 * 3600 + 27 * 60 + 19) * 1000);
+    // The test whole, although a page holds 100 points: 0:00 to 10:00, no volts, no pages.
+    EXPECT_EQ(chart->page().x, ChartPage::X::Elapsed);
     const QList<QPointF> ohms = chart->series(0).points(chart->axisOhm);
     ASSERT_EQ(ohms.size(), 61);
     EXPECT_EQ(ohms.front().x(), 0);
     EXPECT_EQ(ohms.back().x(), 600);
-    EXPECT_EQ(chart->series(0).points(chart->axisVolt).front().x(), -30);
-    EXPECT_EQ(chart->axisX->min(), -30);
-    EXPECT_GE(chart->axisX->max(), 600);
-    EXPECT_LE(chart->axisX->max(), 640); // on a grid of half minutes
-    EXPECT_EQ(chart->axisX->categoriesLabels().join(u' '), u"0:00 5:00 10:00");
-    EXPECT_EQ(chart->axisVoltX->categoriesLabels(), chart->axisX->categoriesLabels());
+    EXPECT_TRUE(chart->series(0).points(chart->axisVolt).isEmpty());
+    EXPECT_FALSE(chart->voltLaneShown());
+    EXPECT_EQ(chart->axisX->min(), 0);
+    EXPECT_EQ(chart->axisX->max(), 600);
+    EXPECT_EQ(chart->axisX->categoriesLabels().join(u' '), u"0:00 2:00 4:00 6:00 8:00 10:00");
+    for (QToolButton* b : {chart->BtFirst, chart->BTPrevious, chart->BtNext, chart->BTlast})
+        EXPECT_FALSE(b->isEnabled());
     EXPECT_EQ(chart->rowAtX(301), 3 + 30); // the nearest reading in time
-    EXPECT_EQ(chart->rowAtX(-25), 0);
+    EXPECT_EQ(chart->legendText(0), u"06:27:19 IR:1000V 40G\u03A9");
+    EXPECT_FALSE(chart->testList->isHidden());
+    EXPECT_EQ(chart->testList->count(), 1);
+    EXPECT_EQ(chart->testList->currentText(), u"06:27:19 IR:1000V 40G\u03A9");
 
-    // The switch: rows again.
+    // The switch: the clock, every row in order, the volts in their lane.
     chart->timeAxis->click();
-    EXPECT_EQ(chart->xAxis(), TrendChart::XAxis::Rows);
-    EXPECT_FALSE(chart->elapsedOrigin());
-    EXPECT_EQ(chart->series(0).points(chart->axisOhm).front().x(), 4);
-    EXPECT_EQ(chart->rowAtX(34), 33);
+    EXPECT_EQ(chart->xAxis(), TrendChart::XAxis::Clock);
+    EXPECT_TRUE(chart->testList->isHidden());
+    EXPECT_EQ(chart->page().x, ChartPage::X::Clock);
+    EXPECT_EQ(chart->series(0).points(chart->axisVolt).front().x(), 0);
+    EXPECT_EQ(chart->series(0).points(chart->axisOhm).front().x(), 30);
+    EXPECT_TRUE(chart->axisX->categoriesLabels().front().contains(u':'));
+    EXPECT_TRUE(chart->BTlast->isEnabled());
     chart->timeAxis->click();
-    EXPECT_TRUE(chart->elapsedOrigin());
+    EXPECT_EQ(chart->page().x, ChartPage::X::Elapsed);
+    for (const QString& label : chart->axisX->categoriesLabels())
+        EXPECT_FALSE(label.startsWith(u"06:")) << "no clock label left behind";
 
     // A test across midnight counts on.
     table.clear();
@@ -584,7 +534,48 @@ TEST_F(ChartTest, TheXAxisCountsTimeFromTheStartOfTheTestOnView) {
               (QList<QPointF>{{0, std::log10(2e9)}, {10, std::log10(2e9)}, {20, std::log10(2e9)}}));
 }
 
-TEST_F(ChartTest, WhileRecordingTheViewFollowsTheNewestRowsWithoutAnEmptyPage) {
+TEST_F(ChartTest, TheTestInProgressIsOnViewElseThePickedOneElseTheLast) {
+    const QString G = QStringLiteral("G\u03A9");
+    const QString ir = QStringLiteral("IR:1000V 40G\u03A9");
+    // A loaded table of two tests: the last one is on view.
+    table.suspendUpdates();
+    for (int t = 0; t <= 60; t += 10)
+        reading(t, QStringLiteral("1.000"), G, ir, QStringLiteral("Timed"));
+    for (int t = 70; t <= 130; t += 10) // the PI test right after: a test of its own
+        reading(t, QStringLiteral("2.000"), G, ir, QStringLiteral("PI"));
+    table.resumeUpdates();
+    ASSERT_EQ(tests.count(), 2);
+    EXPECT_EQ(chart->runOnView(), 1);
+    EXPECT_EQ(chart->testList->count(), 2);
+    // Picked from the list: that one, from 0:00.
+    chart->testList->activated(0);
+    EXPECT_EQ(chart->runOnView(), 0);
+    EXPECT_EQ(chart->series(0).points(chart->axisOhm).size(), 7);
+    EXPECT_EQ(chart->series(0).points(chart->axisOhm).front().x(), 0);
+    EXPECT_EQ(chart->testList->currentIndex(), 0);
+    // Recording: a new test begins and is followed as it grows, whole at every moment.
+    for (int t = 400; t <= 700; t += 10) {
+        reading(t, QStringLiteral("3.000"), G, QStringLiteral("IR:500V 20G\u03A9"));
+        ASSERT_EQ(chart->runOnView(), 2);
+        ASSERT_EQ(chart->series(0).points(chart->axisOhm).size(), (t - 400) / 10 + 1);
+        ASSERT_EQ(chart->axisX->min(), 0);
+        ASSERT_GE(chart->axisX->max(), t - 400);
+    }
+    EXPECT_EQ(chart->testList->count(), 3);
+    EXPECT_EQ(chart->testList->currentIndex(), 2);
+    // Picked while recording, the pick stays until the next test begins.
+    chart->testList->activated(1);
+    reading(710, QStringLiteral("3.000"), G, QStringLiteral("IR:500V 20G\u03A9"));
+    EXPECT_EQ(chart->runOnView(), 1);
+    reading(900, QStringLiteral("3.000"), G, QStringLiteral("IR:500V 20G\u03A9"));
+    EXPECT_EQ(chart->runOnView(), 3);
+    // Deleting the graphic leaves the tests before it off the list.
+    chart->BtNewClick();
+    EXPECT_EQ(chart->testList->count(), 0);
+}
+
+TEST_F(ChartTest, WhileRecordingTheClockFollowsTheNewestRowsWithoutAnEmptyPage) {
+    chart->setXAxis(TrendChart::XAxis::Clock);
     chart->Maxrecord->setText(QStringLiteral("10"));
     for (int i = 0; i < 25; ++i) {
         reading(i, QStringLiteral("1.000"), QStringLiteral("G\u03A9"));
@@ -592,8 +583,7 @@ TEST_F(ChartTest, WhileRecordingTheViewFollowsTheNewestRowsWithoutAnEmptyPage) {
         ASSERT_GE(pts.size(), std::min(i + 1, 8)) << "after row " << i + 1;
         ASSERT_LE(pts.size(), 10);
         EXPECT_EQ(pts.back().x(), i) << "the newest row is on view";
-        // The page keeps the width of ten readings.
-        EXPECT_EQ(chart->axisX->max() - chart->axisX->min(), 9);
+        EXPECT_GE(chart->axisX->min(), 0) << "no time before the table's first row";
     }
     EXPECT_EQ(chart->Bt10->text(), u"3");
     // Paged back, the view stays where the user put it.
@@ -607,7 +597,7 @@ TEST_F(ChartTest, WhileRecordingTheViewFollowsTheNewestRowsWithoutAnEmptyPage) {
 }
 
 TEST_F(ChartTest, ThePointTipStaysWhileThePointerIsOnThePoint) {
-    chart->setXAxis(TrendChart::XAxis::Rows);
+    chart->setXAxis(TrendChart::XAxis::Clock);
     chart->resize(600, 300);
     chart->show();
     for (int i = 0; i < 20; ++i)
@@ -651,13 +641,15 @@ TEST_F(ChartTest, TheStripShowsTheFiguresOfTheTestOnView) {
             QStringLiteral("PI"));
     EXPECT_EQ(chart->figures->text(), u"Test 06:27:19   DAR 1.50   PI 2.20   Meter PI 2.19");
     EXPECT_TRUE(chart->figures->toolTip().contains(u"by the meter at the end of the test: 2.19"));
-    // Then a short test at 500 V: both are on the page, the later one is shown.
+    // Then a short test at 500 V: it is the one on view now.
     for (int t = 0; t <= 40; t += 5)
         reading(700 + t, QString::number(100 + t), QStringLiteral("M\u03A9"),
                 QStringLiteral("IR:500V 20G\u03A9"));
     EXPECT_EQ(chart->runOnView(), 1);
     EXPECT_EQ(chart->figures->text(), u"Test 06:38:59   DAR -   PI -");
 
+    // On the clock, the last test with a row on the page.
+    chart->setXAxis(TrendChart::XAxis::Clock);
     chart->Maxrecord->setText(QStringLiteral("50")); // rows 1-50: the first test only
     EXPECT_EQ(chart->runOnView(), 0);
     EXPECT_EQ(chart->figures->text(), u"Test 06:27:19   DAR 1.50   PI 2.20   Meter PI 2.19");
@@ -672,6 +664,11 @@ TEST_F(ChartTest, TheStripShowsTheFiguresOfTheTestOnView) {
     EXPECT_EQ(chart->figures->y(), 26);
     chart->resize(800, 300);
     EXPECT_EQ(chart->figures->pos(), QPoint(364, 7));
+    // The elapsed view's list of tests comes first, beside the strip too.
+    chart->countView->click();
+    chart->timeAxis->click();
+    EXPECT_EQ(chart->testList->pos(), QPoint(364, 3));
+    EXPECT_GT(chart->figures->x(), chart->testList->geometry().right());
 
     chart->BtNewClick();
     EXPECT_TRUE(chart->figures->isHidden());

@@ -110,12 +110,15 @@ TEST(Readings, ValuesAreReadWithEitherSeparatorAndOnlyWhenTheyAreNumbers) {
     for (Unit u : {Unit::None, Unit::V, Unit::Ohm, Unit::MegaOhm, Unit::GigaOhm, Unit::TeraOhm})
         EXPECT_EQ(unitOf(unitText(u)), u);
 
-    const Measurement m = measurementOf(u"2,961", u"G\u03A9");
+    auto measured = [](const char16_t* value, const char16_t* unit) {
+        return measurementOf(valueOf(value), unitScale(unit));
+    };
+    const Measurement m = measured(u"2,961", u"G\u03A9");
     EXPECT_EQ(m.quantity, Measurement::Resistance);
     EXPECT_EQ(m.reading, Measurement::Number);
     EXPECT_DOUBLE_EQ(m.value, 2.961e9);
-    EXPECT_EQ(measurementOf(u"0L", u"G\u03A9").reading, Measurement::BeyondRange);
-    EXPECT_EQ(measurementOf(u"230.1", u"V").quantity, Measurement::Voltage);
+    EXPECT_EQ(measured(u"0L", u"G\u03A9").reading, Measurement::BeyondRange);
+    EXPECT_EQ(measured(u"230.1", u"V").quantity, Measurement::Voltage);
 }
 
 TEST(Readings, ResistanceTextsKeepFourDigitsAndMoveUpAUnitWhenRounded) {

@@ -58,7 +58,7 @@ TEST_F(WholePiTest, RecordsOneRunWhoseFiguresAreTheCurvesAndTheMetersResultAfter
         SCOPED_TRACE(row);
         EXPECT_EQ(table_.vRange(row), QStringLiteral("IR:1000V 40G\u03A9"));
         EXPECT_EQ(table_.iRange(row), u"PI");
-        const Measurement m = measurementOf(table_.value(row), table_.unit(row));
+        const Measurement m = measurementOf(table_.sample(row));
         ASSERT_EQ(m.quantity, Measurement::Resistance);
         ASSERT_EQ(m.reading, Measurement::Number);
         EXPECT_NEAR(m.value, test_.ohmsAt(row), test_.ohmsAt(row) * 1e-3);
