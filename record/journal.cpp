@@ -78,7 +78,7 @@ bool RecordJournal::create(QString* error) {
     const QString named = folder_ + u'/' + name;
     QFile::remove(made);
     QString why;
-    if (!file_.open(made, &why)) {
+    if (!file_.open(made, &why, TextTableAppender::Cells::WithInstant)) {
         *error = made + QStringLiteral(": ") + why;
         return false;
     }

@@ -15,7 +15,9 @@
 QString journalFolder();
 
 // A copy on disk of every row recorded while the program runs, so that a crash, a kill or a
-// power cut loses none of them. It is a tab-separated table file (any tool opens it) named
+// power cut loses none of them. It is a tab-separated table file (any tool opens it), each line
+// with a seventh cell for the instant the row was recorded so that restored rows know their day,
+// named
 // journal-<date>-<time>-<process>.txt, made at the first row and grown a whole line a row; each
 // line reaches the system at once (a killed program loses nothing) and the disk at most a
 // second later (a power cut loses at most that second). Deleting rows from the table leaves it

@@ -93,6 +93,13 @@ int ReadingTable::sourceOf(int row) const {
     return stamp >= 0 ? 0 : int(-1 - stamp);
 }
 
+void ReadingTable::setSourceOf(int first, int last, int source) {
+    Q_ASSERT(source >= 0 && source < sources_.size());
+    for (int row = std::max(first, 0); row <= last && row < count_; ++row)
+        if (at(row).stamp < 0)
+            at(row).stamp = -1 - qint64(source);
+}
+
 int ReadingTable::sourceIndex(const QString& file) {
     if (file.isEmpty())
         return 0;

@@ -106,6 +106,8 @@ public:
     const QString& sourceFile(int index) const { return sources_[qsizetype(index)]; }
     // The index of a table file's name, for rows loaded from it.
     int sourceIndex(const QString& file);
+    // Rows [first, last] whose instant is not known came from source `source`.
+    void setSourceOf(int first, int last, int source);
     // The test voltage an interned function text names.
     std::optional<double> testVoltsOfText(quint32 id) const { return facts_[id].testVolts; }
     // Typed values of one field, by row.

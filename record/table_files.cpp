@@ -1,5 +1,7 @@
 #include "record/table_files.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 
 bool isXmlTableFile(const QString& fileName) {
@@ -33,8 +35,13 @@ bool LoadTableFile(const QString& fileName, ReadingTable& table, bool emptyFirst
     if (emptyFirst)
         table.clear();
     QString error;
-    const bool ok = isXmlTableFile(fileName) ? loadXmlTable(fileName, table, &error)
-                                             : loadTextTable(fileName, table, &error);
+    const bool xml = isXmlTableFile(fileName);
+    const int before = xml ? 0 : table.rowCount(); // a packet replaces the rows
+    const bool ok =
+        xml ? loadXmlTable(fileName, table, &error) : loadTextTable(fileName, table, &error);
+    // The rows remember the file they came from (the results name it, and ask for the day).
+    table.setSourceOf(before, table.rowCount() - 1,
+                      table.sourceIndex(QFileInfo(fileName).absoluteFilePath()));
     if (!ok)
         tell({TableFileMessage::Error, QStringLiteral("Failed to Load File!"),
               fileName + QStringLiteral(": ") + error});

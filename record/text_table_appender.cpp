@@ -2,6 +2,7 @@
 
 #include "record/code_page.h"
 #include "record/system_file.h"
+#include "record/text_table_reader.h"
 #include "record/text_table_writer.h"
 #include "record/time_texts.h"
 
@@ -11,6 +12,7 @@ struct TextTableAppender::Impl {
     TimeTextFormatter times;
     QString line;
     QByteArray bytes;
+    bool instants = false;
 };
 
 TextTableAppender::TextTableAppender() : d_(std::make_unique<Impl>()) {}
@@ -19,8 +21,9 @@ TextTableAppender::~TextTableAppender() {
     close();
 }
 
-bool TextTableAppender::open(const QString& fileName, QString* error) {
+bool TextTableAppender::open(const QString& fileName, QString* error, Cells cells) {
     close();
+    d_->instants = cells == Cells::WithInstant;
     SystemFile& file = d_->file;
     qint64 size = 0;
     if (!file.open(fileName, SystemFile::Access::Append, error) || !file.size(&size, error)) {
@@ -30,6 +33,8 @@ bool TextTableAppender::open(const QString& fileName, QString* error) {
     QByteArray start;
     if (size == 0) {
         start = textHeaderLine();
+        if (d_->instants)
+            start.insert(start.size() - 2, QByteArray("\t") + kInstantTitle);
     } else {
         char last = 0;
         if (file.readAt(size - 1, &last, 1) && last != '\n' && last != '\r')
@@ -63,6 +68,11 @@ bool TextTableAppender::append(const ReadingTable& table, int row, QString* erro
     }
     d_->line.clear();
     appendTextRow(d_->line, table, row, d_->times);
+    if (d_->instants) {
+        d_->line += u'\t';
+        if (const std::optional<qint64> at = table.recordedAt(row))
+            d_->line += instantText(*at);
+    }
     d_->bytes.clear();
     d_->encoder.encode(d_->line, d_->bytes);
     d_->bytes += "\r\n";

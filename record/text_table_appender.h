@@ -16,10 +16,13 @@ public:
     TextTableAppender(const TextTableAppender&) = delete;
     TextTableAppender& operator=(const TextTableAppender&) = delete;
 
+    // What a line holds: the table's six cells, or those and the instant the row was recorded
+    // (a journal: its header names the seventh cell, see text_table_reader.h).
+    enum class Cells { Table, WithInstant };
     // Opens `fileName` for appending, creating it (and its folder entry on the disk). A file
     // whose last line has no line end gets one first, so that the rows start on lines of their
     // own.
-    bool open(const QString& fileName, QString* error);
+    bool open(const QString& fileName, QString* error, Cells cells = Cells::Table);
     bool isOpen() const;
     // Takes the file's exclusive lock without waiting; false with *error when another program
     // holds it. The lock goes with the file's closing, or with the program however it ends.

@@ -4,6 +4,8 @@
 #include "record/table_texts.h"
 #include "record/time_texts.h"
 
+#include "core/sample_time.h"
+
 #include <QFile>
 
 #include <array>
@@ -15,7 +17,8 @@ namespace {
 // (Not QTextStream: in Qt 6 it decodes Unicode, Latin-1 and the system's encoding, not GBK.)
 class LineReader {
 public:
-    static constexpr int kCells = ReadingTable::kFieldCount;
+    // The six fields, and the instant that a journal's rows carry.
+    static constexpr int kCells = ReadingTable::kFieldCount + 1;
     explicit LineReader(QFile& file) : file_(file) {}
 
     // The next line and its first cells, valid until the next call; `count` may exceed the
@@ -110,6 +113,10 @@ bool loadTextTable(const QString& fileName, ReadingTable& table, QString* error,
         *error = QStringLiteral("no header line");
         return false;
     }
+    // A journal names a seventh cell, the instant each row was recorded: other files have six.
+    const bool instants =
+        count == kJournalCells && cells[size_t(kJournalCells - 1)] == QLatin1String(kInstantTitle);
+    const int most = instants ? kJournalCells : ReadingTable::kFieldCount;
     const TimeTextParser times;
     TextIds ids(table);
     qint64 lineNo = 1;
@@ -123,8 +130,8 @@ bool loadTextTable(const QString& fileName, ReadingTable& table, QString* error,
         };
         if (line.isEmpty())
             return fail("empty line");
-        if (count > ReadingTable::kFieldCount)
-            return fail("more than six cells");
+        if (count > most)
+            return fail(instants ? "more than seven cells" : "more than six cells");
         qint32 no = 0;
         const bool noNull = cells[0].isEmpty();
         if (!noNull && !parseInt32(cells[0], &no))
@@ -134,9 +141,18 @@ bool loadTextTable(const QString& fileName, ReadingTable& table, QString* error,
         if (!timeNull && !times.parse(cells[1], &ms))
             return fail("Time is not a time of day");
         std::array<quint32, 4> texts{};
-        for (int i = 2; i < count; ++i)
+        for (int i = 2; i < std::min(count, ReadingTable::kFieldCount); ++i)
             texts[size_t(i - 2)] = ids.id(cells[size_t(i)], i - 2);
-        table.appendInterned(no, noNull, ms, timeNull, texts);
+        // The instant, where the row has one that reads; its time of day keeps the milliseconds
+        // that the Time cell leaves out.
+        std::optional<qint64> at;
+        if (count == kJournalCells && !timeNull)
+            if (const std::optional<SampleTime> t =
+                    sampleTimeOf(cells[size_t(kJournalCells - 1)])) {
+                at = t->epochMs;
+                ms = t->msOfDay;
+            }
+        table.appendInterned(no, noNull, ms, timeNull, texts, at);
     }
     if (lines.failed()) {
         *error = file.errorString();

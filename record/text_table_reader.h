@@ -7,8 +7,13 @@
 #include <QStringList>
 
 // Reading the tab-separated text table: lines end at CR LF, a lone CR or a lone LF; the first
-// line, the header, is skipped whatever it holds; each other line is one row of at most six
-// cells, given to the fields in order.
+// line, the header, is skipped whatever it holds (but for a journal's, below); each other line
+// is one row of at most six cells, given to the fields in order.
+
+// A journal's header names a seventh title, and its rows carry a seventh cell: when each row was
+// recorded (see instantText()). Read back, the rows know their day.
+inline constexpr int kJournalCells = 7;
+inline constexpr char kInstantTitle[] = "Recorded";
 
 // Splits `Text` at every `Delimiter` into `Dest`: always at least one cell, empty cells kept.
 void SplitText(const QString& Text, QChar Delimiter, QStringList& Dest);

@@ -19,3 +19,18 @@ inline ReadingRow readingRow(qint32 no, qint64 timeMs, const QString& value,
     r.I_Range = mode;
     return r;
 }
+
+// A journal's bytes as the table file of the same rows holds them: each line without its seventh
+// cell, the instant the row was recorded.
+inline QByteArray journalAsTable(const QByteArray& journal) {
+    QByteArray out;
+    for (const QByteArray& line : journal.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        QList<QByteArray> cells = line.chopped(line.endsWith('\r') ? 1 : 0).split('\t');
+        if (cells.size() == 7)
+            cells.removeLast();
+        out += cells.join('\t') + "\r\n";
+    }
+    return out;
+}

@@ -210,6 +210,7 @@ bool RecordControls::restoreRowsOf(const QString& fileName) {
     const int before = table_.rowCount();
     table_.suspendUpdates();
     const bool ok = loadTextTable(fileName, table_, &error, TextLoad::WholeLinesOnly);
+    table_.setSourceOf(before, table_.rowCount() - 1, table_.sourceIndex(fileName));
     table_.resumeUpdates();
     const int added = table_.rowCount() - before;
     unsaved_ += added;

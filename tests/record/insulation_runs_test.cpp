@@ -184,6 +184,46 @@ TEST(Figures, ChangingTheFunctionEndsTheTest) {
     EXPECT_EQ(f.r10min.status, ResistanceAt::NotReached);
 }
 
+TEST(Figures, ATimedTestAndThePiTestAfterItAreTwoTests) {
+    // The same function, the meter switched from its timed test to the PI test without a pause.
+    Recording rec;
+    for (int s = 0; s <= 60; s += 5)
+        rec.row(s, display(windingOhms(s)).first, display(windingOhms(s)).second, kIr1000,
+                QStringLiteral("Timed"));
+    for (int s = 65; s <= 665; s += 5)
+        rec.row(s, display(windingOhms(s - 65)).first, display(windingOhms(s - 65)).second, kIr1000,
+                QStringLiteral("PI"));
+    const QStringList lines = rec.lines();
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].startsWith(u"1\t06:27:19\tIR:1000V 40G\u03A9\t60\t"))
+        << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].startsWith(u"14\t06:28:24\tIR:1000V 40G\u03A9\t600\t"))
+        << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].contains(u"\t2.24\t")) << "the PI test's own PI";
+}
+
+TEST(Figures, RowsThatKnowTheirInstantCountByIt) {
+    // A test recorded across a change of the clock: the instants, not the times of day, say
+    // how far apart the rows are; an instant going back ends the test.
+    ReadingTable t;
+    const qint64 at = 1'765'000'000'000;
+    for (int s = 0; s <= 120; s += 10) {
+        ReadingRow r = readingRow(s / 10 + 1, 3'600'000 + (s >= 60 ? 3'600'000 : 0) + s * 1000,
+                                  QStringLiteral("1.000"), QStringLiteral("G\u03A9"));
+        r.AtMs = at + s * 1000;
+        t.append(r);
+    }
+    ReadingRow back = readingRow(14, 3'600'000, QStringLiteral("1.000"), QStringLiteral("G\u03A9"));
+    back.AtMs = at;
+    t.append(back);
+    InsulationRuns runs;
+    runs.scan(t);
+    ASSERT_EQ(runs.runs().size(), 2u);
+    EXPECT_EQ(runs.runs()[0].durationMs, 120'000);
+    EXPECT_EQ(elapsedOfRows(t, runs.runs()[0]).back(), 120'000);
+    EXPECT_EQ(runs.runs()[1].firstRow, 13);
+}
+
 TEST(Figures, VoltageChecksAroundTheTestAreNotPartOfIt) {
     // Dead-circuit check on DC volts, the test, a look at the discharge, and a second test.
     Recording rec;

@@ -3,6 +3,7 @@
 #include "record/table_files.h"
 #include "tests/reading_rows.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,6 +16,9 @@
 
 namespace {
 
+// Midnight at the start of 2026-12-10, local time.
+const qint64 kDay = QDateTime(QDate(2026, 12, 10), QTime(0, 0)).toMSecsSinceEpoch();
+
 class Journal : public ::testing::Test {
 protected:
     void SetUp() override { QLocale::setDefault(QLocale::c()); }
@@ -23,9 +27,11 @@ protected:
     QString folder() const { return dir_.filePath(QStringLiteral("state/z4072")); }
     int add(const QString& value, const QString& iRange = QStringLiteral("Continuous")) {
         ++no_;
-        return table_.append(readingRow(no_, 50'607'000 + no_ * 1000, value,
-                                        QStringLiteral("M\u03A9"),
-                                        QStringLiteral("IR:1000V 40G\u03A9"), iRange));
+        ReadingRow row = readingRow(no_, 50'607'000 + no_ * 1000, value, QStringLiteral("M\u03A9"),
+                                    QStringLiteral("IR:1000V 40G\u03A9"), iRange);
+        row.TimeMs += 123;
+        row.AtMs = kDay + row.TimeMs; // recorded on 2026-12-10, at 14:03:2x.123
+        return table_.append(row);
     }
     static QByteArray bytes(const QString& path) {
         QFile f(path);
@@ -66,13 +72,19 @@ TEST_F(Journal, HoldsEveryRecordedRowAsATableFileUntilTheProgramEndsNormally) {
     const QString saved = dir_.filePath(QStringLiteral("table.txt"));
     QString error;
     ASSERT_TRUE(saveTextTable(table_, saved, &error));
-    EXPECT_EQ(bytes(journal.path()), bytes(saved));
+    // The journal is the table file with the instant of each row beside it.
+    EXPECT_EQ(journalAsTable(bytes(journal.path())), bytes(saved));
+    EXPECT_TRUE(
+        bytes(journal.path()).startsWith("No\tTime\tValue\tUnit\tFunction\tRemark\tRecorded\r\n"));
+    const QByteArray second = QByteArray("\t0L\tM\xA6\xB8\tIR:1000V 40G\xA6\xB8\tNULL\t") +
+                              instantText(*table_.recordedAt(1)).toLatin1() + "\r\n";
+    EXPECT_TRUE(bytes(journal.path()).contains(second));
 
     // Delete Data empties the table, not the journal.
     table_.clear();
     journal.append(table_, add(QStringLiteral("7")));
     EXPECT_EQ(journal.rows(), 4);
-    EXPECT_TRUE(bytes(journal.path())
+    EXPECT_TRUE(journalAsTable(bytes(journal.path()))
                     .endsWith("4\t14:03:31\t7\tM\xA6\xB8\tIR:1000V 40G\xA6\xB8\t"
                               "Continuous\r\n"));
     EXPECT_EQ(bytes(journal.path()).count('\n'), 5);
@@ -137,6 +149,39 @@ TEST_F(Journal, OnlyJournalsOfProgramsThatEndedAbnormallyAreTakenAndMovedAside) 
     // Taken once: never offered again.
     EXPECT_TRUE(takeOrphanJournals(folder(), &problems).empty());
     running.discard();
+}
+
+TEST_F(Journal, RestoredRowsKeepTheirDayAndTheirMilliseconds) {
+    const QString orphan = leftBehind({QStringLiteral("1.5"), QStringLiteral("1.6")});
+    QStringList problems;
+    const auto taken = takeOrphanJournals(folder(), &problems);
+    ASSERT_EQ(taken.size(), 1u);
+    ReadingTable restored;
+    QString error;
+    ASSERT_TRUE(loadTextTable(taken[0].path, restored, &error, TextLoad::WholeLinesOnly))
+        << error.toStdString();
+    ASSERT_EQ(restored.rowCount(), 2);
+    for (int row : {0, 1}) {
+        EXPECT_EQ(restored.recordedAt(row), table_.recordedAt(row));
+        EXPECT_EQ(restored.timeMs(row), table_.timeMs(row)) << "the milliseconds come back too";
+        EXPECT_EQ(restored.value(row), table_.value(row));
+    }
+    // A row whose instant does not read is kept without its day; a seventh cell elsewhere than
+    // in a journal is still a fault of the file.
+    const QString odd = dir_.filePath(QStringLiteral("odd.txt"));
+    writeFile(odd, "No\tTime\tValue\tUnit\tFunction\tRemark\tRecorded\r\n"
+                   "1\t14:03:27\t1.2\tV\tDCV  600V\tTimed\tyesterday\r\n"
+                   "2\t14:03:28\t1.3\tV\tDCV  600V\tTimed\t\r\n");
+    ReadingTable t;
+    ASSERT_TRUE(loadTextTable(odd, t, &error)) << error.toStdString();
+    EXPECT_EQ(t.rowCount(), 2);
+    EXPECT_FALSE(t.recordedAt(0));
+    EXPECT_EQ(t.timeMs(1), 50'608'000);
+    const QString plain = dir_.filePath(QStringLiteral("plain.txt"));
+    writeFile(plain,
+              kHeader + "1\t14:03:27\t1.2\tV\tDCV  600V\tTimed\t2026-12-10T14:03:27.000Z\r\n");
+    EXPECT_FALSE(loadTextTable(plain, t, &error));
+    EXPECT_EQ(error, u"line 2: more than six cells");
 }
 
 TEST_F(Journal, AJournalCutInTheMiddleOfALineGivesItsWholeLines) {

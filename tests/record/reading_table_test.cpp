@@ -76,6 +76,42 @@ TEST(ReadingTable, NullFieldsStayNullAndDoNotLeakIntoNeighbours) {
     EXPECT_EQ(back.Value, "1.5");
 }
 
+TEST(ReadingTable, EachRowIsTypedAndKnowsItsInstantOrItsFile) {
+    ReadingTable t;
+    ReadingRow r = readingRow(1, 1000, QStringLiteral("2,961"), QStringLiteral("G\u03A9"),
+                              QStringLiteral("IR:2500V 100G\u03A9"), QStringLiteral("PI"));
+    r.AtMs = 1'765'000'000'000;
+    t.append(r);
+    t.append(readingRow(2, 2000, QStringLiteral("0L"), QStringLiteral("NULL"),
+                        QStringLiteral("DCV  600V"), QStringLiteral("Timed")));
+    const Sample a = t.sample(0);
+    EXPECT_EQ(a.value.kind, ValueReading::Number);
+    EXPECT_DOUBLE_EQ(*a.si(), 2.961e9);
+    EXPECT_EQ(a.unit, Unit::GigaOhm);
+    EXPECT_EQ(a.testVolts, 2500);
+    EXPECT_EQ(a.mode, TestMode::PI);
+    EXPECT_TRUE(a.insulation);
+    EXPECT_EQ(a.time.epochMs, 1'765'000'000'000);
+    const Sample b = t.sample(1);
+    EXPECT_EQ(b.value.kind, ValueReading::BeyondRange);
+    EXPECT_EQ(b.unit, Unit::None); // "NULL", as a text table reads an empty unit back
+    EXPECT_FALSE(b.si());
+    EXPECT_FALSE(b.testVolts);
+    EXPECT_FALSE(b.time.epochMs);
+    EXPECT_EQ(t.sourceOf(1), 0);
+    // Rows of a file name it; rows with their instant keep it.
+    const int file = t.sourceIndex(QStringLiteral("/data/old.txt"));
+    EXPECT_EQ(t.sourceIndex(QStringLiteral("/data/old.txt")), file);
+    t.setSourceOf(0, 1, file);
+    EXPECT_EQ(t.sourceFile(t.sourceOf(1)), u"/data/old.txt");
+    EXPECT_EQ(t.recordedAt(0), 1'765'000'000'000);
+    EXPECT_EQ(t.sourceOf(0), 0);
+    // What a row was, it stays when rows move.
+    t.removeRow(0);
+    EXPECT_EQ(t.sourceFile(t.sourceOf(0)), u"/data/old.txt");
+    EXPECT_EQ(t.row(0).Source, file);
+}
+
 TEST(ReadingTable, TextsAreCutToTwentyBytesAtACharacterBoundary) {
     EXPECT_EQ(ReadingTable::cutToBytes("IR:5000V 1000G\u03A9"), "IR:5000V 1000G\u03A9"); // 16 bytes
     EXPECT_EQ(ReadingTable::cutToBytes(QString(25, 'a')), QString(20, 'a'));
