@@ -26,6 +26,7 @@ QString helpText() {
         text += helpLines(m);
     return text + QStringLiteral(
                       "\n"
+                      "An option's value may also follow it after \"=\": --limit=5 is --limit 5.\n"
                       "Exit status: 0 done, 1 failed (the reason on stderr), 2 wrong usage.\n"
                       "Recorded readings are also kept in a journal in $XDG_STATE_HOME/z4072 "
                       "(else\n"

@@ -18,7 +18,7 @@
 #include "reports/report_export.h"
 #include "reports/report_form.h"
 #include "sim/demonstration.h"
-#include "sim/pi_test.h"
+#include "sim/pi_programme.h"
 #include "sim/sim_cable.h"
 
 #include <QApplication>

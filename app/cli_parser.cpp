@@ -93,10 +93,23 @@ QString excluding(const Mode& mode, int group) {
     return names.join(QStringLiteral(", ")) + u" and " + last + u" exclude each other";
 }
 
-// Takes option `o`, found at args[i], and its value; i is moved past the value. A value given
-// twice would leave unclear which one counts.
-bool take(const Mode& mode, const Option& o, const QStringList& args, qsizetype& i,
-          QHash<QString, QString>& given, QString* why) {
+// "--limit=5": the option the argument names before its "=", and the value after it; none for
+// an argument of another form or an option the mode does not have.
+const Option* optionWithValue(const Mode& mode, const QString& arg, QString* value) {
+    const qsizetype eq = arg.indexOf(u'=');
+    if (!arg.startsWith(u"--") || eq < 3)
+        return nullptr;
+    const Option* o = optionNamed(mode, arg.left(eq));
+    if (o)
+        *value = arg.mid(eq + 1);
+    return o;
+}
+
+// Takes option `o`, found at args[i], and its value: `attached` ("--limit=5"), else the next
+// argument, and then i is moved past it. A value given twice would leave unclear which one
+// counts.
+bool take(const Mode& mode, const Option& o, const QString* attached, const QStringList& args,
+          qsizetype& i, QHash<QString, QString>& given, QString* why) {
     const QString name = QLatin1String(o.name);
     for (const Option& other : mode.options)
         if (o.group != 0 && other.group == o.group && given.contains(QLatin1String(other.name))) {
@@ -104,6 +117,10 @@ bool take(const Mode& mode, const Option& o, const QStringList& args, qsizetype&
             return false;
         }
     if (o.takes == Takes::Nothing) { // a flag given twice says no more than once
+        if (attached) {
+            *why = name + u" takes no value";
+            return false;
+        }
         given.insert(name, QString());
         return true;
     }
@@ -112,15 +129,22 @@ bool take(const Mode& mode, const Option& o, const QStringList& args, qsizetype&
         return false;
     }
     if (o.takes == Takes::OptionalWord) {
-        const bool word = i + 1 < args.size() && isChoice(o, args[i + 1]);
-        given.insert(name, word ? args[++i] : QString());
+        if (attached && !isChoice(o, *attached)) {
+            *why = name + u" takes " + QString::fromLatin1(o.choices).split(u' ').join(u" or ");
+            return false;
+        }
+        const bool word = !attached && i + 1 < args.size() && isChoice(o, args[i + 1]);
+        given.insert(name, attached ? *attached : word ? args[++i] : QString());
         return true;
     }
-    if (i + 1 >= args.size() || !fits(o.takes, args[i + 1])) {
+    const QString* value = attached ? attached : i + 1 < args.size() ? &args[i + 1] : nullptr;
+    if (!value || !fits(o.takes, *value)) {
         *why = name + needs(o.takes);
         return false;
     }
-    given.insert(name, args[++i]);
+    given.insert(name, *value);
+    if (!attached)
+        ++i;
     return true;
 }
 
@@ -196,8 +220,12 @@ bool parseArguments(const Mode& mode, const QStringList& args, Arguments& out, Q
     why->clear();
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
+        QString attached;
         if (const Option* o = optionNamed(mode, a)) {
-            if (!take(mode, *o, args, i, out.given_, why))
+            if (!take(mode, *o, nullptr, args, i, out.given_, why))
+                return false;
+        } else if (const Option* named = optionWithValue(mode, a, &attached)) {
+            if (!take(mode, *named, &attached, args, i, out.given_, why))
                 return false;
         } else if (mode.files.empty()) {
             *why = mode.options.empty()

@@ -11,17 +11,18 @@
 // written from the same rows.
 namespace cli {
 
-// What an option takes as its value: the argument after it, whatever it looks like.
+// What an option takes as its value: the argument after it, whatever it looks like, or the text
+// after its "=" in the same argument ("--limit=5").
 enum class Takes {
     Nothing,     // a flag
     WholeNumber, // plain decimal digits that fit 32 bits
     Seconds,     // a decimal number above 0 and at most 10^9
     FileName,    // any text but an empty one
     // One of the words in Option::choices when the next argument is one; else nothing, so the
-    // option reads as a flag: "--simulate" and "--simulate pi".
+    // option reads as a flag: "--simulate", "--simulate pi" and "--simulate=pi".
     OptionalWord,
-    Text,        // any text but an empty one
-    Number,      // a decimal number, also below 0: "-12.5"
+    Text,   // any text but an empty one
+    Number, // a decimal number, also below 0: "-12.5"
 };
 
 // An option of a mode: "--limit N".
@@ -104,7 +105,8 @@ private:
 // Reads `args` (those after the mode's name) as `mode` takes them. False, with *why saying what
 // is wrong (empty when the usage line says it all), for wrong usage. A mode without options takes
 // every argument as a file, so a file may be named "--x"; in a mode with options an unknown
-// "--x" is wrong. An option that takes a value may be given once, and one option of a group.
+// "--x" is wrong. An option that takes a value may be given once, its value as the next argument
+// or after "=" ("--limit 5", "--limit=5"), and one option of a group.
 bool parseArguments(const Mode& mode, const QStringList& args, Arguments& out, QString* why);
 
 // "z4072 decode CAPTURE OUT [--limit N] [--interval S] [--no-repeat]"

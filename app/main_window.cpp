@@ -438,22 +438,6 @@ void TFrmTest::Panel3Click() {
     close();
 }
 
-void TFrmTest::Read380(quint8 reportId, const quint8* data, quint16 size) {
-    session_->Read380(reportId, data, size);
-}
-
-void TFrmTest::ShowData740(const QString& frameHex) {
-    session_->chain().ShowData740(frameHex);
-}
-
-void TFrmTest::DispInit(bool show) {
-    session_->display().DispInit(show);
-}
-
-void TFrmTest::ConTimerTimer() {
-    session_->ConTimerTimer();
-}
-
 void TFrmTest::showConnectState() {
     // CONNECT in yellow: the silence watch disconnected, until the next click.
     const CableConnection::State state = session_->state();
@@ -469,26 +453,6 @@ void TFrmTest::Panel2Click() {
 
 void TFrmTest::SetFeatureClick() {
     session_->sendFeature();
-}
-
-void TFrmTest::SampInterTimeTimer() {
-    recordControls_->SampInterTimeTimer();
-}
-
-void TFrmTest::INDataToTable(int kind) {
-    session_->chain().INDataToTable(kind);
-}
-
-void TFrmTest::ClearRClick() {
-    recordControls_->ClearRClick();
-}
-
-void TFrmTest::Save_asClick() {
-    recordControls_->Save_asClick();
-}
-
-void TFrmTest::OpenClick() {
-    recordControls_->OpenClick();
 }
 
 void TFrmTest::MajPrintClick() {

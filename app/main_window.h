@@ -53,20 +53,15 @@ public:
 
     const QString& DecimalSep() const { return decimalSep_; }
 
-    // Handlers under their own names; tests call them directly.
+    // The window's own handlers, under their names: its start-up and the controls it wires
+    // itself. The rest of the work has its handlers where it is done: the reports in the
+    // session's chain (Read380, ShowData740, INDataToTable), the replica in its state (DispInit),
+    // the timers in the session (ConTimerTimer, SampInterTimeTimer), the record toolbar in the
+    // record controls (Save_asClick, ClearRClick, OpenClick).
     void FormCreate();
     void Panel3Click();
-    void Read380(quint8 reportId, const quint8* data, quint16 size);
-    void ShowData740(const QString& frameHex);
-    void DispInit(bool show);
-    void ConTimerTimer();
     void Panel2Click();
     void SetFeatureClick();
-    void SampInterTimeTimer();
-    void INDataToTable(int kind);
-    void ClearRClick();
-    void Save_asClick();
-    void OpenClick();
     void MajPrintClick();
     void HELP1Click();
 

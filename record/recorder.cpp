@@ -65,10 +65,6 @@ void Recorder::RecordSITimeChange(const QString& text) {
     SampleCountdown = secondsOf(text);
 }
 
-bool Recorder::RecordSITimeKeyPress(QChar key) {
-    return (key >= u'0' && key <= u'9') || key.unicode() == 8;
-}
-
 void Recorder::continueNumberingAfter(qint32 highestNo) {
     if (highestNo < std::numeric_limits<qint32>::max())
         RecordNo = std::max(RecordNo, highestNo + 1);

@@ -4,7 +4,6 @@
 #include "core/sample_time.h"
 #include "record/reading_table.h"
 
-#include <QChar>
 #include <QString>
 
 #include <functional>
@@ -43,8 +42,6 @@ public:
     void SampInterTimeTimer();
     // The seconds box was edited: restart the wait with its number.
     void RecordSITimeChange(const QString& text);
-    // Typing filter of the seconds box: digits and backspace only.
-    static bool RecordSITimeKeyPress(QChar key);
     void setMaxRecords(qint32 limit) { MaxRecords = limit; }
     // Delete Data: empty the table, numbering restarts at 1.
     void clearRecords();

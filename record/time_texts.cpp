@@ -40,38 +40,12 @@ QString timeText(int msOfDay) {
     return TimeTextFormatter().text(msOfDay);
 }
 
-namespace {
-
-// "H:mm:ss" or "HH:mm:ss".
-bool parsePlainTime(QStringView t, int* msOfDay) {
-    if (t.size() != 8 && t.size() != 7)
-        return false;
-    const qsizetype h = t.size() - 6;
-    auto digit = [&](qsizetype i) {
-        return t[i] >= u'0' && t[i] <= u'9' ? t[i].unicode() - u'0' : -100;
-    };
-    if (t[h] != u':' || t[h + 3] != u':')
-        return false;
-    const int hours = h == 2 ? digit(0) * 10 + digit(1) : digit(0);
-    const int minutes = digit(h + 1) * 10 + digit(h + 2);
-    const int seconds = digit(h + 4) * 10 + digit(h + 5);
-    if (hours < 0 || hours > 23 || minutes < 0 || minutes > 59 || seconds < 0 || seconds > 59)
-        return false;
-    *msOfDay = ((hours * 60 + minutes) * 60 + seconds) * 1000;
-    return true;
-}
-
-} // namespace
-
 TimeTextParser::TimeTextParser()
     : formats_{longTimeFormat(), locale_.timeFormat(QLocale::ShortFormat),
                QStringLiteral("H:mm:ss"), QStringLiteral("H:mm")},
       plain_(formats_[0] == u"HH:mm:ss" || formats_[0] == u"H:mm:ss") {}
 
-bool TimeTextParser::parse(QStringView text, int* msOfDay) const {
-    const QStringView t = text.trimmed();
-    if (plain_ && parsePlainTime(t, msOfDay))
-        return true;
+bool TimeTextParser::parseByLocale(QStringView t, int* msOfDay) const {
     for (const QString& f : formats_) {
         const QTime time = locale_.toTime(t.toString(), f);
         if (time.isValid()) {

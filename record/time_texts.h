@@ -40,9 +40,32 @@ private:
 class TimeTextParser {
 public:
     TimeTextParser();
-    bool parse(QStringView text, int* msOfDay) const;
+    bool parse(QStringView text, int* msOfDay) const {
+        const QStringView t = text.trimmed();
+        return (plain_ && parsePlain(t, msOfDay)) || parseByLocale(t, msOfDay);
+    }
 
 private:
+    // "H:mm:ss" or "HH:mm:ss"; here for the loop of a load to have it in place.
+    static bool parsePlain(QStringView t, int* msOfDay) {
+        if (t.size() != 8 && t.size() != 7)
+            return false;
+        const qsizetype h = t.size() - 6;
+        auto digit = [&](qsizetype i) {
+            return t[i] >= u'0' && t[i] <= u'9' ? t[i].unicode() - u'0' : -100;
+        };
+        if (t[h] != u':' || t[h + 3] != u':')
+            return false;
+        const int hours = h == 2 ? digit(0) * 10 + digit(1) : digit(0);
+        const int minutes = digit(h + 1) * 10 + digit(h + 2);
+        const int seconds = digit(h + 4) * 10 + digit(h + 5);
+        if (hours < 0 || hours > 23 || minutes < 0 || minutes > 59 || seconds < 0 || seconds > 59)
+            return false;
+        *msOfDay = ((hours * 60 + minutes) * 60 + seconds) * 1000;
+        return true;
+    }
+    bool parseByLocale(QStringView t, int* msOfDay) const;
+
     QLocale locale_;
     QString formats_[4];
     bool plain_;

@@ -4,6 +4,8 @@
 #include "record/table_file_writer.h"
 #include "record/xml_packet.h"
 
+#include <string_view>
+
 namespace {
 
 void appendReference(QString& out, uint code) {
@@ -16,14 +18,31 @@ void appendReference(QString& out, uint code) {
     out += u';';
 }
 
+// The start of each field's attribute in a row, ` Name="`: spelt out, so that each is copied
+// as a constant, and checked against the field list.
+constexpr std::array<std::string_view, ReadingTable::kFieldCount> kOpeners = {
+    " No=\"", " Time=\"", " Value=\"", " Unit=\"", " V_Range=\"", " I_Range=\""};
+
+constexpr bool opensFields() {
+    for (size_t f = 0; f < kOpeners.size(); ++f) {
+        const std::string_view o = kOpeners[f], name = kXmlPacketFields[f].name;
+        if (o.size() != name.size() + 3 || o.substr(0, 1) != " " ||
+            o.substr(1, name.size()) != name || o.substr(name.size() + 1) != "=\"")
+            return false;
+    }
+    return true;
+}
+static_assert(opensFields(), "an opener that is not its field's");
+
+void put(ByteAppender& to, std::string_view s) {
+    to.put(s.data(), qsizetype(s.size()));
+}
+
 } // namespace
 
 XmlPacketWriter::XmlPacketWriter(const ReadingTable& table)
     : table_(table),
-      texts_(table, [](const QString& text, QString& out) { appendEscaped(out, text); }) {
-    for (size_t f = 0; f < opens_.size(); ++f)
-        opens_[f] = QByteArray(" ") + kXmlPacketFields[f].name + "=\"";
-}
+      texts_(table, [](const QString& text, QString& out) { appendEscaped(out, text); }) {}
 
 void XmlPacketWriter::appendEscaped(QString& out, QStringView text) {
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -110,19 +129,19 @@ void XmlPacketWriter::row(int r, QByteArray& out) {
     ByteAppender to(out, room);
     to.put("<ROW");
     if (!table_.isNoNull(r)) {
-        to.put(opens_[ReadingTable::No]);
+        put(to, kOpeners[ReadingTable::No]);
         to.decimal(table_.no(r));
         to.put('"');
     }
     if (!table_.isTimeNull(r)) {
-        to.put(opens_[ReadingTable::Time]);
+        put(to, kOpeners[ReadingTable::Time]);
         putTime(to, table_.timeMs(r));
         to.put('"');
     }
     for (size_t f = 0; f < 4; ++f) {
         if (!texts[f])
             continue;
-        to.put(opens_[ReadingTable::Value + f]);
+        put(to, kOpeners[ReadingTable::Value + f]);
         to.put(*texts[f]);
         to.put('"');
     }

@@ -25,8 +25,6 @@ private:
     static void putTime(ByteAppender& to, int msOfDay);
     const ReadingTable& table_;
     TextBytes texts_;
-    // ` Name="` of each field's attribute.
-    std::array<QByteArray, ReadingTable::kFieldCount> opens_;
 };
 
 // Writes the whole table as a packet; *error says what went wrong.

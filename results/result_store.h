@@ -17,6 +17,10 @@
 //
 // A database that cannot be read as a results database (damaged, another program's, a newer
 // schema) is refused before anything is written to it.
+//
+// Opening is in result_store.cpp, the schema and its steps in result_schema.cpp, saving and the
+// queries in result_queries.cpp, the columns they all go by in result_columns.h, and what the
+// store says to people in store_texts.h.
 class ResultStore {
 public:
     static constexpr int kSchemaVersion = 2;
@@ -97,7 +101,6 @@ private:
     bool begin(QString* error);
     bool commit(QString* error);
     void rollback();
-    QString fail(const QString& what, const QString& why) const;
 
     QSqlDatabase db_;
     QString connection_;

@@ -1,16 +1,9 @@
 #include "results/result_texts.h"
 
-#include "core/csv_cell.h"
+#include "results/result_columns.h"
+#include "results/result_store.h"
 
 namespace {
-
-QString plain(const std::optional<double>& v) {
-    return v ? QString::number(*v, 'g', 12) : QString();
-}
-
-QString plainOhms(const ResistanceAt& at) {
-    return at.ok() ? QString::number(at.ohms, 'g', 12) : QString();
-}
 
 QString orDash(const QString& text) {
     return text.isEmpty() ? QStringLiteral("-") : printable(text);
@@ -48,7 +41,8 @@ QString r40Text(const std::optional<double>& r40, bool r1minKnown) {
 }
 
 QString listHeader() {
-    return QStringLiteral("ID\tDate\tAsset\tKind\tTest voltage\tR(1 min)\tR40\tDAR\tPI\tVerdict");
+    // The list's own headers, in English whatever the window's language.
+    return ResultStore::listHeaders().join(u'\t');
 }
 
 QString listLine(const TestResult& r) {
@@ -125,41 +119,9 @@ QString showText(const TestResult& r, const Verdict& v, const std::optional<QStr
 }
 
 QString csvHeader() {
-    return QStringLiteral(
-        "id,date,start_time,asset_id,asset_kind,rated_kv,insulation_class,object_temp_c,"
-        "ambient_temp_c,humidity_pct,operator,location,function,test_volts,duration_s,"
-        "r30s_ohms,r1min_ohms,r10min_ohms,r40_ohms,dar,pi,meter_pi,min_mohm,min_pi,min_dar,"
-        "verdict,reasons,notes");
+    return csvNames().join(u',');
 }
 
 QString csvRow(const TestResult& r, const Verdict& v) {
-    return QStringList{QString::number(r.id),
-                       r.date.toString(Qt::ISODate),
-                       r.startTime.toString(QStringLiteral("HH:mm:ss")),
-                       csvTextCell(r.assetId),
-                       assetKindKey(r.kind),
-                       plain(r.ratedKv),
-                       r.insulationClass,
-                       plain(r.objectTempC),
-                       plain(r.ambientTempC),
-                       plain(r.humidityPct),
-                       csvTextCell(r.operatorName),
-                       csvTextCell(r.location),
-                       csvCell(r.function),
-                       plain(r.testVolts()),
-                       QString::number(double(r.durationMs) / 1000.0, 'g', 12),
-                       plainOhms(r.r30s),
-                       plainOhms(r.r1min),
-                       plainOhms(r.r10min),
-                       plain(r.r40()),
-                       plain(r.dar),
-                       plain(r.pi),
-                       plain(r.meterPi),
-                       plain(r.minMohm),
-                       plain(r.minPi),
-                       plain(r.minDar),
-                       outcomeText(v.outcome),
-                       csvCell(v.summary()),
-                       csvTextCell(r.notes)}
-        .join(u',');
+    return csvCells(r, v).join(u',');
 }

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
 #ifdef QT_WIDGETS_LIB
 #include <QApplication>
 #endif
@@ -54,4 +55,10 @@ template <typename P> bool runUntil(P done, int ms = 5000) {
     while (!done() && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     return done();
+}
+
+// One timeout of `timer`, as when its interval has passed: whatever it is wired to runs now,
+// whether the timer runs or not.
+inline void timeOut(QTimer& timer) {
+    QMetaObject::invokeMethod(&timer, "timeout", Qt::DirectConnection);
 }

@@ -7,9 +7,10 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QToolButton>
 
 #include <algorithm>
@@ -38,7 +39,8 @@ RecordControls::RecordControls(Recorder& recorder, ReadingTable& cds1, const Wid
         recorder_.setIntervalText(w_.RecordSITime->text());
         connect(w_.RecordSITime, &QLineEdit::textChanged, this,
                 &RecordControls::RecordSITimeChange);
-        w_.RecordSITime->installEventFilter(this);
+        w_.RecordSITime->setValidator(new QRegularExpressionValidator(
+            QRegularExpression(QStringLiteral("[0-9]*")), w_.RecordSITime));
     }
     void (RecordControls::*const limitClicks[6])() = {
         &RecordControls::set1kClick,   &RecordControls::set5kClick,
@@ -64,27 +66,6 @@ const QString& RecordControls::deleteAllWarning() {
 
 void RecordControls::RecordSITimeChange() {
     recorder_.RecordSITimeChange(w_.RecordSITime->text());
-}
-
-void RecordControls::RecordSITimeKeyPress(QChar& Key) {
-    if (!Recorder::RecordSITimeKeyPress(Key))
-        Key = QChar(0);
-}
-
-bool RecordControls::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == w_.RecordSITime && event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        // Keys that type no character (arrows, Home, Delete) edit as usual.
-        if (key->key() == Qt::Key_Delete || key->text().isEmpty())
-            return false;
-        for (QChar c : key->text()) {
-            RecordSITimeKeyPress(c);
-            if (c.isNull())
-                return true;
-        }
-        return false;
-    }
-    return QObject::eventFilter(watched, event);
 }
 
 void RecordControls::chooseLimit(int item) {

@@ -59,9 +59,9 @@ public:
 
     void INDataToTable(int kind, const Reading& reading) { recorder_.INDataToTable(kind, reading); }
     void SampInterTimeTimer() { recorder_.SampInterTimeTimer(); }
+    // The seconds box takes digits only, however they come (typed, pasted, dropped); it may be
+    // empty.
     void RecordSITimeChange();
-    // Sets `Key` to 0 for a character the seconds box must not take.
-    void RecordSITimeKeyPress(QChar& Key);
 
     void set1kClick() { chooseLimit(0); }
     void set5kClick() { chooseLimit(1); }
@@ -101,9 +101,6 @@ public:
 Q_SIGNALS:
     // A file was chosen to save or open: dialogPlaces() may have changed.
     void dialogPlacesChanged();
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void chooseLimit(int item);

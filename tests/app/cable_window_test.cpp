@@ -112,9 +112,9 @@ TEST(CableWindow, TheSilenceWatchShowsItsMessageAndAYellowConnect) {
     s.w->Panel2Click();
     const quint8 idle[8] = {};
     for (int i = 0; i < CableConnection::kSilentReports; ++i)
-        s.w->Read380(0, idle, 8);
+        s.w->chain().Read380(0, idle, 8);
     for (int i = 0; i < 3; ++i)
-        s.w->ConTimerTimer();
+        timeOut(*s.w->ConTimer);
     EXPECT_EQ(s.messages, QStringList{CableConnection::kSilentMeterMessage});
     EXPECT_EQ(s.w->Panel2->caption(), u"CONNECT");
     EXPECT_EQ(s.w->Panel2->fontColor(), QColor(255, 255, 0));

@@ -129,6 +129,61 @@ TEST(CliParser, RefusesWhatDoesNotFitWithTheReason) {
             << c.args.join(u' ').toStdString();
 }
 
+// "--name=value" is "--name value", in every mode; the value is all that follows the first "=".
+TEST(CliParser, TakesAValueAfterAnEqualsSignToo) {
+    cli::Arguments a;
+    ASSERT_EQ(
+        verdict("record",
+                {"out.xls", "--limit=5", "--interval=007", "--duration=2.5", "--replay=--odd=.cap"},
+                &a),
+        u"ok");
+    EXPECT_EQ(a.files, QStringList{"out.xls"});
+    EXPECT_EQ(a.number("--limit"), 5.0);
+    EXPECT_EQ(a.number("--interval"), 7.0);
+    EXPECT_EQ(a.number("--duration"), 2.5);
+    EXPECT_EQ(a.value("--replay"), u"--odd=.cap");
+    ASSERT_EQ(verdict("record", {"--simulate=pi", "out.xls"}, &a), u"ok");
+    EXPECT_EQ(a.value("--simulate"), u"pi");
+    ASSERT_EQ(verdict("results add",
+                      {"t.xls", "--asset=M-1", "--notes=a=b", "--temperature=-5",
+                       "--database=postgresql://u@h/db?host=/run/pg"},
+                      &a),
+              u"ok");
+    EXPECT_EQ(a.value("--asset"), u"M-1");
+    EXPECT_EQ(a.value("--notes"), u"a=b");
+    EXPECT_EQ(a.number("--temperature"), -5.0);
+    EXPECT_EQ(a.value("--database"), u"postgresql://u@h/db?host=/run/pg");
+    Options o;
+    ASSERT_TRUE(cli::parse({"--simulate=pi", "--capture=out.cap"}, o, nullptr));
+    EXPECT_EQ(o.simulation, u"pi");
+    EXPECT_EQ(o.capturePath, u"out.cap");
+
+    const struct {
+        const char* mode;
+        QStringList args;
+        const char* why;
+    } refused[] = {
+        {"record", {"a", "--limit="}, "--limit needs a whole number"},
+        {"record", {"a", "--limit=5x"}, "--limit needs a whole number"},
+        {"record", {"a", "--replay="}, "--replay needs a file name"},
+        {"record", {"a", "--no-repeat=yes"}, "--no-repeat takes no value"},
+        {"record", {"a", "--simulate=ip"}, "--simulate takes demo or pi"},
+        {"record", {"a", "--simulate="}, "--simulate takes demo or pi"},
+        {"record", {"a", "--limit=1", "--limit", "1"}, "--limit given twice"},
+        {"record",
+         {"a", "--simulate=pi", "--replay=x"},
+         "--simulate and --replay exclude each other"},
+        {"record", {"a", "--fast=1"}, "unknown option \"--fast=1\""},
+        {"results list", {"--asset="}, "--asset needs a value"},
+    };
+    for (const auto& c : refused)
+        EXPECT_EQ(verdict(c.mode, c.args), QString::fromLatin1(c.why))
+            << c.args.join(u' ').toStdString();
+    // Without options every argument is a file, "=" or not.
+    ASSERT_EQ(verdict("convert", {"--limit=5", "out.xml"}, &a), u"ok");
+    EXPECT_EQ(a.files, (QStringList{"--limit=5", "out.xml"}));
+}
+
 TEST(CliParser, ModesWithoutOptionsTakeEveryArgumentAsAFile) {
     cli::Arguments a;
     ASSERT_EQ(verdict("convert", {"--in.txt", "out.xml"}, &a), u"ok");

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QTemporaryDir>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -48,7 +49,7 @@ protected:
         std::vector<QByteArray> reports = sim::cableReports(sim::frameBytes(d));
         reports.push_back(sim::idleReport());
         for (const QByteArray& r : reports)
-            w.Read380(0, reinterpret_cast<const quint8*>(r.constData()), quint16(r.size()));
+            w.chain().Read380(0, reinterpret_cast<const quint8*>(r.constData()), quint16(r.size()));
     }
     static QStringList rowsOf(const ReadingTable& t) {
         QStringList out;
@@ -148,7 +149,7 @@ TEST_F(JournalWindow, TheWindowKeepsItsRowsUntilItClosesAndGoesOnWithoutAWritabl
         show(*w, "2.5");
         journal = w->journal()->path();
         EXPECT_EQ(w->journal()->rows(), 2);
-        w->ClearRClick(); // Delete Data: the journal stays as it was
+        w->SpeedButton2->click(); // Delete Data: the journal stays as it was
         EXPECT_EQ(w->journal()->rows(), 2);
         EXPECT_TRUE(QFile::exists(journal));
     }

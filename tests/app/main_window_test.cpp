@@ -189,11 +189,11 @@ TEST(MainWindow, ReportsReachTheFrameReassembly) {
         const int n = std::min(7, 22 - i);
         report[0] = quint8(n);
         std::copy(bytes + i, bytes + i + n, report + 1);
-        w.Read380(0, report, 8);
+        w.chain().Read380(0, report, 8);
     }
     EXPECT_FALSE(w.replica().visible(u"CONok")) << "the frame is not complete yet";
     const quint8 idle[8] = {};
-    w.Read380(0, idle, 8);
+    w.chain().Read380(0, idle, 8);
     EXPECT_TRUE(w.replica().visible(u"CONok")) << "the frame reached the interpretation";
 }
 
@@ -213,9 +213,10 @@ TEST(MainWindow, DecodedFrameHoldsTheReaderWhileTheWindowShowsTheFinishedReplica
     });
     auto meter = [&](const sim::MeterDisplay& m) {
         for (const QByteArray& r : sim::cableReports(sim::frameBytes(m)))
-            w.Read380(0, reinterpret_cast<const quint8*>(r.constData()), quint16(r.size()));
+            w.chain().Read380(0, reinterpret_cast<const quint8*>(r.constData()), quint16(r.size()));
         const QByteArray idle = sim::idleReport();
-        w.Read380(0, reinterpret_cast<const quint8*>(idle.constData()), quint16(idle.size()));
+        w.chain().Read380(0, reinterpret_cast<const quint8*>(idle.constData()),
+                          quint16(idle.size()));
     };
 
     meter(sim::MeterDisplay::insulation("1.234", u"G\u03A9", 1000));

@@ -39,9 +39,11 @@ protected:
     void show(const sim::MeterDisplay& display) {
         const QByteArray frame = sim::frameBytes(display);
         for (const QByteArray& r : sim::cableReports(frame))
-            w_->Read380(0, reinterpret_cast<const quint8*>(r.constData()), quint16(r.size()));
+            w_->chain().Read380(0, reinterpret_cast<const quint8*>(r.constData()),
+                                quint16(r.size()));
         const QByteArray idle = sim::idleReport();
-        w_->Read380(0, reinterpret_cast<const quint8*>(idle.constData()), quint16(idle.size()));
+        w_->chain().Read380(0, reinterpret_cast<const quint8*>(idle.constData()),
+                            quint16(idle.size()));
     }
 
     std::unique_ptr<TFrmTest> w_;
@@ -94,7 +96,7 @@ TEST_F(RecordWindow, AFreshWindowRecordsFromNumberOneUpToTheLimitItsMenuShows) {
     ASSERT_GT(limit, 1);
     w_->cds1->suspendUpdates(); // the grid and the chart catch up once
     for (int i = 1; i <= limit; ++i)
-        w_->INDataToTable(1); // the reading offered again
+        w_->chain().INDataToTable(1); // the reading offered again
     w_->cds1->resumeUpdates();
     ASSERT_EQ(w_->cds1->rowCount(), limit);
     EXPECT_EQ(w_->cds1->no(limit - 1), limit);
@@ -104,15 +106,15 @@ TEST_F(RecordWindow, TheSamplingTimerRunsTheCountdownWhileSamplingIsOn) {
     EXPECT_EQ(w_->SampInterTime->interval(), 1000);
     w_->RecordSITime->setText("3");
     EXPECT_EQ(w_->chain().recorder().SampleCountdown, 3);
-    w_->SampInterTimeTimer();
+    timeOut(*w_->SampInterTime);
     EXPECT_EQ(w_->chain().recorder().SampleCountdown, 3); // sampling is off
     w_->RecordSI->setChecked(true);
-    w_->SampInterTimeTimer();
-    w_->SampInterTimeTimer();
+    timeOut(*w_->SampInterTime);
+    timeOut(*w_->SampInterTime);
     EXPECT_EQ(w_->chain().recorder().SampleCountdown, 1);
     show(sim::MeterDisplay::insulation("5.00", u"M\u03A9", 500));
     EXPECT_EQ(w_->cds1->rowCount(), 0);
-    w_->SampInterTimeTimer();
+    timeOut(*w_->SampInterTime);
     show(sim::MeterDisplay::insulation("5.00", u"M\u03A9", 500));
     EXPECT_EQ(w_->cds1->rowCount(), 1);
     EXPECT_EQ(w_->chain().recorder().SampleCountdown, 3);

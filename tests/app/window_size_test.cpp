@@ -197,8 +197,8 @@ TEST_F(Settings, WhatTheUserSetIsThereAtTheNextStart) {
         p.tell = [](const TableFileMessage&) {};
         w->recordControls().setPrompts(p);
         QDir(dir_.path()).mkpath(QStringLiteral("kept"));
-        w->Save_asClick();
-        w->OpenClick();
+        w->SpeedButton1->click();
+        w->SpeedButton3->click();
         QCoreApplication::processEvents();
     }
     auto w = window();

@@ -7,6 +7,7 @@
 #error "define STORE_CASES as the fixture's name"
 #endif
 
+#include "results/result_columns.h"
 #include "results/result_texts.h"
 #include "results/verdict.h"
 #include "tests/results/results_fixture.h"
@@ -16,6 +17,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 class STORE_CASES : public ::testing::Test {
 protected:
@@ -192,4 +194,19 @@ TEST_F(STORE_CASES, ANewerSchemaIsRefusedWithItsResultsKept) {
     ASSERT_TRUE(q.exec(QStringLiteral("SELECT version FROM results_schema")) && q.next());
     EXPECT_EQ(q.value(0).toInt(), 99);
     EXPECT_EQ(store.list({}, &error).size(), 1u);
+}
+
+// What a result is saved and read by is the database's table: a column the list names but no
+// schema step made (or the other way round) would fail every save, or lose a field.
+TEST_F(STORE_CASES, TheSchemaHoldsTheColumnsResultsAreSavedBy) {
+    const QSqlRecord table = store.database().record(QStringLiteral("test_results"));
+    QStringList made;
+    for (int i = 0; i < table.count(); ++i)
+        made << table.fieldName(i);
+    QStringList listed;
+    for (const ResultColumn& c : resultColumns())
+        listed << QLatin1String(c.name);
+    made.sort();
+    listed.sort();
+    EXPECT_EQ(made, listed);
 }

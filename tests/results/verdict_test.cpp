@@ -175,6 +175,27 @@ TEST(Texts, PeoplesTextIsPrintedSafelyAndQuotedInCsv) {
     EXPECT_EQ(csvRow(r, judge(r)).count(u','), csvHeader().count(u',')); // a field a column
 }
 
+// Spreadsheets and scripts were set up for the export's columns: they keep their names and order,
+// and each cell its form.
+TEST(Texts, TheExportKeepsItsColumnsAndTheirForms) {
+    EXPECT_EQ(csvHeader(),
+              QStringLiteral("id,date,start_time,asset_id,asset_kind,rated_kv,insulation_class,"
+                             "object_temp_c,ambient_temp_c,humidity_pct,operator,location,function,"
+                             "test_volts,duration_s,r30s_ohms,r1min_ohms,r10min_ohms,r40_ohms,dar,"
+                             "pi,meter_pi,min_mohm,min_pi,min_dar,verdict,reasons,notes"));
+    TestResult r = machine(AssetKind::MachineForm, 500e6, 2.4, 75, 30);
+    r.id = 12;
+    r.startTime = QTime(9, 5, 7);
+    r.operatorName = QStringLiteral("=SUM(A1)");
+    r.location = QStringLiteral("Hall 3, bay 2");
+    r.r30s = {ResistanceAt::Unsteady, 0};
+    EXPECT_EQ(csvRow(r, judge(r)),
+              QStringLiteral("12,2026-01-02,09:05:07,M1,machine-form,6.6,F,30,,,'=SUM(A1),"
+                             "\"Hall 3, bay 2\",IR:5000V 1000GΩ,5000,75,,500000000,,250000000,,"
+                             "2.4,,,,,PASS,\"PI not assessed: the test ran 75 s, shorter than 10 "
+                             "minutes\","));
+}
+
 TEST(Figures, ARunOfTheTableGivesItsFiguresAndReadings) {
     ReadingTable table;
     recordTest(table, 600, 5, 100, 2.5);

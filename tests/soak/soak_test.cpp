@@ -246,7 +246,7 @@ TEST(Soak, LongRunWithCyclesReplugsAndSamplingKeepsEveryRecordedReading) {
         ++reports;
         handedMs = source->lastMs();
         for (; second < handedMs / 1000; ++second)
-            w.SampInterTimeTimer();
+            timeOut(*w.SampInterTime);
     });
     // The meter's times at which frames may have been cut, and at which sampling was switched.
     std::vector<int> cuts, switches;

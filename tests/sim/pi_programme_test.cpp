@@ -1,7 +1,7 @@
 #include "record/insulation_runs.h"
 #include "record/reading_chain.h"
 #include "sim/cable_stream.h"
-#include "sim/pi_test.h"
+#include "sim/pi_programme.h"
 
 #include <gtest/gtest.h>
 
@@ -32,24 +32,24 @@ protected:
         }
     }
 
-    sim::PiTest test_;
+    sim::PiTestProgramme test_;
     double now_ = 0;
     ReadingTable table_;
     ReadingChain chain_{table_};
 };
 
 TEST_F(WholePiTest, RecordsOneRunWhoseFiguresAreTheCurvesAndTheMetersResultAfterIt) {
-    runUntil(sim::PiTest::kSeconds + 5.5);
+    runUntil(sim::PiTestProgramme::kSeconds + 5.5);
 
     // One row a second while the test runs, then the result, held.
-    ASSERT_EQ(table_.rowCount(), sim::PiTest::kSeconds + 1 + 5);
+    ASSERT_EQ(table_.rowCount(), sim::PiTestProgramme::kSeconds + 1 + 5);
     InsulationRuns runs;
     runs.scan(table_);
     ASSERT_EQ(runs.runs().size(), 1u);
     const InsulationRun& run = runs.runs().front();
     EXPECT_EQ(run.firstRow, 0);
-    EXPECT_EQ(run.lastRow, sim::PiTest::kSeconds);
-    EXPECT_EQ(run.durationMs, sim::PiTest::kSeconds * 1000);
+    EXPECT_EQ(run.lastRow, sim::PiTestProgramme::kSeconds);
+    EXPECT_EQ(run.durationMs, sim::PiTestProgramme::kSeconds * 1000);
 
     // What a real meter sends while it tests: the test voltage's function, the PI mode, the
     // resistance in its own unit, rising all the way.
@@ -89,11 +89,11 @@ TEST_F(WholePiTest, RecordsOneRunWhoseFiguresAreTheCurvesAndTheMetersResultAfter
               QStringList({ratioText(f.dar), QStringLiteral("2.60"), QStringLiteral("2.60")}));
 }
 
-TEST(PiTest, OtherCurvesGiveTheirOwnRatioAndTheTestStartsWithTheFirstFrame) {
-    sim::PiTest wet;
+TEST(PiTestProgramme, OtherCurvesGiveTheirOwnRatioAndTheTestStartsWithTheFirstFrame) {
+    sim::PiTestProgramme wet;
     wet.absorption = 8; // little absorption: a flat curve
     EXPECT_LT(wet.shownRatio(), 1.5);
-    const sim::MeterDisplay end = wet.shown(sim::PiTest::kSeconds + 1);
+    const sim::MeterDisplay end = wet.shown(sim::PiTestProgramme::kSeconds + 1);
     EXPECT_TRUE(end.pi);
     EXPECT_FALSE(end.unitOhm || end.unitMOhm || end.unitGOhm || end.unitV || end.main[3].point);
 

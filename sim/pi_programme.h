@@ -16,7 +16,7 @@ namespace sim {
 // The insulation is a leakage resistance in parallel with an absorption current that falls as a
 // power of the time: R(t) = R_leak / (1 + k * t^-n). The defaults give a DAR of about 1.4 and a
 // PI of 2.60, the figures of a sound, dry winding.
-struct PiTest {
+struct PiTestProgramme {
     static constexpr int kSeconds = 600;
 
     int volts = 1000;
@@ -36,6 +36,6 @@ struct PiTest {
 // The test as a meter script that starts with the first frame the cable carries, so that it
 // begins when the window connects rather than when the program starts; the meter goes on with
 // its test while nobody listens.
-MeterScript piTestFromFirstFrame(PiTest test = {});
+MeterScript piTestFromFirstFrame(PiTestProgramme test = {});
 
 } // namespace sim

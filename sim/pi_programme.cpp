@@ -1,4 +1,4 @@
-#include "sim/pi_test.h"
+#include "sim/pi_programme.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,16 +7,16 @@
 
 namespace sim {
 
-double PiTest::ohmsAt(double seconds) const {
+double PiTestProgramme::ohmsAt(double seconds) const {
     const double t = std::max(seconds, 0.5);
     return leakageOhms / (1 + absorption * std::pow(t, -exponent));
 }
 
-double PiTest::shownRatio() const {
+double PiTestProgramme::shownRatio() const {
     return std::round(ohmsAt(kSeconds) / ohmsAt(60) * 100) / 100;
 }
 
-MeterDisplay PiTest::shown(double seconds) const {
+MeterDisplay PiTestProgramme::shown(double seconds) const {
     const int elapsed = std::clamp(int(seconds), 0, kSeconds);
     MeterDisplay m;
     if (seconds <= kSeconds) {
@@ -34,7 +34,7 @@ MeterDisplay PiTest::shown(double seconds) const {
     return m;
 }
 
-MeterScript piTestFromFirstFrame(PiTest test) {
+MeterScript piTestFromFirstFrame(PiTestProgramme test) {
     auto start = std::make_shared<std::optional<double>>();
     return [test, start](double seconds) -> std::optional<MeterDisplay> {
         if (!*start)
