@@ -153,15 +153,16 @@ void TrendChart::labelOhmAxis() {
 }
 
 void TrendChart::setXRange(double lo, double hi) {
-    if (axisX->min() == lo && axisX->max() == hi)
-        xRangeChanged(lo, hi); // the labels may change from one view's to another's all the same
-    else
+    if (axisX->min() != lo || axisX->max() != hi)
         axisX->setRange(lo, hi);
+    else if (labelledFor_ != XLabels{page_.x, page_.origin.msOfDay, page_.origin.epochMs, lo, hi})
+        xRangeChanged(lo, hi); // the labels of another view, or of another clock, go
 }
 
 void TrendChart::xRangeChanged(double lo, double hi) {
     // What X counts is the page's: rows, elapsed time or the clock; the labels of any other
     // view go.
+    labelledFor_ = {page_.x, page_.origin.msOfDay, page_.origin.epochMs, lo, hi};
     const QList<AxisLabel> labels = page_.x == ChartPage::X::Clock
                                         ? clockLabels(lo, hi, page_.origin)
                                         : xLabels(lo, hi, page_.x == ChartPage::X::Elapsed);
@@ -187,8 +188,10 @@ double TrendChart::fitPhysicalAxes(const ChartPage& page) {
     const double vstep = niceStep(std::max(vhi - vlo, double(vticks)), vticks); // whole volts
     vlo = std::floor(vlo / vstep) * vstep;
     vhi = std::max(std::ceil(vhi / vstep) * vstep, vlo + vstep);
-    axisVolt->setRange(vlo, vhi);
-    setAxisLabels(axisVolt, voltLabels(vlo, vhi, vstep));
+    if (axisVolt->min() != vlo || axisVolt->max() != vhi || axisVolt->count() == 0) {
+        axisVolt->setRange(vlo, vhi);
+        setAxisLabels(axisVolt, voltLabels(vlo, vhi, vstep));
+    }
     return lo;
 }
 
@@ -205,6 +208,17 @@ void TrendChart::layoutLanes() {
     const QRectF all(QPointF(0, 0), QSizeF(viewport()->size()));
     const bool counts = view_ == View::Counts;
     const bool ohms = counts || lanesShown_[0], volts = !counts && lanesShown_[1];
+    // Laying the lanes out is the dearest part of a redraw: only when what they hold changed.
+    const LaneLayout now{all.size(),
+                         stripHeight_,
+                         counts,
+                         ohms,
+                         volts,
+                         !legends_[0]->entries().isEmpty(),
+                         !legends_[1]->entries().isEmpty()};
+    if (now == laidOut_)
+        return;
+    laidOut_ = now;
     axisX->setLabelsVisible(!volts);
     if (volts && !voltLane->isVisible()) {
         voltLane->show();

@@ -26,17 +26,16 @@ class PageBuilder {
 public:
     explicit PageBuilder(ChartPage& page) : page_(page) {}
 
-    void met(quint32 key, const PieceFacts& facts, const QString& title) {
-        if (facts_.contains(key))
+    // A point of piece `key`; the first one of a piece makes its legend entry.
+    template <typename Facts, typename Title> void met(quint32 key, Facts facts, Title title) {
+        if (key == lastKey_ || facts_.contains(key)) {
+            lastKey_ = key;
             return;
-        facts_.insert(key, facts);
-        int& listed = listed_[size_t(facts.lane)];
-        if (listed < kLegendEntries) {
-            page_.legend.push_back({facts.lane, facts.function, title});
-            ++listed;
-        } else {
-            ++page_.hiddenEntries[facts.lane];
         }
+        lastKey_ = key;
+        const PieceFacts f = facts();
+        facts_.insert(key, f);
+        addEntry(f, title());
     }
     void value(int lane, double v) {
         if (lane == 0) {
@@ -61,8 +60,19 @@ public:
     }
 
 private:
+    void addEntry(const PieceFacts& facts, const QString& title) {
+        int& listed = listed_[size_t(facts.lane)];
+        if (listed < kLegendEntries) {
+            page_.legend.push_back({facts.lane, facts.function, title});
+            ++listed;
+        } else {
+            ++page_.hiddenEntries[facts.lane];
+        }
+    }
+
     ChartPage& page_;
     QHash<quint32, PieceFacts> facts_;
+    quint32 lastKey_ = 0;
     std::array<int, ChartPage::kLanes> listed_{};
 };
 
@@ -111,7 +121,12 @@ ChartPage elapsedPage(const TestModel& tests, int test, int maxDrawn, int fromRo
     page.rowX.assign(size_t(page.rows), qQNaN());
     PageBuilder b(page);
     const quint32 function = table.textId(run.firstRow, ReadingTable::V_Range);
-    b.met(quint32(test) + 1, {test, function, run.firstRow, 0}, tests.title(test));
+    b.met(
+        quint32(test) + 1,
+        [&] {
+            return PieceFacts{test, function, run.firstRow, 0};
+        },
+        [&] { return tests.title(test); });
     const int from = std::clamp(fromRow, run.firstRow, run.lastRow + 1);
     const auto runs = laneRuns(
         [&](qint64 row) -> LanePoint {
@@ -158,46 +173,60 @@ ChartPage clockPage(const TestModel& tests, const ChartTimeline& timeline, int f
     double lo = qInf(), hi = -qInf();
     ChartTimeline::Walk walk(timeline, first);
     const auto lanes = laneRuns(
-        [&](qint64 row) -> LanePoint {
-            const Sample s = table.sample(int(row));
+        [&](qint64 r) -> LanePoint {
+            const int row = int(r);
             while (test != runs.end() && test->lastRow < row)
                 ++test;
             const int inTest =
                 test != runs.end() && test->firstRow <= row ? int(test - runs.begin()) : -1;
-            if (s.timeNull) {
+            if (table.isTimeNull(row)) {
                 last.lane = -1;
                 return {};
             }
             // Every timed row has its place, also where the plot has a gap (for the tips).
-            const qint64 atMs = walk.at(int(row));
+            const qint64 atMs = walk.at(row);
             const double x = double(atMs) / 1000.0;
             page.rowX[size_t(row - first)] = x;
             lo = std::min(lo, x);
             hi = std::max(hi, x);
-            const std::optional<double> v = s.si();
-            const int lane = s.quantity() == UnitScale::Voltage ? 1 : 0;
-            if (!v || (lane == 0 && *v < 0)) {
+            const ValueReading& value = table.valueReading(row);
+            const UnitScale scale = scaleOf(table.unitKind(row));
+            const int lane = scale.quantity == UnitScale::Voltage ? 1 : 0;
+            if (value.kind != ValueReading::Number || scale.quantity == UnitScale::NoQuantity ||
+                (lane == 0 && value.number < 0)) {
                 last.lane = -1;
                 return {};
             }
+            const double v = value.number * scale.factor;
+            const quint32 function = table.textId(row, ReadingTable::V_Range);
+            const TestMode mode = table.testMode(row);
             quint32 key;
             if (inTest >= 0) {
                 key = quint32(inTest) + 1;
-                b.met(key, {inTest, s.function, test->firstRow, 0}, tests.title(inTest));
+                b.met(
+                    key,
+                    [&] {
+                        return PieceFacts{inTest, function, test->firstRow, 0};
+                    },
+                    [&] { return tests.title(inTest); });
+                last.lane = -1; // the next stretch starts afresh after a test
             } else {
                 // A stretch of one function and mode, without a long pause.
-                if (last.lane != lane || last.function != s.function || last.mode != s.mode ||
+                if (last.lane != lane || last.function != function || last.mode != mode ||
                     atMs - last.atMs > InsulationRuns::kMaxGapMs) {
                     ++stretch;
-                    b.met(stretch, {-1, s.function, int(row), lane}, stretchTitle(table, int(row)));
+                    b.met(
+                        stretch,
+                        [&] {
+                            return PieceFacts{-1, function, row, lane};
+                        },
+                        [&] { return stretchTitle(table, row); });
                 }
                 key = stretch;
+                last = {lane, function, mode, atMs};
             }
-            last = {lane, s.function, s.mode, atMs};
-            if (inTest >= 0)
-                last.lane = -1; // the next stretch starts afresh after a test
-            b.value(lane, *v);
-            return {lane, *v, x, key};
+            b.value(lane, v);
+            return {lane, v, x, key};
         },
         ChartPage::kLanes, first, count, maxDrawn);
     b.finish(lanes);
@@ -206,6 +235,7 @@ ChartPage clockPage(const TestModel& tests, const ChartTimeline& timeline, int f
         lo = double(timeline.at(first)) / 1000.0;
         hi = lo;
     }
+    page.dataHi = hi;
     // A page not yet full keeps room for the rows to come at the pace so far.
     const double pace = count >= 2 ? std::max((hi - lo) / (count - 1), 1e-3) : 1.0;
     page.xLo = lo;

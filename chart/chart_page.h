@@ -39,6 +39,7 @@ struct ChartPage {
 
     X x = X::Rows;
     double xLo = 0, xHi = 1;
+    double dataHi = 0; // the X of the page's last row with a place
     std::vector<Piece> pieces;
     // Over the positive resistances and the voltages on the page (none: no reading of the kind).
     std::optional<double> minOhms, maxOhms, minVolts, maxVolts;

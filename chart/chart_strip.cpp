@@ -212,7 +212,7 @@ void TrendChart::updateFigures() {
     // after the run's last.
     const bool rowAfter = table_->rowCount() > r.lastRow + 1;
     if (r.firstRow == figuresOf_.firstRow && rowAfter == figuresRowAfter_ &&
-        (r.lastRow == figuresOf_.lastRow || figuresOf_.durationMs > kFiguresSettleMs))
+        (r.lastRow == figuresOf_.lastRow || !figuresMayChange(figuresOf_.durationMs, r.durationMs)))
         return;
     figuresOf_ = r;
     figuresRowAfter_ = rowAfter;
@@ -227,10 +227,11 @@ void TrendChart::updateFigures() {
         tip +=
             QStringLiteral("\nPI shown by the meter at the end of the test: ") + ratioText(meterPi);
     }
-    if (text == figures->text() && tip == figures->toolTip() && !figures->isHidden())
+    figures->setToolTip(tip);
+    // Only a new text takes other room on the strip.
+    if (text == figures->text() && !figures->isHidden())
         return;
     figures->setText(text);
-    figures->setToolTip(tip);
     figures->adjustSize();
     figures->show();
     layoutStrip();

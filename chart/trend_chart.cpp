@@ -316,14 +316,32 @@ void TrendChart::drawPhysicalPage() {
 
     double lo = page_.xLo, hi = page_.xHi;
     if (page_.x == ChartPage::X::Elapsed) {
-        // From 0:00 to the test's end, on a grid, so that the axis stays put while it grows.
+        // From 0:00 to the test's end. While it grows, the axis goes by a few steps that a test
+        // reaches (so that it stays put most of the time); a test that is over ends its axis on a
+        // grid close to its end.
         lo = 0;
-        const double grid = clockStep(std::max(hi, 30.0), 6);
-        hi = std::max(std::ceil(hi / grid - 1e-9) * grid, grid);
+        if (test == tests_->openRun() && followOpen_) {
+            static constexpr double kLadder[] = {30,   60,   120,  180,  300,   600,   900,
+                                                 1200, 1800, 3600, 7200, 14400, 28800, 86400};
+            double top = std::ceil(hi / 86400) * 86400; // past the ladder: whole days
+            for (double step : kLadder)
+                if (step >= hi - 1e-9) {
+                    top = step;
+                    break;
+                }
+            hi = top;
+        } else {
+            const double grid = clockStep(std::max(hi, 30.0), 6);
+            hi = std::max(std::ceil(hi / grid - 1e-9) * grid, grid);
+        }
         marks_->setReached(page_.xHi);
     } else {
+        // The axis of a page stays while the page's rows fit it (the page fills as rows come).
         const double grid = clockStep(std::max(hi - lo, 1.0), 20);
         hi = lo + std::max(std::ceil((hi - lo) / grid - 1e-9), 1.0) * grid;
+        if (axisX->min() == lo && axisX->max() >= page_.dataHi && axisX->max() <= hi * 1.5 &&
+            labelledFor_.x == ChartPage::X::Clock)
+            hi = axisX->max();
         marks_->setReached(-1);
     }
     setXRange(lo, hi);

@@ -245,6 +245,21 @@ private:
     int stripHeight_ = 16;    // the tool strip over the top edge, and what lies below it
     QMargins laneMargins_[2]; // each lane's own, before the lanes are aligned
     bool aligning_ = false;
+    struct LaneLayout {
+        QSizeF size;
+        int strip = 0;
+        bool counts = false, ohms = false, volts = false, legend0 = false, legend1 = false;
+        bool operator==(const LaneLayout&) const = default;
+    };
+    LaneLayout laidOut_;
+    // What the X axis' labels were made for.
+    struct XLabels {
+        ChartPage::X x = ChartPage::X::Rows;
+        int originOfDay = -1;
+        std::optional<qint64> originAt;
+        double lo = 0, hi = 0;
+        bool operator==(const XLabels&) const = default;
+    } labelledFor_;
     LaneLegend* legends_[2] = {nullptr, nullptr};
     TestMarks* marks_ = nullptr;
     int figuresRun_ = -1;

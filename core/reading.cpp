@@ -68,31 +68,6 @@ QString unitText(Unit unit) {
     return {};
 }
 
-UnitScale scaleOf(Unit unit) {
-    switch (unit) {
-    case Unit::None:
-    case Unit::Other:
-        return {};
-    case Unit::V:
-        return {UnitScale::Voltage, 1};
-    case Unit::MilliV:
-        return {UnitScale::Voltage, 1e-3};
-    case Unit::KiloV:
-        return {UnitScale::Voltage, 1e3};
-    case Unit::Ohm:
-        return {UnitScale::Resistance, 1};
-    case Unit::KiloOhm:
-        return {UnitScale::Resistance, 1e3};
-    case Unit::MegaOhm:
-        return {UnitScale::Resistance, 1e6};
-    case Unit::GigaOhm:
-        return {UnitScale::Resistance, 1e9};
-    case Unit::TeraOhm:
-        return {UnitScale::Resistance, 1e12};
-    }
-    return {};
-}
-
 namespace {
 
 struct NumberText {

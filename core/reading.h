@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <iterator>
 #include <optional>
 
 // A reading as a value: what the meter's display said, read once. The interpretation of a frame
@@ -26,7 +27,21 @@ struct UnitScale {
 Unit unitOf(QStringView text);
 // The text the table keeps for a unit ("" for None and Other).
 QString unitText(Unit unit);
-UnitScale scaleOf(Unit unit);
+inline UnitScale scaleOf(Unit unit) {
+    // In the order of Unit.
+    static constexpr UnitScale kScales[] = {{},
+                                            {UnitScale::Voltage, 1},
+                                            {UnitScale::Voltage, 1e-3},
+                                            {UnitScale::Voltage, 1e3},
+                                            {UnitScale::Resistance, 1},
+                                            {UnitScale::Resistance, 1e3},
+                                            {UnitScale::Resistance, 1e6},
+                                            {UnitScale::Resistance, 1e9},
+                                            {UnitScale::Resistance, 1e12},
+                                            {}};
+    static_assert(std::size(kScales) == size_t(Unit::Other) + 1);
+    return kScales[size_t(unit)];
+}
 inline UnitScale unitScale(QStringView text) {
     return scaleOf(unitOf(text));
 }

@@ -216,7 +216,23 @@ QString ratioText(const std::optional<double>& ratio) {
 }
 
 QString clockText(int msOfDay) {
-    return QTime::fromMSecsSinceStartOfDay(msOfDay).toString(QStringLiteral("HH:mm:ss"));
+    // By hand: the locale's formatter is slow for what is three pairs of digits.
+    const int s = std::clamp(msOfDay, 0, 86'399'999) / 1000;
+    const int parts[3] = {s / 3600, s / 60 % 60, s % 60};
+    QString out(8, u':');
+    for (int i = 0; i < 3; ++i) {
+        out[i * 3] = QChar(u'0' + parts[i] / 10);
+        out[i * 3 + 1] = QChar(u'0' + parts[i] % 10);
+    }
+    return out;
+}
+
+bool figuresMayChange(qint64 fromMs, qint64 toMs) {
+    // R(t) is read from the rows within t/2 of t: once a run is past 3t/2, R(t) is what it is.
+    for (const qint64 t : {30'000LL, 60'000LL, 600'000LL})
+        if (toMs >= t / 2 && fromMs <= t * 3 / 2)
+            return true;
+    return false;
 }
 
 QString runTitle(const ReadingTable& table, const InsulationRun& run) {

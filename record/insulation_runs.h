@@ -116,6 +116,8 @@ struct InsulationFigures {
 
 // Rows further than this from a run's start no longer change its figures.
 constexpr qint64 kFiguresSettleMs = 900'000;
+// Whether a run that grew from `fromMs` to `toMs` long may have other figures now.
+bool figuresMayChange(qint64 fromMs, qint64 toMs);
 
 ResistanceAt resistanceAt(const ReadingTable& table, const InsulationRun& run, int seconds);
 InsulationFigures insulationFigures(const ReadingTable& table, const InsulationRun& run);

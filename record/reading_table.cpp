@@ -56,33 +56,6 @@ ReadingRow ReadingTable::row(int i) const {
     return out;
 }
 
-Sample ReadingTable::sample(int i) const {
-    const Row& r = at(i);
-    Sample s;
-    s.no = r.no;
-    s.noNull = r.time & kNoNullBit;
-    s.timeNull = r.time & kTimeNullBit;
-    s.time.msOfDay = int(r.time & kTimeMask);
-    if (r.stamp >= 0)
-        s.time.epochMs = r.stamp;
-    s.value = facts_[r.text[0]].value;
-    s.unit = facts_[r.text[1]].unit;
-    const TextFacts& function = facts_[r.text[2]];
-    s.function = r.text[2];
-    s.testVolts = function.testVolts;
-    s.insulation = function.insulation;
-    s.mode = facts_[r.text[3]].mode;
-    return s;
-}
-
-SampleTime ReadingTable::sampleTime(int i) const {
-    const Row& r = at(i);
-    SampleTime t(int(r.time & kTimeMask));
-    if (r.stamp >= 0)
-        t.epochMs = r.stamp;
-    return t;
-}
-
 std::optional<qint64> ReadingTable::recordedAt(int row) const {
     const qint64 stamp = at(row).stamp;
     return stamp >= 0 ? std::optional<qint64>(stamp) : std::nullopt;

@@ -97,8 +97,29 @@ public:
     ReadingRow row(int row) const;
 
     // The typed row.
-    Sample sample(int row) const;
-    SampleTime sampleTime(int row) const;
+    Sample sample(int row) const {
+        const Row& r = at(row);
+        Sample s;
+        s.no = r.no;
+        s.noNull = r.time & kNoNullBit;
+        s.timeNull = r.time & kTimeNullBit;
+        s.time.msOfDay = int(r.time & kTimeMask);
+        if (r.stamp >= 0)
+            s.time.epochMs = r.stamp;
+        s.value = facts_[r.text[0]].value;
+        s.unit = facts_[r.text[1]].unit;
+        const TextFacts& function = facts_[r.text[2]];
+        s.function = r.text[2];
+        s.testVolts = function.testVolts;
+        s.insulation = function.insulation;
+        s.mode = facts_[r.text[3]].mode;
+        return s;
+    }
+    SampleTime sampleTime(int row) const {
+        const Row& r = at(row);
+        return r.stamp >= 0 ? SampleTime(int(r.time & kTimeMask), r.stamp)
+                            : SampleTime(int(r.time & kTimeMask));
+    }
     // The instant the row was recorded, where known.
     std::optional<qint64> recordedAt(int row) const;
     // The table file the row was loaded from (an index for sourceFile()), 0 for none.
