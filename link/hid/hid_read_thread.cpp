@@ -164,7 +164,9 @@ struct TJvHidDeviceReadThread::Core {
             // While the main thread handles the last report the reader waits for the next one
             // to come, and reads it only once the handler has run: one wake-up for both where
             // the layer can wait without reading, and no second wait for the report it saw.
-            const bool ready = handedOn && h && h->waitReadable(sleepTime.load());
+            // The wait needs no time limit (no timer to arm each turn): a stop or a close ends
+            // it at once.
+            const bool ready = handedOn && h && h->waitReadable(-1);
             Clock::time_point hold{};
             if (!beginTurn(handedOn, h, hold))
                 break;
