@@ -37,11 +37,13 @@ public:
         }
         // Otherwise the main thread has yet to take the queue, and takes this one with it.
         if (first)
-            signal_->signal();
+            signal_.signal();
     }
+    // A hand-off has waited long for the main thread (see HandoffSignal).
+    void unanswered() { signal_.unanswered(); }
 
 private:
-    Waker() : signal_(makeHandoffSignal(this, [this] { run(); })) {
+    Waker() : signal_([this] { run(); }) {
         // Room for every reader there will be, so that a hand-off allocates nothing.
         queue_.reserve(8);
         due_.reserve(8);
@@ -53,7 +55,7 @@ private:
     std::vector<std::weak_ptr<Core>> queue_; // guarded by m_
     std::vector<std::weak_ptr<Core>> due_;   // main thread only
     bool running_ = false;                   // main thread only
-    std::unique_ptr<HandoffSignal> signal_;
+    HandoffSignal signal_;
 };
 
 } // namespace
@@ -122,11 +124,22 @@ struct TJvHidDeviceReadThread::Core {
         return true;
     }
 
-    // Reader: waits until the main thread has run the hand-off (a Stop() runs it too).
+    // Reader: waits, holding `lock`, until the main thread has run the hand-off (a Stop() runs
+    // it too). One that waits long waits for an event loop that does not come awake: said once.
+    void waitForHandler(std::unique_lock<std::mutex>& lock) {
+        const auto done = [this] { return state == Handoff::Done; };
+        if (!cv.wait_for(lock, std::chrono::milliseconds(HandoffSignal::kUnansweredMs), done)) {
+            lock.unlock();
+            Waker::instance().unanswered();
+            lock.lock();
+            cv.wait(lock, done);
+        }
+        state = Handoff::None;
+    }
+
     void awaitHandler() {
         std::unique_lock lock(m);
-        cv.wait(lock, [this] { return state == Handoff::Done; });
-        state = Handoff::None;
+        waitForHandler(lock);
     }
 
     // Reader: waits until `until` or until told to stop.
@@ -141,8 +154,7 @@ struct TJvHidDeviceReadThread::Core {
     bool beginTurn(bool handedOn, HidHandle*& h, std::chrono::steady_clock::time_point& hold) {
         std::unique_lock lock(m);
         if (handedOn) {
-            cv.wait(lock, [this] { return state == Handoff::Done; });
-            state = Handoff::None;
+            waitForHandler(lock);
             hold = std::exchange(holdUntil, {});
         }
         if (stop)

@@ -117,6 +117,24 @@ TEST_F(Reader, StoppingWhileAHandOffWaitsDeliversItToTheOldHandler) {
     EXPECT_EQ(seen.size(), 1u);
 }
 
+// A native modal dialog runs a loop of its own that delivers posted events and nothing of Qt's
+// wake-up: the reports still get through, one after the other.
+TEST_F(Reader, ReportsGetThroughALoopThatOnlyDeliversPostedEvents) {
+    dev->SetDataHandler(recorder());
+    for (int i = 1; i <= 3; ++i)
+        cable->pushReport(report({0, i}));
+    QDeadlineTimer deadline(5000);
+    while (seen.size() < 3 && !deadline.hasExpired()) {
+        QCoreApplication::sendPostedEvents();
+        QThread::msleep(1);
+    }
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(quint8(seen[2].data[0]), 3);
+    // And in Qt's own loop again.
+    cable->pushReport(report({0, 4}));
+    EXPECT_TRUE(runUntil([&] { return seen.size() == 4; }));
+}
+
 // A handler that runs an event loop (a message box, a wait) lets the other readers' reports in
 // meanwhile; its own reader's next report comes only once it has returned.
 TEST_F(Reader, AHandlerRunningAnEventLoopLetsTheOtherReadersIn) {
