@@ -1,6 +1,7 @@
 #pragma once
 
 #include "record/insulation_runs.h"
+#include "results/instrument.h"
 
 #include <QDate>
 #include <QString>
@@ -76,6 +77,7 @@ struct TestResult {
     std::optional<double> dar, pi;
     std::optional<double> meterPi; // the meter's own PI result, where recorded
     QString source;                // the table file, or empty for readings recorded live
+    Instrument instrument;         // the meter it was measured with
     std::vector<ResultReading> readings;
 
     // R(1 min) corrected to 40 °C, when R(1 min) is measured and the temperature given.
