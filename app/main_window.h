@@ -107,7 +107,7 @@ public:
     // The desktop ends the session (or a test says so): close without asking, keep the journal.
     void sessionEnding() { sessionEnded_ = true; }
 
-    // After each decoded frame the source of reports is held for the interpreter's pause: the
+    // After each decoded frame the source of reports is held for the chain's pause: the
     // reader thread waits, the window does not. The link installs what holds its reader.
     void setReaderHold(std::function<void(int ms)> hold) { chain().setPause(std::move(hold)); }
 

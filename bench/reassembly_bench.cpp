@@ -36,7 +36,7 @@ std::vector<std::vector<quint8>> reportStream() {
 void BM_Read380(benchmark::State& state) {
     FrameAssembler assembler;
     std::size_t frames = 0;
-    assembler.setFrameConsumer([&](const QString& f) { frames += size_t(f.size()); });
+    assembler.setFrameConsumer([&](const MeterFrame& f) { frames += f[0]; });
     const auto reports = reportStream();
     // Warm up, then count allocations over the measured loop.
     for (const auto& r : reports)

@@ -37,21 +37,18 @@ struct Fixture {
     ReplicaState& replica = interpreter.display();
     std::size_t recorded = 0;
 
-    Fixture() {
-        interpreter.setDecimalSep(QStringLiteral("."));
-        interpreter.setPauseDuration(0);
-        interpreter.setRecordHook([this](int) { ++recorded; });
-    }
+    Fixture() { interpreter.setDecimalSep(QStringLiteral(".")); }
+    void show(const MeterFrame& frame) { recorded += interpreter.read(frame).offered; }
 };
 
 void BM_ShowData740(benchmark::State& state) {
     Fixture f;
-    std::vector<QString> frames;
+    std::vector<MeterFrame> frames;
     for (const auto& m : readings())
-        frames.push_back(sim::frameHex(m));
+        frames.push_back(sim::meterFrame(m));
     size_t i = 0;
     for (auto _ : state) {
-        f.interpreter.ShowData740(frames[i]);
+        f.show(frames[i]);
         i = (i + 1) % frames.size();
         // The repaint side drains the changes once per frame as it would in the window.
         benchmark::DoNotOptimize(f.replica.takeChanges());
@@ -66,7 +63,7 @@ BENCHMARK(BM_ShowData740);
 void BM_ReportsToReplica(benchmark::State& state) {
     Fixture f;
     FrameAssembler assembler;
-    assembler.setFrameConsumer([&](const QString& frame) { f.interpreter.ShowData740(frame); });
+    assembler.setFrameConsumer([&](const MeterFrame& frame) { f.show(frame); });
     ReplicaPanel panel(f.replica);
     std::vector<std::vector<QByteArray>> streams;
     for (const auto& m : readings()) {
@@ -93,13 +90,13 @@ void BM_Repaint(benchmark::State& state) {
     ReplicaPanel panel(f.replica);
     QImage screen(panel.size(), QImage::Format_ARGB32_Premultiplied);
     panel.render(&screen);
-    std::vector<QString> frames;
+    std::vector<MeterFrame> frames;
     for (const auto& m : readings())
-        frames.push_back(sim::frameHex(m));
+        frames.push_back(sim::meterFrame(m));
     size_t i = 0;
     double pixels = 0;
     for (auto _ : state) {
-        f.interpreter.ShowData740(frames[i]);
+        f.show(frames[i]);
         const QRegion damage = panel.flushChanges();
         if (changedOnly) {
             panel.render(&screen, damage.boundingRect().topLeft(), damage);

@@ -1,6 +1,6 @@
 #pragma once
 
-// Hexadecimal digits as frame texts and capture files write them: upper case.
+// Hexadecimal digits as capture files and digit codes write them: upper case.
 
 // The digit of each nibble value.
 inline constexpr char kHexDigits[] = "0123456789ABCDEF";

@@ -2,7 +2,7 @@
 // interpretation and the recording rules. The input's first byte picks the rules (repeat,
 // sampling, limit), the second the sampling interval; then each report is a header byte (low
 // six bits: data bytes that follow; bit 6: the one-second tick fires first) and its data.
-// Checked: the frame text stays bounded, only well-formed frames are interpreted, each row is
+// Checked: only well-formed frames are passed on and interpreted, each row is
 // the reading offered, numbered on from 1, never beyond the limit, its texts within 20 bytes.
 
 #include "fuzz/fuzz_table.h"
@@ -17,9 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const quint8* data, size_t size) {
     Recorder& recorder = chain.recorder();
     // The same reports through a reassembly of its own, to see what it passes on.
     FrameAssembler frames;
-    frames.setFrameConsumer([](const QString& frame) {
-        check(frame.size() >= 44 && QStringView(frame).mid(40, 4) == u"0D0A",
-              "a malformed frame was passed on");
+    frames.setFrameConsumer([](const MeterFrame& frame) {
+        check(isWellFormed(frame), "a malformed frame was passed on");
     });
 
     const quint8 rules = data[0];
@@ -33,6 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const quint8* data, size_t size) {
 
     chain.setDecimalSep(QStringLiteral("."));
     chain.setPauseDuration(0);
+    chain.setFrameListener([](const FrameReading& frame) {
+        check(frame.decoded, "a malformed frame was interpreted");
+    });
     int offered = 0, listened = 0;
     Reading last;
     int rowsBefore = 0;
@@ -69,8 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const quint8* data, size_t size) {
         chain.Read380(0, n ? data + i : nullptr, quint16(n));
         frames.Read380(0, n ? data + i : nullptr, quint16(n));
         i += n;
-        check(frames.FrameHex().size() <= FrameAssembler::kMaxFrameHexChars,
-              "frame text unbounded");
+        check(frames.frameBytes().size() <= kMeterFrameBytes, "frame bytes beyond a frame");
         check(chain.IdleReportCount() >= 0, "idle count below zero");
     }
     check(listened == table.rowCount(), "a recorded row not told to the listeners");

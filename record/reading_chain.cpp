@@ -1,10 +1,8 @@
 #include "record/reading_chain.h"
 
-ReadingChain::ReadingChain(ReadingTable& table) : table_(table), recorder_(table) {
-    const int rsUsb = ReplicaState::idOf(u"rsUSB");
-    assembler_.setReportObserver([this, rsUsb] { display().setCaption(rsUsb, u"USB"); });
-    assembler_.setFrameConsumer([this](const QString& frame) { ShowData740(frame); });
-    interpreter_.setRecordHook([this](int kind) { INDataToTable(kind); });
+ReadingChain::ReadingChain(ReadingTable& table)
+    : table_(table), recorder_(table), rsUsb_(ReplicaState::idOf(u"rsUSB")) {
+    assembler_.setFrameConsumer([this](const MeterFrame& frame) { ShowData740(frame); });
     recorder_.setRowRecorded([this](int row) {
         for (const RowListener& listener : listeners_)
             listener(table_, row);
@@ -14,11 +12,18 @@ ReadingChain::ReadingChain(ReadingTable& table) : table_(table), recorder_(table
 void ReadingChain::Read380(quint8 reportId, const quint8* data, quint16 size) {
     if (tap_)
         tap_(reportId, data, size);
+    display().setCaption(rsUsb_, u"USB");
     assembler_.Read380(reportId, data, size);
 }
 
-void ReadingChain::ShowData740(const QString& frameHex) {
-    interpreter_.ShowData740(frameHex);
+void ReadingChain::ShowData740(const MeterFrame& frame) {
+    const FrameReading read = interpreter_.read(frame);
+    if (frameSeen_)
+        frameSeen_(read);
+    if (read.offered)
+        INDataToTable(1);
+    if (read.decoded && pause_ && pauseMs_ > 0)
+        pause_(pauseMs_);
 }
 
 void ReadingChain::INDataToTable(int kind) {

@@ -32,6 +32,15 @@ public:
     using RowListener = std::function<void(const ReadingTable& table, int row)>;
     // Told each reading offered for recording (a main digit shown, not the display test).
     using ReadingListener = std::function<void(const Reading& reading)>;
+    // Told each frame that reached the interpretation, once the picture and the reading are
+    // complete and before the reading is offered for recording.
+    using FrameListener = std::function<void(const FrameReading& frame)>;
+    // Holds the source of reports for `ms` after a decoded frame. It must not run the event loop
+    // on behalf of the caller's source; a window holds its reader thread instead.
+    using PauseFn = std::function<void(int ms)>;
+
+    // The meter's display needs this long to settle after each frame; the reader is held for it.
+    static constexpr int kDefaultPauseMs = 500;
 
     explicit ReadingChain(ReadingTable& table);
     ReadingChain(const ReadingChain&) = delete;
@@ -39,7 +48,7 @@ public:
 
     // The steps, in the order a report passes them.
     void Read380(quint8 reportId, const quint8* data, quint16 size);
-    void ShowData740(const QString& frameHex);
+    void ShowData740(const MeterFrame& frame);
     void INDataToTable(int kind);
 
     // Reports since the last one that carried meter bytes (the silence watch's count).
@@ -54,10 +63,12 @@ public:
     void setReportTap(ReportTap tap) { tap_ = std::move(tap); }
     void addRowListener(RowListener listener) { listeners_.push_back(std::move(listener)); }
     void setReadingListener(ReadingListener listener) { offered_ = std::move(listener); }
+    void setFrameListener(FrameListener listener) { frameSeen_ = std::move(listener); }
 
-    // The wait after each decoded frame (see ReadingInterpreter::setPause).
-    void setPause(ReadingInterpreter::PauseFn pause) { interpreter_.setPause(std::move(pause)); }
-    void setPauseDuration(int ms) { interpreter_.setPauseDuration(ms); }
+    // The wait after each decoded frame, once its reading has been offered.
+    void setPause(PauseFn pause) { pause_ = std::move(pause); }
+    void setPauseDuration(int ms) { pauseMs_ = ms; }
+    int pauseDuration() const { return pauseMs_; }
     void setDecimalSep(const QString& sep) { interpreter_.setDecimalSep(sep); }
     const QString& decimalSep() const { return interpreter_.decimalSep(); }
 
@@ -74,5 +85,9 @@ private:
     Recorder recorder_;
     ReportTap tap_;
     ReadingListener offered_;
+    FrameListener frameSeen_;
+    PauseFn pause_;
+    int pauseMs_ = kDefaultPauseMs;
+    int rsUsb_;
     std::vector<RowListener> listeners_;
 };

@@ -3,13 +3,14 @@
 MeterSession::MeterSession(std::shared_ptr<HidPlatform> platform, ReadingTable& table,
                            QObject* parent)
     : QObject(parent), chain_(table), conOk_(ReplicaState::idOf(u"CONok")),
-      conOkN_(ReplicaState::idOf(u"CONokN")) {
+      conOkN_(ReplicaState::idOf(u"CONokN")), rsUsb_(ReplicaState::idOf(u"rsUSB")) {
     cable_.setIdleCounter([this] { return chain_.IdleReportCount(); },
                           [this] { chain_.resetIdleReportCount(); });
     cable_.setReportHandler(
         [this](quint8 id, const quint8* data, quint16 size) { chain_.Read380(id, data, size); });
     // The cable's reader waits out the pause after each frame; the main thread does not.
     chain_.setPause([this](int ms) { cable_.holdReader(ms); });
+    chain_.setFrameListener([this](const FrameReading&) { showLink(true); });
     chain_.addRowListener([this](const ReadingTable& t, int row) {
         if (journal_)
             journal_->append(t, row);
@@ -23,11 +24,7 @@ MeterSession::MeterSession(std::shared_ptr<HidPlatform> platform, ReadingTable& 
             Q_EMIT connected();
     });
     cable_.setEndObserver([this](EndReason why) { Q_EMIT ended(why); });
-    // The link icon: lit by each frame, put out each time the watch looks.
-    cable_.setWatchObserver([this] {
-        display().hide(conOk_);
-        display().show(conOkN_);
-    });
+    cable_.setWatchObserver([this] { showLink(false); });
 
     controller_ = new TJvHidDeviceController(this, std::move(platform));
     cable_.attach(controller_);
@@ -71,6 +68,14 @@ void MeterSession::toggle() {
 
 void MeterSession::ConTimerTimer() {
     cable_.ConTimerTimer();
+}
+
+void MeterSession::showLink(bool alive) {
+    // The link icon is lit by each frame and put out each time the silence watch looks.
+    display().setVisible(conOk_, alive);
+    display().setVisible(conOkN_, !alive);
+    if (alive)
+        display().show(rsUsb_);
 }
 
 void MeterSession::startTimers() {

@@ -82,10 +82,13 @@ Q_SIGNALS:
     void message(const QString& text);
 
 private:
+    // The link icon: lit (with the USB label shown) or out.
+    void showLink(bool alive);
+
     ReadingChain chain_;
     CableConnection cable_;
     TJvHidDeviceController* controller_ = nullptr;
     std::unique_ptr<RecordJournal> journal_;
     QTimer conTimer_, sampTimer_;
-    int conOk_, conOkN_;
+    int conOk_, conOkN_, rsUsb_;
 };

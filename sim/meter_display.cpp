@@ -240,12 +240,15 @@ QByteArray frameBytes(const MeterDisplay& m) {
     return f;
 }
 
-QString frameHex(const QByteArray& frame) {
-    return QString::fromLatin1(frame.toHex()).toUpper();
+MeterFrame meterFrame(const QByteArray& frame) {
+    MeterFrame out{};
+    std::copy_n(frame.constData(), std::min<qsizetype>(frame.size(), qsizetype(out.size())),
+                out.begin());
+    return out;
 }
 
-QString frameHex(const MeterDisplay& display) {
-    return frameHex(frameBytes(display));
+MeterFrame meterFrame(const MeterDisplay& display) {
+    return meterFrame(frameBytes(display));
 }
 
 std::vector<QByteArray> cableReports(const QByteArray& bytes, int perReport) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "decode/meter_frame.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -83,9 +85,9 @@ std::string timerText(int seconds);
 // The 22-byte frame the meter sends for `display`: 20 bytes of segments, then CR LF.
 QByteArray frameBytes(const MeterDisplay& display);
 
-// The frame as the reassembly hands it on: two upper-case hex digits a byte.
-QString frameHex(const QByteArray& frame);
-QString frameHex(const MeterDisplay& display);
+// The frame as the reassembly hands it on.
+MeterFrame meterFrame(const MeterDisplay& display);
+MeterFrame meterFrame(const QByteArray& frame); // its first 22 bytes, zeros beyond its end
 
 // The cable's input reports (the bytes after the report ID, 8 a report) carrying `bytes`: a count
 // byte whose low nibble is n, n serial bytes (at most 7), zero filler.

@@ -45,10 +45,14 @@ public:
     // > 0 its length, 0 when nothing came within `timeoutMs` (or interruptRead() was called),
     // < 0 on failure with the system's error code in *error.
     virtual int read(quint8* buf, int length, int timeoutMs, quint32* error) = 0;
-    // Waits until a read() would find a report or a failure, `timeoutMs` pass, or
-    // interruptRead() is called, without reading anything. A layer that cannot tell returns at
-    // once, and the read waits instead.
-    virtual void waitReadable(int timeoutMs) { (void)timeoutMs; }
+    // Waits until a read() would find a report or a failure, `timeoutMs` pass (never, when it
+    // is negative), or interruptRead() is called, without reading anything: true in the first
+    // case, when a read() with a timeout of 0 finds what came. A layer that cannot tell returns
+    // false at once, and the read waits instead.
+    virtual bool waitReadable(int timeoutMs) {
+        (void)timeoutMs;
+        return false;
+    }
     // Makes a read() or waitReadable() running on another thread return early. Safe from any
     // thread.
     virtual void interruptRead() {}

@@ -1,9 +1,8 @@
 #include "link/hid/hid_read_thread.h"
 
+#include "link/hid/handoff_signal.h"
 #include "link/hid/hid_device_controller.h"
 
-#include <QCoreApplication>
-#include <QEvent>
 #include <QObject>
 
 #include <algorithm>
@@ -11,16 +10,14 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <mutex>
 #include <vector>
 
 namespace {
 
 // Wakes the main thread for hand-offs. A reader appends its state to a locked queue and, when
-// the queue was empty, posts an event that carries nothing: the main thread takes what is due
-// from the queue, under its lock, so no memory passes between the threads through the event
-// queue's internals.
+// the queue was empty, signals the main thread, which takes what is due from the queue under
+// its lock: no memory passes between the threads through the event loop's internals.
 class Waker : public QObject {
 public:
     using Core = TJvHidDeviceReadThread::Core;
@@ -40,24 +37,25 @@ public:
         }
         // Otherwise the main thread has yet to take the queue, and takes this one with it.
         if (first)
-            QCoreApplication::postEvent(this, new QEvent(kWake));
+            signal_.signal();
     }
-
-protected:
-    bool event(QEvent* e) override {
-        if (e->type() != kWake)
-            return QObject::event(e);
-        run();
-        return true;
-    }
+    // A hand-off has waited long for the main thread (see HandoffSignal).
+    void unanswered() { signal_.unanswered(); }
 
 private:
-    static inline const QEvent::Type kWake = QEvent::Type(QEvent::registerEventType());
+    Waker() : signal_([this] { run(); }) {
+        // Room for every reader there will be, so that a hand-off allocates nothing.
+        queue_.reserve(8);
+        due_.reserve(8);
+    }
 
     void run();
 
     std::mutex m_;
-    std::deque<std::weak_ptr<Core>> queue_;
+    std::vector<std::weak_ptr<Core>> queue_; // guarded by m_
+    std::vector<std::weak_ptr<Core>> due_;   // main thread only
+    bool running_ = false;                   // main thread only
+    HandoffSignal signal_;
 };
 
 } // namespace
@@ -126,11 +124,22 @@ struct TJvHidDeviceReadThread::Core {
         return true;
     }
 
-    // Reader: waits until the main thread has run the hand-off (a Stop() runs it too).
+    // Reader: waits, holding `lock`, until the main thread has run the hand-off (a Stop() runs
+    // it too). One that waits long waits for an event loop that does not come awake: said once.
+    void waitForHandler(std::unique_lock<std::mutex>& lock) {
+        const auto done = [this] { return state == Handoff::Done; };
+        if (!cv.wait_for(lock, std::chrono::milliseconds(HandoffSignal::kUnansweredMs), done)) {
+            lock.unlock();
+            Waker::instance().unanswered();
+            lock.lock();
+            cv.wait(lock, done);
+        }
+        state = Handoff::None;
+    }
+
     void awaitHandler() {
         std::unique_lock lock(m);
-        cv.wait(lock, [this] { return state == Handoff::Done; });
-        state = Handoff::None;
+        waitForHandler(lock);
     }
 
     // Reader: waits until `until` or until told to stop.
@@ -139,48 +148,50 @@ struct TJvHidDeviceReadThread::Core {
         cv.wait_until(lock, until, [this] { return stop; });
     }
 
-    // Reader: waits out a hold that the last handler asked for.
-    void holdIfAsked() {
-        std::chrono::steady_clock::time_point until;
-        {
-            std::lock_guard lock(m);
-            until = std::exchange(holdUntil, {});
+    // Reader: the start of a turn, under the lock once. After a report went to the main thread
+    // it waits for the handler to have run (a Stop() runs it too) and takes the hold that the
+    // handler asked for, if any. Closes the handle when told to; false when told to stop.
+    bool beginTurn(bool handedOn, HidHandle*& h, std::chrono::steady_clock::time_point& hold) {
+        std::unique_lock lock(m);
+        if (handedOn) {
+            waitForHandler(lock);
+            hold = std::exchange(holdUntil, {});
         }
-        if (until > std::chrono::steady_clock::now())
-            pauseUntil(until);
+        if (stop)
+            return false;
+        if (closeHandle && handle) {
+            handle.reset();
+            openError = closeError;
+        }
+        h = handle.get();
+        return true;
     }
 
     void run() {
+        using Clock = std::chrono::steady_clock;
         const int length = int(buffer.size());
         bool handedOn = false; // the last report went to the main thread
+        HidHandle* h = nullptr;
         for (;;) {
-            HidHandle* h = nullptr;
-            {
-                std::lock_guard lock(m);
-                if (stop)
-                    break;
-                if (closeHandle && handle) {
-                    handle.reset();
-                    openError = closeError;
-                }
-                h = handle.get();
-            }
-            if (handedOn) {
-                // While the main thread handles the last report the reader waits for the next
-                // one to come, and reads it only once the handler has run: one wake-up for both
-                // where the layer can wait without reading.
-                if (h)
-                    h->waitReadable(sleepTime.load());
-                awaitHandler();
-                handedOn = false;
-                holdIfAsked();
+            // While the main thread handles the last report the reader waits for the next one
+            // to come, and reads it only once the handler has run: one wake-up for both where
+            // the layer can wait without reading, and no second wait for the report it saw.
+            // The wait needs no time limit (no timer to arm each turn): a stop or a close ends
+            // it at once.
+            const bool ready = handedOn && h && h->waitReadable(-1);
+            Clock::time_point hold{};
+            if (!beginTurn(handedOn, h, hold))
+                break;
+            handedOn = false;
+            if (hold != Clock::time_point{} && hold > Clock::now()) {
+                pauseUntil(hold);
                 continue;
             }
             std::fill(buffer.begin(), buffer.end(), quint8(0));
             quint32 error = 0;
             int n;
             if (h) {
-                n = h->read(buffer.data(), length, sleepTime.load(), &error);
+                n = h->read(buffer.data(), length, ready ? 0 : sleepTime.load(), &error);
             } else {
                 n = -1;
                 error = openError != 0 ? openError : quint32(EBADF);
@@ -190,8 +201,7 @@ struct TJvHidDeviceReadThread::Core {
                     awaitHandler();
                 // A read that fails at once would fail again at once: wait a turn first, so a
                 // dead device costs one error a turn instead of a busy loop.
-                pauseUntil(std::chrono::steady_clock::now() +
-                           std::chrono::milliseconds(sleepTime.load()));
+                pauseUntil(Clock::now() + std::chrono::milliseconds(sleepTime.load()));
                 continue;
             }
             if (n == 0)
@@ -208,17 +218,24 @@ struct TJvHidDeviceReadThread::Core {
 };
 
 void Waker::run() {
-    std::deque<std::weak_ptr<Core>> due;
+    // What is due now; what comes meanwhile waits for the next turn of the event loop. A run
+    // from inside a hand-off (a nested event loop) takes its own list.
+    std::vector<std::weak_ptr<Core>> nested;
+    std::vector<std::weak_ptr<Core>>& due = running_ ? nested : due_;
     {
         std::lock_guard lock(m_);
         due.swap(queue_);
     }
+    const bool outer = !std::exchange(running_, true);
     for (const std::weak_ptr<Core>& weak : due) {
         if (const auto core = weak.lock()) {
             std::unique_lock l(core->m);
             core->deliverPending(l);
         }
     }
+    due.clear();
+    if (outer)
+        running_ = false;
 }
 
 TJvHidDeviceReadThread::TJvHidDeviceReadThread(TJvHidDevice* device,

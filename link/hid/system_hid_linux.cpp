@@ -58,12 +58,14 @@ public:
         return !wire.empty() && ::ioctl(fd_, HIDIOCSFEATURE(wire.size()), wire.data()) >= 0;
     }
 
-    void waitReadable(int timeoutMs) override { (void)wait(timeoutMs); }
+    bool waitReadable(int timeoutMs) override { return wait(timeoutMs) != Ready::Nothing; }
 
     int read(quint8* buf, int length, int timeoutMs, quint32* error) override {
         if (takePendingError(error))
             return -1;
-        const Ready ready = wait(timeoutMs);
+        // Without a timeout the node is read at once (it does not block): the caller has seen
+        // that a report is waiting, and the read need not look again.
+        const Ready ready = timeoutMs > 0 ? wait(timeoutMs) : Ready::Report;
         if (ready == Ready::Nothing)
             return 0;
         if (ready == Ready::Gone) {
@@ -129,7 +131,7 @@ void describeDevice(const char* path, DeviceFacts& facts, QString& instance) {
 
 std::unique_ptr<HidHandle> openForReading(const QString& path, const DeviceFacts& facts,
                                           quint32* error) {
-    const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_CLOEXEC);
+    const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         const int e = errno;
         *error = quint32(e == ENOENT ? ENODEV : e);

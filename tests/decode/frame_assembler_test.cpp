@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <vector>
 
 namespace {
@@ -10,8 +11,7 @@ namespace {
 class Reassembly : public ::testing::Test {
 protected:
     Reassembly() {
-        asm_.setFrameConsumer([this](const QString& f) { frames_.push_back(f); });
-        asm_.setReportObserver([this] { ++reports_; });
+        asm_.setFrameConsumer([this](const MeterFrame& f) { frames_.push_back(f); });
     }
 
     // A report of the cable's usual 8 data bytes whose count byte is `countByte`.
@@ -21,6 +21,9 @@ protected:
         for (size_t i = 0; i < serial.size() && i + 1 < data.size(); ++i)
             data[i + 1] = serial[i];
         asm_.Read380(0, data.data(), quint16(size));
+    }
+    std::vector<quint8> collected() const {
+        return {asm_.frameBytes().begin(), asm_.frameBytes().end()};
     }
     void idle() { report(0x00); }
 
@@ -33,18 +36,23 @@ protected:
         }
     }
 
-    static std::vector<quint8> frame(quint8 fill = 0x11, bool crlf = true, size_t length = 22) {
-        std::vector<quint8> f(length, fill);
-        if (crlf && length >= 22) {
+    static std::vector<quint8> frame(quint8 fill = 0x11, bool crlf = true) {
+        std::vector<quint8> f(22, fill);
+        if (crlf) {
             f[20] = 0x0D;
             f[21] = 0x0A;
         }
         return f;
     }
 
+    static MeterFrame asFrame(const std::vector<quint8>& bytes) {
+        MeterFrame f{};
+        std::copy_n(bytes.begin(), f.size(), f.begin());
+        return f;
+    }
+
     FrameAssembler asm_;
-    std::vector<QString> frames_;
-    int reports_ = 0;
+    std::vector<MeterFrame> frames_;
 };
 
 TEST_F(Reassembly, FrameInReportsOfSevenThenIdleIsDecodedOnce) {
@@ -55,13 +63,28 @@ TEST_F(Reassembly, FrameInReportsOfSevenThenIdleIsDecodedOnce) {
     EXPECT_TRUE(asm_.FrameOpen());
     idle();
     ASSERT_EQ(frames_.size(), 1u);
-    EXPECT_EQ(frames_[0].size(), 44);
-    EXPECT_TRUE(frames_[0].startsWith(u"AB1111"));
-    EXPECT_TRUE(frames_[0].endsWith(u"0D0A"));
+    EXPECT_EQ(frames_[0], asFrame(f));
     EXPECT_EQ(asm_.IdleReportCount(), 1);
     EXPECT_FALSE(asm_.FrameOpen());
-    EXPECT_TRUE(asm_.FrameHex().isEmpty());
-    EXPECT_EQ(reports_, 5);
+    EXPECT_TRUE(asm_.frameBytes().empty());
+}
+
+TEST_F(Reassembly, AFrameSplitAnywhereArrivesWhole) {
+    std::vector<quint8> f = frame();
+    std::iota(f.begin(), f.begin() + 20, quint8(0x41)); // every byte its own value
+    for (int at = 1; at < 22; ++at) {
+        // Two reports of up to nine bytes each around the split, then the idle report.
+        std::vector<quint8> left(f.begin(), f.begin() + at), right(f.begin() + at, f.end());
+        for (const std::vector<quint8>* part : {&left, &right})
+            for (size_t i = 0; i < part->size(); i += 9) {
+                const size_t n = std::min<size_t>(9, part->size() - i);
+                report(quint8(n), {part->begin() + long(i), part->begin() + long(i + n)}, 10);
+            }
+        idle();
+        ASSERT_EQ(frames_.size(), 1u) << "split after byte " << at;
+        EXPECT_EQ(frames_[0], asFrame(f)) << "split after byte " << at;
+        frames_.clear();
+    }
 }
 
 TEST_F(Reassembly, FrameStaysOpenUntilAnIdleReportAndGluesTheNextBytesOn) {
@@ -69,13 +92,36 @@ TEST_F(Reassembly, FrameStaysOpenUntilAnIdleReportAndGluesTheNextBytesOn) {
     send(frame(0x22));
     EXPECT_TRUE(frames_.empty());
     idle();
-    // Both frames form one 88-character text; its characters 41-44 are the first CR LF.
+    // Both frames form one of 44 bytes; its bytes 21-22 are the first CR LF, and only the
+    // first frame is read.
     ASSERT_EQ(frames_.size(), 1u);
-    EXPECT_EQ(frames_[0].size(), 88);
+    EXPECT_EQ(frames_[0], asFrame(frame()));
+}
+
+TEST_F(Reassembly, BytesBeyondTheTwentySecondAreCountedNotRead) {
+    // A 23rd byte after the CR LF: the frame is read from its first 22.
+    std::vector<quint8> f = frame(0x33);
+    f.push_back(0x77);
+    send(f);
+    EXPECT_EQ(asm_.frameLength(), 23);
+    EXPECT_EQ(asm_.frameBytes().size(), 22u);
+    idle();
+    ASSERT_EQ(frames_.size(), 1u);
+    EXPECT_EQ(frames_[0], asFrame(f));
+
+    // One byte too early: the CR LF sits at bytes 22-23, so bytes 21-22 are not CR LF.
+    std::vector<quint8> late = frame(0x33);
+    late.insert(late.begin(), 0x44);
+    send(late);
+    idle();
+    EXPECT_EQ(frames_.size(), 1u);
 }
 
 TEST_F(Reassembly, MalformedFramesAreDroppedSilently) {
-    send(frame(0x11, true, 21));
+    // A byte short: it ends in CR LF, but at bytes 20-21.
+    auto shortFrame = frame();
+    shortFrame.erase(shortFrame.begin());
+    send(shortFrame);
     idle();
     send(frame(0x11, false));
     idle();
@@ -83,8 +129,13 @@ TEST_F(Reassembly, MalformedFramesAreDroppedSilently) {
     f[21] = 0x0B;
     send(f);
     idle();
+    // LF CR.
+    f = frame();
+    std::swap(f[20], f[21]);
+    send(f);
+    idle();
     EXPECT_TRUE(frames_.empty());
-    EXPECT_TRUE(asm_.FrameHex().isEmpty());
+    EXPECT_TRUE(asm_.frameBytes().empty());
     EXPECT_FALSE(asm_.FrameOpen());
 }
 
@@ -94,7 +145,7 @@ TEST_F(Reassembly, CountsAToFAndZeroEndFramesAndCountAsIdle) {
         report(count, {0x55, 0x55});
         ASSERT_EQ(frames_.size(), 1u) << int(count);
         EXPECT_EQ(asm_.IdleReportCount(), 1) << int(count);
-        EXPECT_FALSE(frames_[0].contains(u"55")) << "bytes of an idle report are not appended";
+        EXPECT_EQ(frames_[0], asFrame(frame())) << "bytes of an idle report are not appended";
         frames_.clear();
     }
 }
@@ -116,7 +167,6 @@ TEST_F(Reassembly, ReportWithoutDataBytesEndsTheFrameButIsNotCounted) {
     EXPECT_EQ(frames_.size(), 1u);
     EXPECT_EQ(asm_.IdleReportCount(), 0);
     EXPECT_FALSE(asm_.FrameOpen());
-    EXPECT_EQ(reports_, 7); // the observer still sees it
 }
 
 TEST_F(Reassembly, IdleWithoutOpenFrameOnlyCounts) {
@@ -126,20 +176,20 @@ TEST_F(Reassembly, IdleWithoutOpenFrameOnlyCounts) {
     EXPECT_TRUE(frames_.empty());
     report(0x01, {0x7D});
     EXPECT_EQ(asm_.IdleReportCount(), 0);
-    EXPECT_EQ(asm_.FrameHex(), u"7D");
+    EXPECT_EQ(collected(), std::vector<quint8>{0x7D});
 }
 
 TEST_F(Reassembly, CountBeyondTheReportAppendsOnlyThePresentBytes) {
     report(0x09, {0x01, 0x02, 0x03}, 4); // says 9, holds 3
-    EXPECT_EQ(asm_.FrameHex(), u"010203");
+    EXPECT_EQ(collected(), (std::vector<quint8>{1, 2, 3}));
     report(0x05, {}, 1); // count byte alone
-    EXPECT_EQ(asm_.FrameHex(), u"010203");
+    EXPECT_EQ(collected(), (std::vector<quint8>{1, 2, 3}));
     EXPECT_TRUE(asm_.FrameOpen());
     // Huge reports are read no further than their count.
     std::vector<quint8> big(65535, 0x99);
     big[0] = 0x02;
     asm_.Read380(0, big.data(), 65535);
-    EXPECT_EQ(asm_.FrameHex(), u"0102039999");
+    EXPECT_EQ(collected(), (std::vector<quint8>{1, 2, 3, 0x99, 0x99}));
 }
 
 TEST_F(Reassembly, StateSurvivesBetweenReportStreams) {
@@ -147,21 +197,20 @@ TEST_F(Reassembly, StateSurvivesBetweenReportStreams) {
     // bytes are appended and tested together.
     auto f = frame();
     send(std::vector<quint8>(f.begin(), f.begin() + 14));
-    const QString kept = asm_.FrameHex();
-    EXPECT_EQ(kept.size(), 28);
+    EXPECT_EQ(asm_.frameLength(), 14);
     send(std::vector<quint8>(f.begin() + 14, f.end()));
     idle();
     ASSERT_EQ(frames_.size(), 1u);
-    EXPECT_TRUE(frames_[0].startsWith(kept));
+    EXPECT_EQ(frames_[0], asFrame(f));
 }
 
 TEST_F(Reassembly, EndlessStreamWithoutIdleReportsIsBounded) {
     for (int i = 0; i < 10000; ++i)
         send(frame());
-    EXPECT_LE(asm_.FrameHex().size(), FrameAssembler::kMaxFrameHexChars);
+    EXPECT_EQ(asm_.frameBytes().size(), 22u);
     idle();
-    ASSERT_EQ(frames_.size(), 1u); // its first 44 characters are still a good frame
-    EXPECT_TRUE(QStringView(frames_[0]).mid(40, 4) == u"0D0A");
+    ASSERT_EQ(frames_.size(), 1u); // its first 22 bytes are still a good frame
+    EXPECT_EQ(frames_[0], asFrame(frame()));
 }
 
 } // namespace

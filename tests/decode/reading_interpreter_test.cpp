@@ -15,13 +15,14 @@ const QString kOhm = QStringLiteral("\u03A9");
 
 class Interpret : public ::testing::Test {
 protected:
-    Interpret() {
-        interp_.setDecimalSep(QStringLiteral("."));
-        interp_.setPauseDuration(0);
-        interp_.setRecordHook([this](int a) { records_.push_back(a); });
-    }
+    Interpret() { interp_.setDecimalSep(QStringLiteral(".")); }
 
-    void show(const MeterDisplay& m) { interp_.ShowData740(sim::frameHex(m)); }
+    // The frame the meter sends for `m`; each reading offered for recording is counted.
+    void show(const MeterDisplay& m) { read(sim::meterFrame(m)); }
+    void read(const MeterFrame& frame) {
+        if (interp_.read(frame).offered)
+            records_.push_back(1);
+    }
     bool on(const char* name) const { return r_.visible(QString::fromLatin1(name)); }
     QString caption(const char* name) const { return r_.caption(QString::fromLatin1(name)); }
 
@@ -59,8 +60,6 @@ TEST_F(Interpret, InsulationReadingLightsTheReplicaAndFillsTheReading) {
     EXPECT_TRUE(on("danger"));
     EXPECT_TRUE(on("Label4"));
     EXPECT_TRUE(on("KD"));
-    EXPECT_TRUE(on("CONok"));
-    EXPECT_FALSE(on("CONokN"));
     // 1.234 GΩ: the 0 mark and the segments up to 1 GΩ.
     EXPECT_TRUE(on("Bar0"));
     EXPECT_TRUE(on("bar17"));
@@ -94,8 +93,8 @@ TEST_F(Interpret, TheReadingIsAValue) {
 
     show(MeterDisplay::allSegments());
     EXPECT_TRUE(interp_.reading().displayTest);
-    // A frame in pieces is no reading: only the preamble's texts change.
-    interp_.ShowData740(QStringLiteral("0011"));
+    // A frame without its CR LF is no reading: only the preamble's texts change.
+    read(MeterFrame{});
     EXPECT_EQ(interp_.reading().value.kind, ValueReading::NoReading);
     EXPECT_FALSE(interp_.reading().displayTest);
 }
@@ -281,36 +280,77 @@ TEST_F(Interpret, SeveralUnitSignsAreTheDisplayTestAndNotRecorded) {
     EXPECT_EQ(records_, std::vector<int>{1});
 }
 
-TEST_F(Interpret, FrameWithoutCrLfTouchesOnlyThePreamble) {
+TEST_F(Interpret, FrameWithoutCrLfTouchesOnlyTheTexts) {
     MeterDisplay m = MeterDisplay::insulation("1.234", u"G\u03A9", 1000);
     m.timed = true;
     show(m);
     records_.clear();
-    r_.hide(ReplicaState::idOf(u"CONok"));
-    r_.show(ReplicaState::idOf(u"CONokN"));
-    r_.hide(ReplicaState::idOf(u"rsUSB"));
     const auto before = snapshot();
     const QString keptRange = interp_.VRangeText(), keptUnit = interp_.UnitText();
 
-    QByteArray broken = sim::frameBytes(MeterDisplay::allSegments());
-    broken[21] = 0x0D;
-    for (const QString& frame :
-         {sim::frameHex(broken), sim::frameHex(broken).left(40), QString()}) {
-        interp_.ShowData740(frame);
-        auto after = snapshot();
-        for (const char* name : {"CONok", "CONokN", "rsUSB"}) {
-            const int id = ReplicaState::idOf(QString::fromLatin1(name));
-            after[size_t(id)] = before[size_t(id)];
-        }
-        EXPECT_EQ(after, before);
-        EXPECT_TRUE(on("CONok") && on("rsUSB"));
-        EXPECT_FALSE(on("CONokN"));
+    // LF LF, CR LF a byte early, and nothing at all.
+    MeterFrame broken = sim::meterFrame(MeterDisplay::allSegments());
+    broken[20] = 0x0A;
+    MeterFrame early = sim::meterFrame(MeterDisplay::allSegments());
+    early[19] = 0x0D;
+    early[20] = 0x0A;
+    early[21] = 0x00;
+    for (const MeterFrame& frame : {broken, early, MeterFrame{}}) {
+        const FrameReading read = interpretFrame(frame, r_, interp_.reading(), u".");
+        EXPECT_FALSE(read.decoded);
+        EXPECT_FALSE(read.offered);
+        interp_.read(frame);
+        EXPECT_EQ(snapshot(), before);
         EXPECT_EQ(interp_.ValueText(), u"");
         EXPECT_EQ(interp_.IRangeText(), u"Continuous");
         EXPECT_EQ(interp_.VRangeText(), keptRange);
         EXPECT_EQ(interp_.UnitText(), keptUnit);
-        EXPECT_TRUE(records_.empty());
     }
+}
+
+// The reading of a frame depends on the picture and the reading it is given, nothing else:
+// two meters read in turn each come out as if read alone.
+TEST_F(Interpret, EachPictureCarriesOnlyItsOwnFrames) {
+    const MeterDisplay a[] = {MeterDisplay::insulation("1.234", u"G\u03A9", 2500), [] {
+                                  MeterDisplay blank; // range and digits stay from the frame before
+                                  for (sim::Digit& d : blank.main)
+                                      d = {' ', true};
+                                  return blank;
+                              }()};
+    MeterDisplay dcv;
+    dcv.dc = true;
+    dcv.setMain("230 ");
+    dcv.unitV = true;
+    const MeterDisplay b[] = {dcv, MeterDisplay::insulation("5.0", u"M\u03A9", 500)};
+
+    auto alone = [](const auto& frames) {
+        auto interp = std::make_unique<ReadingInterpreter>();
+        for (const MeterDisplay& m : frames)
+            interp->read(sim::meterFrame(m));
+        return interp;
+    };
+    const auto soloA = alone(a), soloB = alone(b);
+
+    ReplicaState pictureA, pictureB;
+    Reading readingA = initialReading(), readingB = initialReading();
+    for (size_t i = 0; i < 2; ++i) {
+        readingA = interpretFrame(sim::meterFrame(a[i]), pictureA, readingA, u"").reading;
+        readingB = interpretFrame(sim::meterFrame(b[i]), pictureB, readingB, u"").reading;
+    }
+    auto expectAlike = [](const ReplicaState& picture, const Reading& reading,
+                          const ReadingInterpreter& solo) {
+        for (int e = 0; e < ReplicaState::count(); ++e) {
+            EXPECT_EQ(picture.visible(e), solo.display().visible(e)) << e;
+            EXPECT_EQ(picture.caption(e), solo.display().caption(e)) << e;
+        }
+        EXPECT_EQ(reading.text, solo.reading().text);
+        EXPECT_EQ(reading.function, solo.reading().function);
+        EXPECT_EQ(reading.unit, solo.reading().unit);
+    };
+    expectAlike(pictureA, readingA, *soloA);
+    expectAlike(pictureB, readingB, *soloB);
+    EXPECT_EQ(readingA.function, u"IR:2500 100G\u03A9");
+    EXPECT_EQ(pictureA.caption(ReplicaState::idOf(u"LabelA")), u"1");
 }
 
 // Every segment the simulator can light reaches exactly its element(s) of the replica.
@@ -418,32 +458,9 @@ TEST_F(Interpret, SimulatorAndInterpreterAgreeOnEveryDigitCode) {
     }
 }
 
-TEST_F(Interpret, PauseFollowsTheCompleteFrame) {
-    std::vector<int> pauses;
-    QString valueAtPause;
-    size_t recordsAtPause = 0;
-    interp_.setPause([&](int ms) {
-        pauses.push_back(ms);
-        valueAtPause = interp_.ValueText();
-        recordsAtPause = records_.size();
-    });
-    interp_.setPauseDuration(ReadingInterpreter::kDefaultPauseMs);
-    show(MeterDisplay::insulation("-1.5", u"M\u03A9", 500));
-    EXPECT_EQ(pauses, std::vector<int>{500});
-    EXPECT_EQ(valueAtPause, u"-1.5");
-    EXPECT_EQ(recordsAtPause, 1u);
-
-    interp_.ShowData740(QStringLiteral("00"));
-    EXPECT_EQ(pauses.size(), 1u); // only decoded frames hold the reader
-
-    interp_.setPauseDuration(0);
-    show(MeterDisplay::insulation("1.5", u"M\u03A9", 500));
-    EXPECT_EQ(pauses.size(), 1u);
-}
-
 TEST_F(Interpret, ReportsFromTheCableReachTheReplica) {
     FrameAssembler assembler;
-    assembler.setFrameConsumer([this](const QString& f) { interp_.ShowData740(f); });
+    assembler.setFrameConsumer([this](const MeterFrame& f) { read(f); });
     auto send = [&](const QByteArray& r) {
         assembler.Read380(0, reinterpret_cast<const quint8*>(r.constData()), quint16(r.size()));
     };

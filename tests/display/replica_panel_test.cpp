@@ -36,11 +36,10 @@ protected:
     Panel() {
         app();
         interp_.setDecimalSep(QStringLiteral("."));
-        interp_.setPauseDuration(0);
         panel_ = std::make_unique<ReplicaPanel>(r_);
     }
 
-    void show(const MeterDisplay& m) { interp_.ShowData740(sim::frameHex(m)); }
+    void show(const MeterDisplay& m) { interp_.read(sim::meterFrame(m)); }
 
     QImage render(const QRegion& region = QRegion()) {
         QImage img(panel_->size(), QImage::Format_RGB32);

@@ -111,7 +111,8 @@ TEST_F(Cable, ConnectAttachesTheReassemblyAndDisconnectDetachesIt) {
 
     cable->pushReport(report({0, 0xF2, 0x11, 0x22, 0, 0, 0, 0, 0}));
     ASSERT_TRUE(runUntil([&] { return reports == 1; }));
-    EXPECT_EQ(assembler.FrameHex(), u"1122");
+    EXPECT_EQ(std::vector<quint8>(assembler.frameBytes().begin(), assembler.frameBytes().end()),
+              (std::vector<quint8>{0x11, 0x22}));
 
     link->toggle();
     EXPECT_FALSE(link->USBCon);

@@ -59,4 +59,36 @@ TEST_F(Chain, ReportsBecomeRowsUnderTheRulesAndEachRowIsToldOnce) {
     EXPECT_EQ(tapped, 3 * int(sim::cableReports(sim::frameBytes({})).size()) + 3 + 5);
 }
 
+TEST_F(Chain, TheReaderIsHeldOnlyAfterADecodedFrameAndItsRow) {
+    std::vector<int> pauses;
+    std::vector<std::pair<bool, int>> frames; // decoded, rows by then
+    QString valueAtPause;
+    int rowsAtPause = -1;
+    chain_.setFrameListener(
+        [&](const FrameReading& f) { frames.emplace_back(f.decoded, table_.rowCount()); });
+    chain_.setPause([&](int ms) {
+        pauses.push_back(ms);
+        valueAtPause = chain_.reading().text;
+        rowsAtPause = table_.rowCount();
+    });
+    chain_.setPauseDuration(ReadingChain::kDefaultPauseMs);
+    chain_.setDecimalSep(QStringLiteral("."));
+    show("1.5");
+    EXPECT_EQ(pauses, std::vector<int>{500});
+    EXPECT_EQ(valueAtPause, u"1.5");
+    EXPECT_EQ(rowsAtPause, 1) << "the row goes in before the reader is held";
+    EXPECT_EQ(frames, (std::vector<std::pair<bool, int>>{{true, 0}}));
+
+    // A frame without its CR LF, handed in directly, holds nothing and records nothing.
+    chain_.ShowData740(MeterFrame{});
+    EXPECT_EQ(pauses.size(), 1u);
+    EXPECT_EQ(table_.rowCount(), 1);
+    EXPECT_EQ(frames.back(), std::make_pair(false, 1));
+
+    chain_.setPauseDuration(0);
+    show("2.5");
+    EXPECT_EQ(pauses.size(), 1u);
+    EXPECT_EQ(table_.rowCount(), 2);
+}
+
 } // namespace

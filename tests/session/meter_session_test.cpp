@@ -32,8 +32,8 @@ protected:
     }
     // One frame of the meter through the session, as the cable's reader hands it on.
     void show(const char* value) {
-        auto reports =
-            sim::cableReports(sim::frameBytes(sim::MeterDisplay::insulation(value, u"M\u03A9", 500)));
+        auto reports = sim::cableReports(
+            sim::frameBytes(sim::MeterDisplay::insulation(value, u"M\u03A9", 500)));
         reports.push_back(sim::idleReport());
         for (const QByteArray& r : reports)
             session->Read380(0, reinterpret_cast<const quint8*>(r.constData()), quint16(r.size()));
@@ -77,6 +77,32 @@ TEST_F(Session, SaysWhenItConnectsAndWhyItEnds) {
     EXPECT_FALSE(session->isConnected());
     EXPECT_EQ(connects, 3);
     EXPECT_EQ(ends.size(), 3u);
+}
+
+TEST_F(Session, TheLinkIconIsLitByFramesAndPutOutByTheWatch) {
+    start();
+    const ReplicaState& r = session->display();
+    auto lit = [&] { return r.visible(u"CONok") && !r.visible(u"CONokN"); };
+    auto dark = [&] { return !r.visible(u"CONok") && r.visible(u"CONokN"); };
+    EXPECT_TRUE(dark());
+    session->display().hide(ReplicaState::idOf(u"rsUSB"));
+    show("1.234");
+    EXPECT_TRUE(lit());
+    EXPECT_TRUE(r.visible(u"rsUSB"));
+    // The watch looks every third tick, whether or not frames come.
+    session->ConTimerTimer();
+    session->ConTimerTimer();
+    EXPECT_TRUE(lit());
+    session->ConTimerTimer();
+    EXPECT_TRUE(dark());
+    // Reports that end no good frame leave it out.
+    const quint8 part[8] = {0x03, 1, 2, 3};
+    const quint8 idle[8] = {};
+    session->Read380(0, part, 8);
+    session->Read380(0, idle, 8);
+    EXPECT_TRUE(dark());
+    show("5.678");
+    EXPECT_TRUE(lit());
 }
 
 TEST_F(Session, RowsGoToTheTableAndTheJournal) {

@@ -23,10 +23,10 @@ std::optional<MeterDisplay> alwaysOn(double) {
 // Runs a stream's reports through the reassembly, as the window would.
 struct Receiver {
     FrameAssembler assembler;
-    std::vector<QString> frames;
+    std::vector<MeterFrame> frames;
     int serialBytes = 0;
     Receiver() {
-        assembler.setFrameConsumer([this](const QString& f) { frames.push_back(f); });
+        assembler.setFrameConsumer([this](const MeterFrame& f) { frames.push_back(f); });
     }
     void take(const QByteArray& r) {
         serialBytes += quint8(r[1]) & 0x0F;
@@ -53,8 +53,8 @@ TEST(CableStream, CarriesTheMetersFramesAtTheSerialLinesPace) {
     }
     EXPECT_EQ(reports, 625);
     ASSERT_EQ(rx.frames.size(), 5u) << "one frame a second, each ended by an idle report";
-    for (const QString& f : rx.frames)
-        EXPECT_EQ(f, sim::frameHex(kShown));
+    for (const MeterFrame& f : rx.frames)
+        EXPECT_EQ(f, sim::meterFrame(kShown));
     // 2400 baud with start and stop bits is 240 bytes a second at most.
     EXPECT_EQ(rx.serialBytes, 5 * 22);
     EXPECT_GE(rx.assembler.IdleReportCount(), 1);

@@ -17,7 +17,6 @@ int litBars(const ReplicaState& r) {
 TEST(Demonstration, WalksThroughEveryModeOfTheMeter) {
     ReadingInterpreter interpreter;
     const ReplicaState& replica = interpreter.display();
-    interpreter.setPauseDuration(0);
     QSet<QString> ranges, modes, units;
     bool lowBattery = false;
     int barsBefore = -1;
@@ -26,7 +25,7 @@ TEST(Demonstration, WalksThroughEveryModeOfTheMeter) {
     for (double t = 0; t < sim::demonstrationLength(); t += 1.0) {
         const std::optional<sim::MeterDisplay> shown = sim::demonstration(t);
         ASSERT_TRUE(shown.has_value()) << "the demonstration meter is never off";
-        interpreter.ShowData740(sim::frameHex(*shown));
+        interpreter.read(sim::meterFrame(*shown));
         ranges << interpreter.VRangeText();
         modes << interpreter.IRangeText();
         units << interpreter.UnitText();

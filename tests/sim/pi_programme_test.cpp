@@ -101,8 +101,8 @@ TEST(PiTestProgramme, OtherCurvesGiveTheirOwnRatioAndTheTestStartsWithTheFirstFr
     // First asked 42 s after the cable started: the meter's timer starts at 00:00 then.
     const std::optional<sim::MeterDisplay> first = script(42);
     ASSERT_TRUE(first);
-    EXPECT_EQ(sim::frameHex(*first), sim::frameHex(wet.shown(0)));
-    EXPECT_EQ(sim::frameHex(*script(42 + 61)), sim::frameHex(wet.shown(61)));
+    EXPECT_EQ(sim::frameBytes(*first), sim::frameBytes(wet.shown(0)));
+    EXPECT_EQ(sim::frameBytes(*script(42 + 61)), sim::frameBytes(wet.shown(61)));
 }
 
 } // namespace

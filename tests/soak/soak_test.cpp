@@ -149,12 +149,11 @@ struct Run {
 QStringList rowFaults(const ReadingTable& table, const Run& run, int& lost) {
     ReadingInterpreter ref;
     ref.setDecimalSep(run.decimalSep);
-    ref.setPauseDuration(0);
     Reading reading, before;
-    ref.setRecordHook([&](int kind) { reading.offered = reading.offered || kind == 1; });
     auto read = [&](const AcceleratedCable::Frame& f) {
         reading = {};
-        ref.ShowData740(sim::frameHex(*AcceleratedCable::shownAt(f.startMs / 1000.0)));
+        reading.offered =
+            ref.read(sim::meterFrame(*AcceleratedCable::shownAt(f.startMs / 1000.0))).offered;
         reading.value = ReadingTable::cutToBytes(ref.ValueText());
         reading.unit = ReadingTable::cutToBytes(ref.UnitText());
         reading.vRange = ReadingTable::cutToBytes(ref.VRangeText());

@@ -112,10 +112,52 @@ TEST_F(Reader, StoppingWhileAHandOffWaitsDeliversItToTheOldHandler) {
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(quint8(seen[0].data[0]), 0x42);
     EXPECT_FALSE(dev->ReaderRunning());
-    // The wake-up posted for it is queued by now (the thread posted it before it ended) and
-    // finds nothing left to do.
-    QCoreApplication::sendPostedEvents();
+    // The wake-up the thread gave for it comes in by now and finds nothing left to do.
+    QCoreApplication::processEvents();
     EXPECT_EQ(seen.size(), 1u);
+}
+
+// A native modal dialog runs a loop of its own that delivers posted events and nothing of Qt's
+// wake-up: the reports still get through, one after the other.
+TEST_F(Reader, ReportsGetThroughALoopThatOnlyDeliversPostedEvents) {
+    dev->SetDataHandler(recorder());
+    for (int i = 1; i <= 3; ++i)
+        cable->pushReport(report({0, i}));
+    QDeadlineTimer deadline(5000);
+    while (seen.size() < 3 && !deadline.hasExpired()) {
+        QCoreApplication::sendPostedEvents();
+        QThread::msleep(1);
+    }
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(quint8(seen[2].data[0]), 3);
+    // And in Qt's own loop again.
+    cable->pushReport(report({0, 4}));
+    EXPECT_TRUE(runUntil([&] { return seen.size() == 4; }));
+}
+
+// A handler that runs an event loop (a message box, a wait) lets the other readers' reports in
+// meanwhile; its own reader's next report comes only once it has returned.
+TEST_F(Reader, AHandlerRunningAnEventLoopLetsTheOtherReadersIn) {
+    auto second = sim->plug(cableSpec(), false);
+    controller->DeviceChange();
+    TJvHidDevice* other = nullptr;
+    ASSERT_TRUE(controller->CheckOutAt(1, other));
+    std::vector<int> order;
+    other->SetDataHandler(
+        [&](TJvHidDevice*, quint8, const quint8* data, quint16) { order.push_back(data[0]); });
+    dev->SetDataHandler([&](TJvHidDevice*, quint8, const quint8* data, quint16) {
+        order.push_back(data[0]);
+        if (data[0] == 1) {
+            second->pushReport(report({0, 10}));
+            second->pushReport(report({0, 11}));
+            EXPECT_TRUE(runUntil([&] { return order.size() == 3; }));
+        }
+    });
+    cable->pushReport(report({0, 1}));
+    cable->pushReport(report({0, 2}));
+    ASSERT_TRUE(runUntil([&] { return order.size() == 4; }));
+    EXPECT_EQ(order, (std::vector<int>{1, 10, 11, 2}));
+    delete other;
 }
 
 TEST_F(Reader, AHandlerMayStopItsOwnReaderOrGiveTheDeviceBack) {
@@ -132,7 +174,7 @@ TEST_F(Reader, AHandlerMayStopItsOwnReaderOrGiveTheDeviceBack) {
     // The thread ends by itself once the hand-off has returned, letting its handle go: from then
     // on nothing can read the second report.
     ASSERT_TRUE(runUntil([&] { return sim->openHandles() < whileReading; }));
-    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(cable->queuedReports(), 1);
 
