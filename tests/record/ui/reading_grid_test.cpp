@@ -1,12 +1,15 @@
 #include "record/reading_table_model.h"
+#include "record/table_files.h"
 #include "record/ui/reading_grid.h"
 #include "tests/reading_rows.h"
 #include "tests/test_app.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -84,6 +87,31 @@ TEST_F(Grid, FunctionColumnShowsEveryFunctionWhole) {
         EXPECT_LE(view.sizeHintForColumn(ReadingGrid::kFunctionColumn),
                   grid.columnWidth(ReadingGrid::kFunctionColumn));
     }
+}
+
+// A reading without a unit (the meter's PI result) shows no unit, recorded here or loaded from a
+// text file that wrote its empty cell as "NULL"; the file keeps "NULL".
+TEST_F(Grid, AReadingWithoutAUnitShowsNoneWhateverItsSource) {
+    table_.append(readingRow(1, 0, "2.21", "", "IR:1000V 40G\u03A9", "PI"));
+    table_.append(readingRow(2, 0, "5.0", "k\u03A9"));
+    table_.append(readingRow(3, 0, "7", "mho")); // a unit the program does not know stays
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("pi.txt"));
+    std::vector<TableFileMessage> said;
+    auto tell = [&](const TableFileMessage& m) { said.push_back(m); };
+    ASSERT_TRUE(SaveTableFile(table_, file, tell));
+    QFile saved(file);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(saved.readAll().contains("1\t00:00:00\t2.21\tNULL\tIR:1000V 40G\xA6\xB8\tPI\r\n"));
+    ASSERT_TRUE(LoadTableFile(file, table_, false, tell));
+    ASSERT_EQ(model()->rowCount(), 6);
+    EXPECT_EQ(table_.unit(3), "NULL");
+    for (int row : {0, 3})
+        EXPECT_EQ(cell(row, ReadingTable::Unit), "") << row;
+    for (int row : {1, 4})
+        EXPECT_EQ(cell(row, ReadingTable::Unit), "k\u03A9") << row;
+    for (int row : {2, 5})
+        EXPECT_EQ(cell(row, ReadingTable::Unit), "mho") << row;
 }
 
 TEST_F(Grid, TimeFollowsTheLocalesLongFormatWithoutAZone) {
