@@ -438,6 +438,7 @@ bool loadXmlTable(const QString& fileName, ReadingTable& table, QString* error) 
     // The packet is read into a table of its own, which nobody watches while its rows move; the
     // rows here give way only to a whole packet.
     ReadingTable packet;
+    packet.suspendUpdates(); // nobody to tell of each row
     XmlPacketReader reader(file, packet);
     if (!reader.read(error))
         return false;
