@@ -220,10 +220,17 @@ int runRecord(const Arguments& a) {
     applyRecordingOptions(a, options.settings);
     if (a.has("--duration"))
         options.durationMs = std::max<qint64>(1, std::llround(a.number("--duration") * 1000.0));
-    if (!replayIsSound(cable))
+    CaptureWriter capture;
+    if (!replayIsSound(cable) || !openCapture(cable, capture))
         return 1;
+    QElapsedTimer sinceStart;
+    sinceStart.start();
     std::shared_ptr<HidPlatform> platform = simulatedCableFor(cable);
     RecordSession session(platform ? platform : makeSystemHidPlatform(), options, journalFolder());
+    if (capture.isOpen())
+        session.chain().setReportTap([&](quint8 id, const quint8* data, quint16 size) {
+            capture.write(double(sinceStart.nsecsElapsed()) / 1e9, id, data, size);
+        });
     StopOnSignals signals([&session] { session.stop(); });
     return session.exec();
 }
@@ -300,9 +307,11 @@ const Option kSimulate{.name = "--simulate",
                        .group = 1,
                        .choices = "demo pi"};
 const Option kReplay{"--replay", Takes::FileName, "CAPTURE", 1};
-const Option kLimit{"--limit", Takes::WholeNumber, "N"};
+// A limit of 0 would record nothing, however long it ran.
+const Option kLimit{"--limit", Takes::Count, "N"};
 const Option kInterval{"--interval", Takes::WholeNumber, "S"};
 const Option kNoRepeat{"--no-repeat"};
+const Option kCapture{"--capture", Takes::FileName, "CAPTURE"};
 
 // The results commands go before --version and --help.
 std::vector<Mode> withResultModes(std::vector<Mode> modes) {
@@ -322,7 +331,7 @@ const std::vector<Mode> kModes = withResultModes({
                           "polarization-index test in real time, from CONNECT to the meter's "
                           "PI result"),
       kReplay.explained("the window on a simulated cable that plays CAPTURE"),
-      Option{"--capture", Takes::FileName, "CAPTURE"}.explained(
+      kCapture.explained(
           "(beside any of the above) append every input report that reaches the frame "
           "reassembly to CAPTURE")},
      "the window, on the computer's HID devices",
@@ -357,11 +366,17 @@ const std::vector<Mode> kModes = withResultModes({
      &runDevices},
     {"record",
      {"OUT"},
-     {kSimulate, kReplay, kLimit, kInterval, kNoRepeat, {"--duration", Takes::Seconds, "SECONDS"}},
+     {kSimulate,
+      kReplay,
+      kCapture,
+      kLimit,
+      kInterval,
+      kNoRepeat,
+      {"--duration", Takes::Seconds, "SECONDS"}},
      "no window: connect to the cable (or the simulated one) and record its readings until "
      "Ctrl+C, SIGTERM or SECONDS; each row goes to stdout and to OUT (tab-separated: a line "
-     "at a time; .xml: written at the end). Exit 1 when the cable is missing, unplugged or "
-     "its meter silent",
+     "at a time; .xml: written at the end); --capture appends every input report to CAPTURE "
+     "as the window's does. Exit 1 when the cable is missing, unplugged or its meter silent",
      Start::Core,
      &runRecord},
     {"analyze",

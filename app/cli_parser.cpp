@@ -49,6 +49,8 @@ bool fits(Takes takes, const QString& value) {
         return true;
     case Takes::WholeNumber:
         return isWholeNumber(value);
+    case Takes::Count:
+        return isWholeNumber(value) && value.toLongLong() > 0;
     case Takes::Seconds:
         return isSeconds(value);
     case Takes::FileName:
@@ -64,6 +66,8 @@ QString needs(Takes takes) {
         break;
     case Takes::WholeNumber:
         return QStringLiteral(" needs a whole number");
+    case Takes::Count:
+        return QStringLiteral(" needs a whole number above 0");
     case Takes::Seconds:
         return QStringLiteral(" needs a number of seconds above 0");
     case Takes::FileName:

@@ -16,6 +16,7 @@ namespace cli {
 enum class Takes {
     Nothing,     // a flag
     WholeNumber, // plain decimal digits that fit 32 bits
+    Count,       // a whole number above 0
     Seconds,     // a decimal number above 0 and at most 10^9
     FileName,    // any text but an empty one
     // One of the words in Option::choices when the next argument is one; else nothing, so the

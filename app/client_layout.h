@@ -3,28 +3,39 @@
 #include <QRect>
 #include <QSize>
 
-// Where the main window's growing controls lie in its scrolling client area. At the window's
-// first size (a visible client area of 619 x 526) every control has its documented place: the
-// grid fills the area's foot and the chart lies below it, reached by scrolling. A larger window
-// first closes the gap above the chart so that it comes into view, then shows it whole, and from
-// there on the grid and the chart share every further pixel of height, each in proportion to its
-// first height; the toolbar, the grid and the chart take the added width. The replica, the
-// CONNECT and EXIT panels and the toolbar's controls keep their places and sizes.
+// Where the main window's growing controls lie in its scrolling client area. The CONNECT and EXIT
+// panels with SetFeature beside them, the replica and the record toolbar keep their places and
+// sizes at any size. The grid lies below the toolbar, as wide as its columns need (at least its
+// first width). The chart takes the rest: beside the grid and the replica, from top to foot,
+// once that leaves it at least its least width (the grid then reaches down to the foot, and is
+// never so wide that the chart would be narrower); in a narrower area below the grid, as wide as
+// the area, reached by scrolling until the area is tall enough, and from there on the grid and
+// the chart share every further pixel of height. Nothing lies beyond what the controls need, so
+// a scroll bar always scrolls to a control.
 struct ClientLayout {
     static constexpr QSize kFirstView{619, 526};
+    static constexpr int kReplicaTop = 30;
     static constexpr QRect kToolbar{2, 320, 615, 33};
     static constexpr QRect kGrid{0, 348, 617, 177};
-    static constexpr QRect kChart{18, 612, 361, 209};
-    static constexpr QRect kSetFeature{698, 694, 75, 25};
-    // The least room between the grid and the chart, and between the chart and SetFeature.
-    static constexpr int kMinGap = 8;
+    // Beside CONNECT (414, 2, 119 x 27), of its height.
+    static constexpr QRect kSetFeature{335, 2, 76, 27};
+    // The chart is never smaller, so that its tool strip and both axes show whole.
+    static constexpr QSize kChartLeast{361, 209};
+    // Between the grid and the chart; the margin at the area's right and foot.
+    static constexpr int kGap = 8;
+    static constexpr int kMargin = 2;
 
-    QRect toolbar, grid, chart, setFeature;
+    QRect grid, chart;
+    bool chartBeside = false;
     // The client area's size: at least the visible part, and whatever the controls need.
     QSize client;
 
-    // The places for a visible part of the client area of `view`.
-    static ClientLayout forView(QSize view);
+    // The places for a visible part of the client area of `view`, with a grid that needs
+    // `gridWidth` pixels to show its columns whole.
+    static ClientLayout forView(QSize view, int gridWidth = kGrid.width());
+    // The places the enlarged chart takes in a visible part of `view`: the window's top part
+    // below CONNECT, whole.
+    static QRect enlargedChart(QSize view);
 };
 
 // The scroll bars the client area needs inside a scroll area of `area` (without a frame), with
@@ -34,5 +45,6 @@ struct ClientScroll {
     QSize view;
     ClientLayout layout;
 
-    static ClientScroll forArea(QSize area, int barWidth, int barHeight);
+    static ClientScroll forArea(QSize area, int barWidth, int barHeight,
+                                int gridWidth = ClientLayout::kGrid.width());
 };

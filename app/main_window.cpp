@@ -11,7 +11,6 @@
 #include "record/journal_recovery.h"
 #include "record/reading_table.h"
 #include "reports/data_report.h"
-#include "reports/help_viewer.h"
 #include "reports/report_form.h"
 #include "results/ui/results_actions.h"
 
@@ -32,6 +31,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QtDebug>
@@ -125,26 +125,32 @@ TFrmTest::TFrmTest(QWidget* parent, std::shared_ptr<HidPlatform> platform) : QMa
     connect(session_.get(), &MeterSession::stateChanged, this, &TFrmTest::showConnectState);
     connect(Panel2, &PanelButton::clicked, this, &TFrmTest::Panel2Click);
     connect(SetFeature, &QPushButton::clicked, this, &TFrmTest::SetFeatureClick);
+    // Connected after the chart's own handler: this runs once the toggle is done.
+    for (QToolButton* toggle : {Chtshow->TbFd, Chtshow->TbSx})
+        connect(toggle, &QToolButton::clicked, this, &TFrmTest::chartToggled);
+    connect(DBGrid1, &ReadingGrid::wholeWidthChanged, this, &TFrmTest::layoutClient);
 
     ConTimer = &session_->conTimer();
     SampInterTime = &session_->sampTimer();
 
     FormCreate();
     buildResultsMenu();
+    buildHelpMenu();
+    buildStatus();
 
     session_->startTimers();
 
     // The desktop is ending the session: nobody is there to answer, the journal keeps the rows.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { sessionEnded_ = true; });
 
-    // The window opens with a client area of 619 x 526 below the menu bar, with the scroll bars
-    // beside it rather than over it, so that they never cover the panel's edge or the grid's
-    // newest row. It may grow, never shrink below that.
+    // The window opens with a client area of 619 x 526 between the menu bar and the status bar,
+    // with the vertical scroll bar to the chart below beside it rather than over it, so that it
+    // never covers the panel's edge. It may grow, never shrink below that.
     const int barWidth = clientArea->verticalScrollBar()->sizeHint().width();
-    const int barHeight = clientArea->horizontalScrollBar()->sizeHint().height();
-    clientArea->setMinimumSize(kClientWidth + barWidth, kClientHeight + barHeight);
+    clientArea->setMinimumSize(kClientWidth + barWidth, kClientHeight);
     clientArea->installEventFilter(this);
-    resize(clientArea->minimumSize() + QSize(0, menuBar()->sizeHint().height()));
+    resize(clientArea->minimumSize() +
+           QSize(0, menuBar()->sizeHint().height() + statusBar()->sizeHint().height()));
     layoutClient();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame(QPoint(), size());
@@ -289,13 +295,10 @@ void TFrmTest::buildMenu() {
     set100k = item("set100k", "100000");
     setlimit = item("setlimit", "Limitless");
 
-    // Help has no menu entry of its own: only its shortcut reaches it.
-    HELP1 = new QAction(QStringLiteral("  Help     "), this);
-    HELP1->setObjectName(QStringLiteral("HELP1"));
-    HELP1->setShortcut(QKeySequence(Qt::Key_F1));
-    HELP1->setShortcutContext(Qt::ApplicationShortcut);
-    addAction(HELP1);
-    connect(HELP1, &QAction::triggered, this, &TFrmTest::HELP1Click);
+    record->addSeparator();
+    settingsAction = record->addAction(tr("Settings..."), this, &TFrmTest::settingsClick);
+    settingsAction->setObjectName(QStringLiteral("settingsAction"));
+    settingsAction->setShortcut(QKeySequence::Preferences);
 }
 
 void TFrmTest::buildResultsMenu() {
@@ -334,9 +337,12 @@ void TFrmTest::buildClient() {
     Chtshow = new TrendChart(client);
     Chtshow->setGeometry(18, 612, 361, 209);
 
+    // With the connection's controls, beside CONNECT.
     SetFeature = new QPushButton(QStringLiteral("SetFeature"), client);
     SetFeature->setObjectName(QStringLiteral("SetFeature"));
-    SetFeature->setGeometry(698, 694, 75, 25);
+    SetFeature->setGeometry(ClientLayout::kSetFeature);
+    SetFeature->setToolTip(tr("Sends the cable its configuration again (the feature report that "
+                              "CONNECT sends: 2400 baud), for a cable that lost it"));
 
     clientArea->setWidget(client);
     setCentralWidget(clientArea);
@@ -390,18 +396,18 @@ void TFrmTest::buildRecordToolbar() {
 }
 
 void TFrmTest::layoutClient() {
+    if (!clientArea || !DBGrid1 || !Chtshow)
+        return;
     const ClientScroll scroll = ClientScroll::forArea(
         clientArea->size(), clientArea->verticalScrollBar()->sizeHint().width(),
-        clientArea->horizontalScrollBar()->sizeHint().height());
+        clientArea->horizontalScrollBar()->sizeHint().height(), DBGrid1->wholeWidth());
     const ClientLayout& l = scroll.layout;
     clientArea->setVerticalScrollBarPolicy(scroll.vertical ? Qt::ScrollBarAlwaysOn
                                                            : Qt::ScrollBarAlwaysOff);
     clientArea->setHorizontalScrollBarPolicy(scroll.horizontal ? Qt::ScrollBarAlwaysOn
                                                                : Qt::ScrollBarAlwaysOff);
     client->setFixedSize(l.client);
-    Panel7->setGeometry(l.toolbar);
     DBGrid1->setGeometry(l.grid);
-    SetFeature->setGeometry(l.setFeature);
     // An enlarged chart covers the window's top part, whatever its size; the place it goes
     // back to is the one for the window's new size.
     if (Chtshow->TbSx->isHidden()) {
@@ -413,8 +419,21 @@ void TFrmTest::layoutClient() {
     Chtshow->SavedChartTop = back.top();
     Chtshow->SavedChartWidth = back.width();
     Chtshow->SavedChartHeight = back.height();
-    const QSize outer = frameGeometry().size();
-    Chtshow->setFormBounds(QRect(2, 30, outer.width() - 12, outer.height() - 90));
+    Chtshow->setFormBounds(ClientLayout::enlargedChart(scroll.view));
+}
+
+void TFrmTest::chartToggled() {
+    if (!Chtshow->TbSx->isHidden()) {
+        // Enlarged by the window's outer size; the visible part may be smaller (the menu and the
+        // status bar): it is made to fit, so that the x axis shows.
+        layoutClient();
+        return;
+    }
+    // Restored. The chart tells its enlarged state by its top, and its place beside the grid is
+    // at the top too: with nothing saved to go back to, its next click enlarges it.
+    Chtshow->SavedChartLeft = Chtshow->SavedChartTop = 0;
+    Chtshow->SavedChartWidth = Chtshow->SavedChartHeight = 0;
+    layoutClient();
 }
 
 bool TFrmTest::eventFilter(QObject* watched, QEvent* event) {
@@ -471,14 +490,4 @@ void TFrmTest::MajPrintClick() {
     update();
     if (QWidget* w = centralWidget())
         w->update();
-}
-
-void TFrmTest::HELP1Click() {
-    helpFile = HelpFileOf(ExeDir, QStringLiteral("kr380.html"));
-    if (!helpViewer)
-        helpViewer = new HelpViewer(this);
-    helpViewer->showContents(helpFile);
-    helpViewer->show();
-    helpViewer->raise();
-    helpViewer->activateWindow();
 }

@@ -37,10 +37,15 @@ class ReadingTable;
 class TestModel;
 class WindowSettings;
 class ResultsActions;
+class SettingsDialog;
+class QDialog;
+class WindowStatus;
+struct KeptPlaces;
 
 // The main window: the meter replica, the record toolbar, the reading grid and the trend chart,
-// in a client area that scrolls to the controls placed beyond it. It opens with a client area of
-// 619 x 526 pixels and may grow; the grid and the chart take the added room.
+// in a client area that scrolls to the controls placed beyond it, and a status bar that says
+// the state of the link and of the table. It opens with a client area of 619 x 526 pixels and
+// may grow to any screen; the grid and the chart take the added room (client_layout.h).
 class TFrmTest : public QMainWindow {
     Q_OBJECT
 public:
@@ -64,6 +69,14 @@ public:
     void SetFeatureClick();
     void MajPrintClick();
     void HELP1Click();
+    // The Help menu's command-line modes and About, and Settings.
+    void commandLineClick();
+    void aboutClick();
+    void settingsClick();
+    // Where the program keeps readings, settings, the journal and the results, as About says.
+    KeptPlaces keptPlaces();
+    // The settings the window keeps: those of keepSettings(), else the desktop's place for them.
+    QSettings& settingsStore();
 
     // The road from the cable's reports to the table's rows.
     MeterSession& session() { return *session_; }
@@ -141,7 +154,18 @@ public:
     QAction* set50k = nullptr;
     QAction* set100k = nullptr;
     QAction* setlimit = nullptr;
+    // The Help menu: Contents (F1), the command-line modes, About.
+    QMenu* helpMenu = nullptr;
     QAction* HELP1 = nullptr;
+    QAction* commandLine = nullptr;
+    QAction* about = nullptr;
+    QDialog* commandLineDialog = nullptr;
+    QDialog* aboutDialog = nullptr;
+    // Record > Settings..., and its dialog while it is open.
+    QAction* settingsAction = nullptr;
+    SettingsDialog* settingsDialog = nullptr;
+    // The status bar: the link, where the last save or result went, the table's readings.
+    WindowStatus* status = nullptr;
     QTimer* ConTimer = nullptr;
     QTimer* SampInterTime = nullptr;
     QScrollArea* clientArea = nullptr;
@@ -152,6 +176,10 @@ public:
     // The program's folder, ending in a separator; the data report's page count.
     QString ExeDir;
     qint32 DataReportPages = 1;
+
+public Q_SLOTS:
+    // A test result was saved as `id` in `where` (the database): the status bar says so.
+    void showResultSaved(qint64 id, const QString& where);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -164,9 +192,15 @@ private:
     void buildMenu();
     void destroyParts();
     void showConnectState();
+    void buildStatus();
+    void showTableState();
     // Places the grid, the chart and the rest that grows with the window, for its size now.
     void layoutClient();
+    // After the chart's enlarge/restore toggle: the enlarged chart fits the visible part whole;
+    // restored, it is in its place, and the next click enlarges it again wherever that is.
+    void chartToggled();
     void buildResultsMenu();
+    void buildHelpMenu();
 
     void say(const QString& line);
 
@@ -177,4 +211,5 @@ private:
     WindowSettings* settings_ = nullptr;
     std::function<LeaveAnswer(int)> askLeave_;
     bool sessionEnded_ = false;
+    std::unique_ptr<QSettings> ownSettings_; // settingsStore() without keepSettings()
 };

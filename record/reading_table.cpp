@@ -243,6 +243,36 @@ void ReadingTable::clear() {
         Q_EMIT tableReset();
 }
 
+void ReadingTable::takeRowsOf(ReadingTable& other) {
+    if (&other == this)
+        return;
+    // Other's ids become this table's; the rows move block by block and are renumbered in place.
+    std::vector<quint32> ids(size_t(other.texts_.size()));
+    for (qsizetype i = 1; i < other.texts_.size(); ++i)
+        ids[size_t(i)] = internText(other.texts_[i]);
+    std::vector<int> sources(size_t(other.sources_.size()));
+    for (qsizetype i = 1; i < other.sources_.size(); ++i)
+        sources[size_t(i)] = sourceIndex(other.sources_[i]);
+    if (suspend_ == 0)
+        Q_EMIT aboutToReset();
+    if (other.suspend_ == 0)
+        Q_EMIT other.aboutToReset();
+    blocks_ = std::move(other.blocks_);
+    count_ = std::exchange(other.count_, 0);
+    other.blocks_.clear();
+    for (int row = 0; row < count_; ++row) {
+        Row& r = at(row);
+        for (quint32& id : r.text)
+            id = ids[id];
+        if (r.stamp < 0)
+            r.stamp = -1 - qint64(sources[size_t(-1 - r.stamp)]);
+    }
+    if (suspend_ == 0)
+        Q_EMIT tableReset();
+    if (other.suspend_ == 0)
+        Q_EMIT other.tableReset();
+}
+
 void ReadingTable::suspendUpdates() {
     // Announced up front: whatever happens in between, views must not read the old rows.
     if (suspend_++ == 0)

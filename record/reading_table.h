@@ -158,6 +158,10 @@ public:
                        int source = 0);
     // Removes every row (interned texts are kept for the rows to come).
     void clear();
+    // Replaces this table's rows with those of `other`, which is left empty: a load made into a
+    // table of its own comes in whole, or the rows here stay as they were. Texts and sources are
+    // taken over under this table's ids. One reset unless updates are suspended.
+    void takeRowsOf(ReadingTable& other);
 
     // Bracket bulk changes (loading a file): the outermost suspend emits aboutToReset, the
     // outermost resume tableReset, and nothing is emitted in between.

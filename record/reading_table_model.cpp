@@ -45,8 +45,11 @@ QString ReadingTableModel::cellText(int row, int column) const {
         return table_.isNoNull(row) ? QString() : QString::number(table_.no(row));
     case ReadingTable::Time:
         return table_.isTimeNull(row) ? QString() : times_.text(table_.timeMs(row));
-    case ReadingTable::Value:
     case ReadingTable::Unit:
+        // A reading without a unit shows none, whether it was recorded here or its file wrote
+        // the empty cell as "NULL".
+        return table_.unitKind(row) == Unit::None ? QString() : table_.unit(row);
+    case ReadingTable::Value:
     case ReadingTable::V_Range:
     case ReadingTable::I_Range:
         return table_.text(row, ReadingTable::Field(column));

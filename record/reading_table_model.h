@@ -23,7 +23,7 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     // The text a cell shows: No in decimal, Time in the locale's long time format, the texts
-    // as stored; empty for a null field.
+    // as stored; empty for a null field and for a unit that names none ("NULL" from a file).
     QString cellText(int row, int column) const;
 
 private:

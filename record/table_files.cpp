@@ -39,9 +39,11 @@ bool LoadTableFile(const QString& fileName, ReadingTable& table, bool emptyFirst
     const int before = xml ? 0 : table.rowCount(); // a packet replaces the rows
     const bool ok =
         xml ? loadXmlTable(fileName, table, &error) : loadTextTable(fileName, table, &error);
-    // The rows remember the file they came from (the results name it, and ask for the day).
-    table.setSourceOf(before, table.rowCount() - 1,
-                      table.sourceIndex(QFileInfo(fileName).absoluteFilePath()));
+    // The rows remember the file they came from (the results name it, and ask for the day); a
+    // packet that failed brought none.
+    if (ok || !xml)
+        table.setSourceOf(before, table.rowCount() - 1,
+                          table.sourceIndex(QFileInfo(fileName).absoluteFilePath()));
     if (!ok)
         tell({TableFileMessage::Error, QStringLiteral("Failed to Load File!"),
               fileName + QStringLiteral(": ") + error});

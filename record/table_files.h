@@ -42,6 +42,6 @@ bool SaveTableFile(const ReadingTable& table, const QString& fileName,
                    const TableFileMessageSink& tell);
 // Reads the file into the table (text: after the rows there; XML: in their place), emptying
 // it first when `emptyFirst`. Every failure ends in "Failed to Load File!"; rows from the lines
-// before the failure stay, and after a failed XML load the table is empty.
+// before the failure stay, and a failed XML load leaves the table as it was.
 bool LoadTableFile(const QString& fileName, ReadingTable& table, bool emptyFirst,
                    const TableFileMessageSink& tell);

@@ -430,18 +430,18 @@ bool XmlPacketReader::read(QString* error) {
 }
 
 bool loadXmlTable(const QString& fileName, ReadingTable& table, QString* error) {
-    table.clear();
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
         *error = file.errorString();
         return false;
     }
-    // Rows may move while the packet is read: views see the table once it is whole.
-    table.suspendUpdates();
-    XmlPacketReader reader(file, table);
-    const bool ok = reader.read(error);
-    if (!ok)
-        table.clear(); // the packet's rows before the fault are no table: empty and usable
-    table.resumeUpdates();
-    return ok;
+    // The packet is read into a table of its own, which nobody watches while its rows move; the
+    // rows here give way only to a whole packet.
+    ReadingTable packet;
+    packet.suspendUpdates(); // nobody to tell of each row
+    XmlPacketReader reader(file, packet);
+    if (!reader.read(error))
+        return false;
+    table.takeRowsOf(packet);
+    return true;
 }

@@ -82,5 +82,5 @@ private:
 // Not QXmlStreamReader: it takes undeclared GBK for UTF-8, refuses &#001; and is 3x as slow.
 
 // Replaces the table's rows with the packet's; *error says what went wrong. After a failure
-// the table is empty and usable.
+// the table holds the rows it held before.
 bool loadXmlTable(const QString& fileName, ReadingTable& table, QString* error);

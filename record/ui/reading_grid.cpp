@@ -1,12 +1,14 @@
 #include "record/ui/reading_grid.h"
 
 #include "record/reading_table_model.h"
+#include "record/table_files.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScrollBar>
 #include <QStyle>
 
 namespace {
@@ -73,6 +75,7 @@ ReadingGrid::ReadingGrid(QWidget* parent) : QTableView(parent) {
     setSortingEnabled(false);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    connect(titles, &QHeaderView::sectionResized, this, &ReadingGrid::wholeWidthChanged);
 }
 
 void ReadingGrid::setTable(ReadingTable* table) {
@@ -83,32 +86,152 @@ void ReadingGrid::setTable(ReadingTable* table) {
     delete old;
     if (model_ == nullptr)
         return;
-    for (int c = 0; c < ReadingTable::kFieldCount; ++c)
-        setColumnWidth(c, c == kFunctionColumn ? functionColumnWidth() : kColumnWidths[c]);
+    sizeColumns();
     connect(model_, &QAbstractItemModel::rowsInserted, this,
-            [this](const QModelIndex&, int, int last) { followRow(last); });
-    connect(model_, &QAbstractItemModel::modelReset, this,
-            [this] { followRow(model_->rowCount() - 1); });
+            [this](const QModelIndex&, int first, int last) {
+                fitRows(first, last);
+                followRow(last);
+            });
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] {
+        fitRows(0, model_->rowCount() - 1);
+        followRow(model_->rowCount() - 1);
+    });
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, verticalHeader()->viewport(),
             qOverload<>(&QWidget::update));
     followRow(model_->rowCount() - 1);
 }
 
-int ReadingGrid::functionColumnWidth() const {
+namespace {
+
+// The widest texts the meter gives in each column, besides the title; numbers are measured as
+// they come.
+QStringList meterTexts(int column) {
+    switch (column) {
+    case ReadingTable::Time: {
+        const TimeTextFormatter times;
+        QStringList t;
+        for (int hour : {0, 11, 12, 23}) // AM and PM, one digit and two
+            t << times.text((hour * 3600 + 59 * 60 + 58) * 1000);
+        return t;
+    }
+    case ReadingTable::Value:
+        return {QStringLiteral("-8888"), QStringLiteral("88.88"), QStringLiteral("> 1000"),
+                QStringLiteral("0L")};
+    case ReadingTable::Unit:
+        return {QStringLiteral("M\u03A9"), QStringLiteral("G\u03A9"), QStringLiteral("T\u03A9"),
+                QStringLiteral("k\u03A9"), QStringLiteral("mV")};
+    case ReadingTable::V_Range:
+        return {QStringLiteral("IR:500V 20G\u03A9"),  QStringLiteral("IR:1000V 40G\u03A9"),
+                QStringLiteral("IR:2500 100G\u03A9"), QStringLiteral("IR:5000V 1000G\u03A9"),
+                QStringLiteral("DCV  600V"),          QStringLiteral("ACV  600V")};
+    case ReadingTable::I_Range:
+        return {QStringLiteral("Continuous"), QStringLiteral("COMP:GOOD"),
+                QStringLiteral("COMP:NG"), QStringLiteral("Timed")};
+    default:
+        return {};
+    }
+}
+
+// The characters of a number in decimal, its sign included.
+int decimalChars(qint32 n) {
+    qint64 v = n;
+    int chars = v < 0 ? 2 : 1;
+    for (v = v < 0 ? -v : v; v >= 10; v /= 10)
+        ++chars;
+    return chars;
+}
+
+} // namespace
+
+int ReadingGrid::cellWidth(const QString& text) const {
     // Measured as the grid measures a cell's text, with the cell's margins and its grid line.
     QStyleOptionViewItem option;
     initViewItemOption(&option);
     option.features |= QStyleOptionViewItem::HasDisplay;
     option.displayAlignment = Qt::AlignCenter;
-    int width = kColumnWidths[kFunctionColumn];
-    for (const char* text : {"IR:500V 20G\u03A9", "IR:1000V 40G\u03A9", "IR:2500 100G\u03A9",
-                             "IR:5000V 1000G\u03A9", "DCV  600V", "ACV  600V"}) {
-        option.text = QString::fromUtf8(text);
-        const QSize cell =
-            style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), this);
-        width = std::max(width, cell.width() + (showGrid() ? 1 : 0));
+    option.text = text;
+    const QSize cell = style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), this);
+    return cell.width() + (showGrid() ? 1 : 0);
+}
+
+int ReadingGrid::textColumnWidth(int column) const {
+    if (column < 0 || column >= ReadingTable::kFieldCount)
+        return 0;
+    int width = kColumnWidths[column];
+    for (const QString& text : meterTexts(column))
+        width = std::max(width, cellWidth(text));
+    // And as the header measures its title.
+    QStyleOptionHeader title;
+    title.initFrom(horizontalHeader());
+    title.text = tableFileHeader().value(column);
+    title.fontMetrics = horizontalHeader()->fontMetrics();
+    const QSize head =
+        style()->sizeFromContents(QStyle::CT_HeaderSection, &title, QSize(), horizontalHeader());
+    return std::max(width, head.width());
+}
+
+void ReadingGrid::sizeColumns() {
+    for (int c = 0; c < ReadingTable::kFieldCount; ++c)
+        setColumnWidth(c, textColumnWidth(c));
+    for (auto& f : fitted_)
+        f.clear();
+    fittedDigits_ = 0;
+    if (model_)
+        fitRows(0, model_->rowCount() - 1);
+}
+
+void ReadingGrid::widen(int column, int width) {
+    if (width > columnWidth(column))
+        setColumnWidth(column, width);
+}
+
+void ReadingGrid::fitRows(int first, int last) {
+    if (!table_)
+        return;
+    last = std::min(last, table_->rowCount() - 1);
+    // Texts are interned: each is measured once, however many rows show it.
+    const auto texts = table_->textCount();
+    for (auto& f : fitted_)
+        if (f.size() < texts)
+            f.resize(texts, false);
+    int digits = fittedDigits_;
+    for (int row = std::max(first, 0); row <= last; ++row) {
+        if (!table_->isNoNull(row))
+            digits = std::max(digits, decimalChars(table_->no(row)));
+        for (int f = ReadingTable::Value; f <= ReadingTable::I_Range; ++f) {
+            const quint32 id = table_->textId(row, ReadingTable::Field(f));
+            std::vector<bool>& done = fitted_[size_t(f - ReadingTable::Value)];
+            if (done[id])
+                continue;
+            done[id] = true;
+            widen(f, cellWidth(model_->cellText(row, f)));
+        }
     }
-    return width;
+    if (digits > fittedDigits_) {
+        fittedDigits_ = digits;
+        widen(ReadingTable::No, cellWidth(QString(digits, u'8')));
+    }
+}
+
+int ReadingGrid::wholeWidth() const {
+    const QHeaderView* titles = horizontalHeader();
+    int columns = 0;
+    for (int c = 0; c < titles->count(); ++c)
+        if (!titles->isSectionHidden(c))
+            columns += titles->sectionSize(c);
+    // Room for the vertical bar whether it is there yet or not: the columns keep their room as
+    // the rows grow.
+    const int bar = verticalScrollBar()->sizeHint().width();
+    const int indicator = verticalHeader()->isHidden() ? 0 : kIndicatorWidth;
+    return 2 * frameWidth() + indicator + columns + bar;
+}
+
+void ReadingGrid::changeEvent(QEvent* event) {
+    QTableView::changeEvent(event);
+    if (event->type() == QEvent::FontChange && model_) {
+        sizeColumns();
+        Q_EMIT wholeWidthChanged();
+    }
 }
 
 void ReadingGrid::followRow(int row) {

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 #include <QToolButton>
@@ -57,6 +58,17 @@ RecordControls::RecordControls(Recorder& recorder, ReadingTable& cds1, const Wid
         connect(w_.SpeedButton2, &QAbstractButton::clicked, this, &RecordControls::ClearRClick);
     if (w_.SpeedButton3)
         connect(w_.SpeedButton3, &QAbstractButton::clicked, this, &RecordControls::OpenClick);
+    // Rows deleted in the grid may have been unsaved ones; more than the table holds never are.
+    auto fewer = [this] { setUnsaved(std::min(unsaved_, table_.rowCount())); };
+    connect(&table_, &ReadingTable::rowsRemoved, this, fewer);
+    connect(&table_, &ReadingTable::tableReset, this, fewer);
+}
+
+void RecordControls::setUnsaved(int count) {
+    if (count == unsaved_)
+        return;
+    unsaved_ = count;
+    Q_EMIT unsavedChanged(unsaved_);
 }
 
 const QString& RecordControls::deleteAllWarning() {
@@ -91,7 +103,7 @@ void RecordControls::ClearRClick() {
     if (!ok)
         return;
     recorder_.clearRecords();
-    unsaved_ = 0;
+    setUnsaved(0);
 }
 
 void RecordControls::tell(const TableFileMessage& m) {
@@ -180,9 +192,11 @@ bool RecordControls::Save_asClick() {
     if (w_.DBGrid1)
         w_.DBGrid1->setUpdatesEnabled(true);
     if (saved)
-        unsaved_ = 0;
+        setUnsaved(0);
     for (const TableFileMessage& m : said)
         tell(m);
+    if (saved)
+        Q_EMIT tableSaved(name, table_.rowCount());
     return saved;
 }
 
@@ -194,7 +208,7 @@ bool RecordControls::restoreRowsOf(const QString& fileName) {
     table_.setSourceOf(before, table_.rowCount() - 1, table_.sourceIndex(fileName));
     table_.resumeUpdates();
     const int added = table_.rowCount() - before;
-    unsaved_ += added;
+    setUnsaved(unsaved_ + added);
     qint32 highest = 0;
     bool any = false;
     for (int row = before; row < table_.rowCount(); ++row)
@@ -210,21 +224,62 @@ bool RecordControls::restoreRowsOf(const QString& fileName) {
     return ok;
 }
 
-void RecordControls::OpenClick() {
+QString RecordControls::replaceQuestion(int count, const QString& fileName) {
+    const QString readings = count == 1 ? QStringLiteral("1 reading is not saved")
+                                        : QStringLiteral("%1 readings are not saved").arg(count);
+    return QStringLiteral("Opening %1 replaces the table: %2 and will be lost.\n"
+                          "Do you want to save them first?")
+        .arg(QFileInfo(fileName).fileName(), readings);
+}
+
+RecordControls::ReplaceAnswer RecordControls::askReplace(int count, const QString& fileName) {
+    if (prompts_.replaceUnsaved)
+        return prompts_.replaceUnsaved(count, fileName);
+    QMessageBox box(QMessageBox::Warning, QGuiApplication::applicationDisplayName(),
+                    replaceQuestion(count, fileName), QMessageBox::Save | QMessageBox::Cancel,
+                    w_.window);
+    QPushButton* replace = box.addButton(QStringLiteral("Replace"), QMessageBox::DestructiveRole);
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    box.exec();
+    if (box.clickedButton() == replace)
+        return ReplaceAnswer::Replace;
+    return box.clickedButton() == box.button(QMessageBox::Save) ? ReplaceAnswer::Save
+                                                                : ReplaceAnswer::Cancel;
+}
+
+bool RecordControls::OpenClick() {
     const QString name = askOpenFileName();
     if (name.isEmpty())
-        return;
+        return false;
     rememberFolder(places_.openFolder, name);
+    const bool xml = isXmlTableFile(name);
+    if (xml && unsaved_ > 0) {
+        switch (askReplace(unsaved_, name)) {
+        case ReplaceAnswer::Save:
+            if (!Save_asClick())
+                return false;
+            break;
+        case ReplaceAnswer::Replace:
+            break;
+        case ReplaceAnswer::Cancel:
+            return false;
+        }
+    }
     // One reset of the grid for the whole file, whether it loads or fails.
     std::vector<TableFileMessage> said;
+    const int before = table_.rowCount();
     table_.suspendUpdates();
-    const bool xml = isXmlTableFile(name);
-    LoadTableFile(name, table_, false, [&](const TableFileMessage& m) { said.push_back(m); });
+    const bool loaded =
+        LoadTableFile(name, table_, false, [&](const TableFileMessage& m) { said.push_back(m); });
     table_.resumeUpdates();
-    // A packet replaces the rows (also when it fails); a text file adds to them, so readings
-    // not yet saved stay not saved.
-    if (xml)
-        unsaved_ = 0;
+    // A packet that loaded holds every row now in the table; rows a text file added are the
+    // file's, and the readings not yet saved stay not saved. A failed load took no row away.
+    if (xml && loaded)
+        setUnsaved(0);
     for (const TableFileMessage& m : said)
         tell(m);
+    if (loaded)
+        Q_EMIT tableOpened(name, xml ? table_.rowCount() : table_.rowCount() - before);
+    return loaded;
 }

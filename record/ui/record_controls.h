@@ -38,6 +38,9 @@ public:
         ReadingGrid* DBGrid1 = nullptr;
     };
 
+    // What Open Data of a packet does with readings that are not saved.
+    enum class ReplaceAnswer { Save, Replace, Cancel };
+
     // What asks or tells the user. Each empty member uses the real dialog or message box;
     // tests put their own answers in.
     struct Prompts {
@@ -45,6 +48,8 @@ public:
         std::function<QString()> openFileName; // empty: cancelled
         std::function<void(const TableFileMessage&)> tell;
         std::function<bool()> confirmDeleteAll; // true: OK, delete
+        // `count` readings are not saved, and opening `fileName` would replace them.
+        std::function<ReplaceAnswer(int count, const QString& fileName)> replaceUnsaved;
     };
 
     // The controls over `recorder`, which records into `cds1`.
@@ -73,9 +78,13 @@ public:
     // Delete Data: warns; on OK empties the table and numbering starts again at 1.
     void ClearRClick();
     // Save Data / Open Data through their dialogs. Save_asClick is true when the table went
-    // into a file.
+    // into a file. Opening a packet replaces the rows: with readings not saved it first asks
+    // whether to save them (Save Data's dialog; a cancelled or failed save opens nothing), to
+    // replace them, or to leave it. Opening a text file adds its rows. A load that fails keeps
+    // every row the table held before it. OpenClick is true when the file loaded.
     bool Save_asClick();
-    void OpenClick();
+    bool OpenClick();
+    static QString replaceQuestion(int count, const QString& fileName);
     // Adds the rows of a tab-separated file as Open Data does, without the dialog; a last line
     // cut short (the file's writer stopped in the middle of it) is left out. The rows count as
     // not saved (they are readings brought back, not a file's contents), and recording goes on
@@ -83,9 +92,10 @@ public:
     bool restoreRowsOf(const QString& fileName);
 
     // Readings recorded or restored that no successful save has written since: a recorded row
-    // is told here by whoever records it.
+    // is told here by whoever records it. Rows deleted from the table count off, down to the
+    // rows it still holds.
     int unsavedRows() const { return unsaved_; }
-    void rowRecorded() { ++unsaved_; }
+    void rowRecorded() { setUnsaved(unsaved_ + 1); }
 
     static const QString& deleteAllWarning();
 
@@ -101,8 +111,15 @@ public:
 Q_SIGNALS:
     // A file was chosen to save or open: dialogPlaces() may have changed.
     void dialogPlacesChanged();
+    // unsavedRows() changed.
+    void unsavedChanged(int count);
+    // The table went into `fileName` (`rows` rows), or `rows` rows came from it.
+    void tableSaved(const QString& fileName, int rows);
+    void tableOpened(const QString& fileName, int rows);
 
 private:
+    void setUnsaved(int count);
+    ReplaceAnswer askReplace(int count, const QString& fileName);
     void chooseLimit(int item);
     QString askSaveFileName();
     QString askOpenFileName();

@@ -109,9 +109,10 @@ TEST(CliParser, RefusesWhatDoesNotFitWithTheReason) {
         QStringList args;
         const char* why;
     } cases[] = {
-        {{"a", "--limit", "2147483648"}, "--limit needs a whole number"},
+        {{"a", "--limit", "2147483648"}, "--limit needs a whole number above 0"},
+        {{"a", "--limit", "0"}, "--limit needs a whole number above 0"}, // would record nothing
         {{"a", "--interval", "-1"}, "--interval needs a whole number"},
-        {{"a", "--limit"}, "--limit needs a whole number"},
+        {{"a", "--limit"}, "--limit needs a whole number above 0"},
         {{"a", "--duration", "0"}, "--duration needs a number of seconds above 0"},
         {{"a", "--duration", "nan"}, "--duration needs a number of seconds above 0"},
         {{"a", "--duration", "1e10"}, "--duration needs a number of seconds above 0"},
@@ -163,8 +164,10 @@ TEST(CliParser, TakesAValueAfterAnEqualsSignToo) {
         QStringList args;
         const char* why;
     } refused[] = {
-        {"record", {"a", "--limit="}, "--limit needs a whole number"},
-        {"record", {"a", "--limit=5x"}, "--limit needs a whole number"},
+        {"record", {"a", "--limit="}, "--limit needs a whole number above 0"},
+        {"record", {"a", "--limit=5x"}, "--limit needs a whole number above 0"},
+        {"record", {"a", "--limit=0"}, "--limit needs a whole number above 0"},
+        {"decode", {"a", "b", "--limit=00"}, "--limit needs a whole number above 0"},
         {"record", {"a", "--replay="}, "--replay needs a file name"},
         {"record", {"a", "--no-repeat=yes"}, "--no-repeat takes no value"},
         {"record", {"a", "--simulate=ip"}, "--simulate takes demo or pi"},

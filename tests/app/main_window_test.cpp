@@ -156,27 +156,6 @@ TEST(MainWindow, ToolbarCaptionsReadWhole) {
         EXPECT_LE(box->sizeHint().height(), box->height()) << box->objectName().toStdString();
 }
 
-TEST(MainWindow, MenuShowsTheRecordSetAndTheResultsAndHelpIsAShortcut) {
-    app();
-    TFrmTest w;
-    const QList<QAction*> top = w.menuBar()->actions();
-    ASSERT_EQ(top.size(), 2);
-    EXPECT_EQ(top[0]->text(), u"Record");
-    EXPECT_EQ(top[1]->text(), u"Results");
-    ASSERT_EQ(top[0]->menu()->actions().size(), 1);
-    EXPECT_EQ(top[0]->menu()->actions()[0]->text(), u" RecordSet");
-    QStringList captions;
-    for (QAction* a : w.RecSet->actions())
-        captions << a->text();
-    EXPECT_EQ(captions, QStringList({"1000", "5000", "10000", "50000", "100000", "Limitless"}));
-    EXPECT_EQ(w.HELP1->shortcut(), QKeySequence(Qt::Key_F1));
-    EXPECT_TRUE(w.actions().contains(w.HELP1));
-    // Choosing another limit unticks the previous one.
-    w.set1k->trigger();
-    EXPECT_TRUE(w.set1k->isChecked());
-    EXPECT_FALSE(w.set10k->isChecked());
-}
-
 TEST(MainWindow, ReportsReachTheFrameReassembly) {
     app();
     TFrmTest w;

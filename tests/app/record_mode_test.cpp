@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLocale>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -69,6 +70,31 @@ TEST_F(RecordMode, SigintOrSigtermEndsItCleanlyWithOutComplete) {
     EXPECT_TRUE(journalsIn(journals()).isEmpty()) << "a recorder that ended normally keeps none";
 }
 
+// --capture keeps the reports as the window's does: decoding the capture gives the rows again.
+TEST_F(RecordMode, ACaptureKeepsTheReportsThatGaveTheRows) {
+    RecordProcess rec(path("state"), {path("out.txt"), "--simulate", "--capture", path("c.cap")});
+    ASSERT_TRUE(rec.waitForRows(2)) << rec.err().toStdString();
+    rec.signal(SIGINT);
+    ASSERT_EQ(rec.finish(), 0) << rec.err().toStdString();
+    const QByteArray capture = bytes(path("c.cap"));
+    EXPECT_TRUE(capture.contains("# start ")) << capture.left(200).toStdString();
+
+    QProcess decode;
+    decode.start(QStringLiteral(Z4072_EXE), {"decode", path("c.cap"), path("again.txt")});
+    ASSERT_TRUE(decode.waitForFinished(60'000));
+    ASSERT_EQ(decode.exitCode(), 0) << decode.readAllStandardError().toStdString();
+    // The capture may end with a frame that came after the last row was printed.
+    const QList<QByteArray> recorded = bytes(path("out.txt")).split('\n');
+    const QList<QByteArray> decoded = bytes(path("again.txt")).split('\n');
+    ASSERT_GE(decoded.size(), recorded.size());
+    for (qsizetype i = 1; i + 1 < recorded.size(); ++i) {
+        const QList<QByteArray> a = recorded[i].split('\t'), b = decoded[i].split('\t');
+        ASSERT_EQ(a.size(), 6);
+        ASSERT_EQ(b.size(), 6);
+        EXPECT_EQ(a.mid(2), b.mid(2)) << i << ": " << recorded[i].toStdString();
+    }
+}
+
 TEST_F(RecordMode, DurationEndsItByItself) {
     RecordProcess rec(path("state"), {path("out.xls"), "--duration", "2.5", "--simulate"});
     ASSERT_EQ(rec.finish(), 0) << rec.err().toStdString();
@@ -85,6 +111,8 @@ TEST_F(RecordMode, WrongUsageAndAMissingCableFailWithoutTouchingOut) {
                                  {path("a.xls"), "--duration", "0"},
                                  {path("a.xls"), "--duration"},
                                  {path("a.xls"), "--limit", "x"},
+                                 {path("a.xls"), "--limit", "0"},
+                                 {path("a.xls"), "--capture"},
                                  {path("a.xls"), "--fast"}};
     for (const QStringList& args : wrong) {
         RecordProcess rec(path("state"), args);

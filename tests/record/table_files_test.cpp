@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -260,7 +261,7 @@ TEST_F(TableFiles, XmlOfOtherWritersIsReadAsTheTableItStandsFor) {
     EXPECT_TRUE(messages_.empty());
 }
 
-TEST_F(TableFiles, AFailedXmlLoadLeavesTheTableEmptyAndUsable) {
+TEST_F(TableFiles, AFailedXmlLoadLeavesTheTableAsItWas) {
     const QByteArray fields =
         "<FIELD attrname=\"No\" fieldtype=\"i4\"/><FIELD attrname=\"Time\" fieldtype=\"time\"/>"
         "<FIELD attrname=\"Value\" fieldtype=\"string\" WIDTH=\"20\"/>"
@@ -268,7 +269,7 @@ TEST_F(TableFiles, AFailedXmlLoadLeavesTheTableEmptyAndUsable) {
         "<FIELD attrname=\"V_Range\" fieldtype=\"string\" WIDTH=\"20\"/>";
     const QByteArray head = "<DATAPACKET Version=\"2.0\"><METADATA><FIELDS>" + fields;
     const QByteArray last = "<FIELD attrname=\"I_Range\" fieldtype=\"string\" WIDTH=\"20\"/>";
-    const std::vector<QByteArray> bad = {
+    std::vector<QByteArray> bad = {
         "",
         "No\tTime\r\n1\t10:00:00\r\n",
         head + "</FIELDS></METADATA><ROWDATA><ROW No=\"1\"/></ROWDATA></DATAPACKET>",
@@ -282,18 +283,63 @@ TEST_F(TableFiles, AFailedXmlLoadLeavesTheTableEmptyAndUsable) {
             "</DATAPACKET>",
         "<OTHER/>",
     };
+    add(1, 0, "before", "M\u03A9", "", "");
+    add(2, 1000, "kept", "", "", "");
+    table_.setSourceOf(1, 1, table_.sourceIndex(QStringLiteral("/earlier.xls")));
+    bad.push_back("<missing file>");
     for (size_t i = 0; i < bad.size(); ++i) {
         SCOPED_TRACE(i);
-        add(1, 0, "before", "", "", "");
         messages_.clear();
-        write("bad.xml", bad[i]);
-        EXPECT_FALSE(load("bad.xml"));
-        EXPECT_EQ(table_.rowCount(), 0);
+        if (i + 1 < bad.size())
+            write("bad.xml", bad[i]);
+        EXPECT_FALSE(load(i + 1 < bad.size() ? "bad.xml" : "missing.xml"));
+        ASSERT_EQ(table_.rowCount(), 2);
+        EXPECT_EQ(table_.value(0), "before");
+        EXPECT_EQ(table_.unitKind(0), Unit::MegaOhm);
+        EXPECT_EQ(table_.value(1), "kept");
+        EXPECT_EQ(table_.sourceFile(table_.sourceOf(0)), "") << "no file is named for it";
+        EXPECT_EQ(table_.sourceFile(table_.sourceOf(1)), "/earlier.xls");
         ASSERT_EQ(messages_.size(), 1u);
         EXPECT_EQ(messages_[0].text, "Failed to Load File!");
     }
-    add(1, 0, "after", "", "", "");
-    EXPECT_EQ(table_.value(0), "after");
+    add(3, 0, "after", "", "", "");
+    EXPECT_EQ(table_.value(2), "after");
+}
+
+// A packet that loads takes the rows' place in one reset; its rows keep their texts, typed
+// values and file, in a table whose texts were interned in another order.
+TEST_F(TableFiles, AGoodXmlLoadReplacesTheRowsInOneReset) {
+    add(1, 0, "0.95", "G\u03A9", "IR:1000V 40G\u03A9", "PI");
+    add(2, 0, "9", "V", "DCV  600V", "Continuous");
+    ASSERT_TRUE(save("two.xml"));
+    ReadingTable other;
+    other.append(readingRow(7, 5, "x", "k\u03A9", "ACV  600V", "Timed"));
+    int aboutToReset = 0, reset = 0, appended = 0;
+    QObject::connect(&other, &ReadingTable::aboutToReset, [&] { ++aboutToReset; });
+    QObject::connect(&other, &ReadingTable::tableReset, [&] {
+        ++reset;
+        EXPECT_EQ(other.rowCount(), 2) << "the views read the new rows";
+    });
+    QObject::connect(&other, &ReadingTable::rowsAppended, [&] { ++appended; });
+    ASSERT_TRUE(LoadTableFile(path("two.xml"), other, false, sink()));
+    EXPECT_EQ(aboutToReset, 1);
+    EXPECT_EQ(reset, 1);
+    EXPECT_EQ(appended, 0);
+    ASSERT_EQ(other.rowCount(), 2);
+    for (int row = 0; row < 2; ++row) {
+        SCOPED_TRACE(row);
+        const ReadingRow a = table_.row(row), b = other.row(row);
+        EXPECT_EQ(b.No, a.No);
+        EXPECT_EQ(b.Value, a.Value);
+        EXPECT_EQ(b.Unit, a.Unit);
+        EXPECT_EQ(b.V_Range, a.V_Range);
+        EXPECT_EQ(b.I_Range, a.I_Range);
+        EXPECT_EQ(other.unitKind(row), table_.unitKind(row));
+        EXPECT_EQ(other.testMode(row), table_.testMode(row));
+        EXPECT_EQ(other.sample(row).testVolts, table_.sample(row).testVolts);
+        EXPECT_EQ(other.sourceFile(other.sourceOf(row)),
+                  QFileInfo(path("two.xml")).absoluteFilePath());
+    }
 }
 
 TEST_F(TableFiles, AFailedSaveLeavesTheTargetAlone) {

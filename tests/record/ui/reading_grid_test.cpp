@@ -1,12 +1,15 @@
 #include "record/reading_table_model.h"
+#include "record/table_files.h"
 #include "record/ui/reading_grid.h"
 #include "tests/reading_rows.h"
 #include "tests/test_app.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -67,12 +70,26 @@ TEST_F(Grid, ShowsTheFieldsUnderTheirTitlesWidthsAndAlignments) {
     EXPECT_LE(grid_.verticalHeader()->width(), ReadingGrid::kIndicatorWidth);
 }
 
-// Every function the meter gives reads whole, as the grid itself measures its cells.
-TEST_F(Grid, FunctionColumnShowsEveryFunctionWhole) {
+// Every text reads whole, as the grid itself measures its cells and its titles: what the meter
+// gives from the first row on, and whatever a row brings (a long text from a file, a large
+// number) as it comes. No column is narrower than its first width.
+TEST_F(Grid, ColumnsShowEveryTextAndTitleWhole) {
     for (const char* f : {"IR:500V 20G\u03A9", "IR:1000V 40G\u03A9", "IR:2500 100G\u03A9",
                           "IR:5000V 1000G\u03A9", "DCV  600V", "ACV  600V"})
-        table_.append(readingRow(1, 0, QStringLiteral("1.000"), QStringLiteral("G\u03A9"),
-                                 QString::fromUtf8(f), QStringLiteral("Continuous")));
+        table_.append(readingRow(1, (23 * 3600 + 59 * 60) * 1000, QStringLiteral("-1.888"),
+                                 QStringLiteral("G\u03A9"), QString::fromUtf8(f),
+                                 QStringLiteral("COMP:GOOD")));
+    auto expectWhole = [](ReadingGrid& grid) {
+        const QAbstractItemView& view = grid; // where the measure is public
+        int columns = 0;
+        for (int c = 0; c < ReadingTable::kFieldCount; ++c) {
+            EXPECT_LE(view.sizeHintForColumn(c), grid.columnWidth(c)) << c;
+            EXPECT_LE(grid.horizontalHeader()->sectionSizeHint(c), grid.columnWidth(c)) << c;
+            EXPECT_GE(grid.columnWidth(c), ReadingGrid::kColumnWidths[c]) << c;
+            columns += grid.columnWidth(c);
+        }
+        EXPECT_GT(grid.wholeWidth(), columns + ReadingGrid::kIndicatorWidth);
+    };
     for (const int px : {11, 13, 16}) {
         SCOPED_TRACE(px);
         QFont font = grid_.font();
@@ -80,10 +97,49 @@ TEST_F(Grid, FunctionColumnShowsEveryFunctionWhole) {
         ReadingGrid grid;
         grid.setFont(font);
         grid.setTable(&table_);
-        const QAbstractItemView& view = grid; // where the measure is public
-        EXPECT_LE(view.sizeHintForColumn(ReadingGrid::kFunctionColumn),
-                  grid.columnWidth(ReadingGrid::kFunctionColumn));
+        expectWhole(grid);
     }
+    // Rows that need more: their columns widen, once, and the grid says its width changed.
+    const int before = grid_.wholeWidth();
+    int told = 0;
+    QObject::connect(&grid_, &ReadingGrid::wholeWidthChanged, [&] { ++told; });
+    table_.append(readingRow(123456789, 0, QStringLiteral("0.000000000001"),
+                             QStringLiteral("M\u03A9"), QStringLiteral("IR:1000V 40G\u03A9"),
+                             QString(20, u'W'))); // wider than the first width in any font
+    EXPECT_GT(grid_.wholeWidth(), before);
+    EXPECT_GE(told, 1);
+    expectWhole(grid_);
+    // A bulk load is measured when it is whole.
+    table_.suspendUpdates();
+    table_.append(readingRow(-2147483647, 0, QStringLiteral("x"), QStringLiteral("W\u03A9W"),
+                             QStringLiteral("ACV  600V"), QStringLiteral("Continuous")));
+    table_.resumeUpdates();
+    expectWhole(grid_);
+}
+
+// A reading without a unit (the meter's PI result) shows no unit, recorded here or loaded from a
+// text file that wrote its empty cell as "NULL"; the file keeps "NULL".
+TEST_F(Grid, AReadingWithoutAUnitShowsNoneWhateverItsSource) {
+    table_.append(readingRow(1, 0, "2.21", "", "IR:1000V 40G\u03A9", "PI"));
+    table_.append(readingRow(2, 0, "5.0", "k\u03A9"));
+    table_.append(readingRow(3, 0, "7", "mho")); // a unit the program does not know stays
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("pi.txt"));
+    std::vector<TableFileMessage> said;
+    auto tell = [&](const TableFileMessage& m) { said.push_back(m); };
+    ASSERT_TRUE(SaveTableFile(table_, file, tell));
+    QFile saved(file);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(saved.readAll().contains("1\t00:00:00\t2.21\tNULL\tIR:1000V 40G\xA6\xB8\tPI\r\n"));
+    ASSERT_TRUE(LoadTableFile(file, table_, false, tell));
+    ASSERT_EQ(model()->rowCount(), 6);
+    EXPECT_EQ(table_.unit(3), "NULL");
+    for (int row : {0, 3})
+        EXPECT_EQ(cell(row, ReadingTable::Unit), "") << row;
+    for (int row : {1, 4})
+        EXPECT_EQ(cell(row, ReadingTable::Unit), "k\u03A9") << row;
+    for (int row : {2, 5})
+        EXPECT_EQ(cell(row, ReadingTable::Unit), "mho") << row;
 }
 
 TEST_F(Grid, TimeFollowsTheLocalesLongFormatWithoutAZone) {

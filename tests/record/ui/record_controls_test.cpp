@@ -282,6 +282,125 @@ TEST_F(Controls, SaveAndOpenGoThroughTheDialogsAndTellTheOutcome) {
     EXPECT_EQ(grid_.model()->index(2, ReadingTable::I_Range).data().toString(), "Continuous");
 }
 
+// Open Data of a packet replaces the rows: readings not saved are asked about first, and no
+// answer, no failed save and no failed load costs a row.
+TEST_F(Controls, OpeningAPacketOverUnsavedReadingsAsksFirstAndLosesNothing) {
+    std::vector<std::pair<int, QString>> asked;
+    RecordControls::ReplaceAnswer answer = RecordControls::ReplaceAnswer::Cancel;
+    RecordControls::Prompts p;
+    p.saveFileName = [this] { return saveAs_; };
+    p.openFileName = [this] { return openName_; };
+    p.tell = [this](const TableFileMessage& m) { told_.push_back(m); };
+    p.replaceUnsaved = [&](int count, const QString& file) {
+        asked.emplace_back(count, file);
+        return answer;
+    };
+    controls_->setPrompts(p);
+    auto record = [this](const char* value) {
+        offer(value);
+        controls_->rowRecorded();
+    };
+    auto values = [this] {
+        QStringList v;
+        for (int row = 0; row < table_.rowCount(); ++row)
+            v << table_.value(row);
+        return v.join(u' ').toStdString();
+    };
+    for (const char* v : {"1.1", "2.2", "3.3"})
+        record(v);
+    const QString packet = QStringLiteral(Z4072_FIXTURES "/changed.xml");
+    openName_ = packet;
+
+    // Cancel; Save with its dialog cancelled; Save that fails: nothing is opened.
+    EXPECT_FALSE(controls_->OpenClick());
+    saveAs_.clear();
+    answer = RecordControls::ReplaceAnswer::Save;
+    EXPECT_FALSE(controls_->OpenClick());
+    saveAs_ = path("no/such/folder/kept.xls");
+    open_.click();
+    ASSERT_EQ(asked.size(), 3u);
+    for (const auto& [count, file] : asked) {
+        EXPECT_EQ(count, 3);
+        EXPECT_EQ(file, packet);
+    }
+    EXPECT_EQ(values(), "1.1 2.2 3.3");
+    EXPECT_EQ(controls_->unsavedRows(), 3);
+    ASSERT_EQ(told_.size(), 1u);
+    EXPECT_EQ(told_[0].text, "Could not save table to specified file: " + saveAs_);
+
+    // Save, then the packet's rows in place of the saved ones.
+    saveAs_ = path("kept.xls");
+    EXPECT_TRUE(controls_->OpenClick());
+    EXPECT_TRUE(QFile::exists(saveAs_));
+    EXPECT_EQ(values(), "2.22 3.24 1.25");
+    EXPECT_EQ(grid_.model()->rowCount(), 3);
+    EXPECT_EQ(controls_->unsavedRows(), 0);
+
+    // Nothing unsaved: no question. Replace: the readings go unsaved, on the user's word.
+    EXPECT_TRUE(controls_->OpenClick());
+    EXPECT_EQ(asked.size(), 4u);
+    record("9.9");
+    answer = RecordControls::ReplaceAnswer::Replace;
+    saveAs_ = path("not-written.xls");
+    EXPECT_TRUE(controls_->OpenClick());
+    ASSERT_EQ(asked.size(), 5u);
+    EXPECT_EQ(asked.back().first, 1);
+    EXPECT_FALSE(QFile::exists(saveAs_));
+    EXPECT_EQ(values(), "2.22 3.24 1.25");
+
+    // A text file adds its rows and asks nothing; the readings not saved stay counted.
+    record("7.7");
+    openName_ = path("kept.xls");
+    EXPECT_TRUE(controls_->OpenClick());
+    EXPECT_EQ(asked.size(), 5u);
+    EXPECT_EQ(values(), "2.22 3.24 1.25 7.7 1.1 2.2 3.3");
+    EXPECT_EQ(controls_->unsavedRows(), 1);
+
+    // A packet that fails to load, after Replace: the table is as it was, and still unsaved.
+    QFile broken(path("broken.xml"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("<?xml version=\"1.0\" standalone=\"yes\"?><DATAPACKET Version=\"2.0\">");
+    broken.close();
+    for (const QString& bad : {broken.fileName(), path("missing.xml")}) {
+        openName_ = bad;
+        told_.clear();
+        EXPECT_FALSE(controls_->OpenClick());
+        EXPECT_EQ(values(), "2.22 3.24 1.25 7.7 1.1 2.2 3.3");
+        EXPECT_EQ(grid_.model()->rowCount(), 7);
+        EXPECT_EQ(controls_->unsavedRows(), 1);
+        ASSERT_EQ(told_.size(), 1u);
+        EXPECT_EQ(told_[0].text, "Failed to Load File!");
+    }
+    EXPECT_EQ(asked.size(), 7u);
+}
+
+TEST_F(Controls, UnsavedReadingsAreCountedAndToldAsTheyChange) {
+    std::vector<int> counts;
+    QObject::connect(controls_.get(), &RecordControls::unsavedChanged,
+                     [&](int count) { counts.push_back(count); });
+    for (const char* v : {"1", "2", "3"}) {
+        offer(v);
+        controls_->rowRecorded();
+    }
+    // Rows deleted in the grid: no more unsaved readings than rows.
+    table_.removeRow(0);
+    table_.removeRow(0);
+    EXPECT_EQ(controls_->unsavedRows(), 1);
+    saveAs_ = path("r.xls");
+    QString savedTo;
+    QObject::connect(controls_.get(), &RecordControls::tableSaved,
+                     [&](const QString& file, int rows) {
+                         savedTo = file;
+                         EXPECT_EQ(rows, 1);
+                     });
+    EXPECT_TRUE(controls_->Save_asClick());
+    EXPECT_EQ(savedTo, saveAs_);
+    EXPECT_EQ(counts, (std::vector<int>{1, 2, 3, 2, 1, 0}));
+    EXPECT_EQ(RecordControls::replaceQuestion(2, QStringLiteral("/x/day.xml")),
+              "Opening day.xml replaces the table: 2 readings are not saved and will be lost.\n"
+              "Do you want to save them first?");
+}
+
 // The boxes that the user really sees: their titles, icons and texts, answered with OK.
 TEST_F(Controls, MessageBoxesCarryTheirTitles) {
     RecordControls::Prompts p;
