@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QSaveFile>
+#include <QSettings>
 
 #include <cstdio>
 #include <optional>
@@ -34,9 +35,11 @@ void outText(const QString& text) {
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
 }
 
-bool openStore(const Arguments& a, ResultStore& store) {
+// Reading never makes a database: a path where none is is said, and nothing is created.
+bool openStore(const Arguments& a, ResultStore& store,
+               ResultStore::Opening opening = ResultStore::Opening::ExistingOnly) {
     QString error;
-    if (store.open(a.value("--database"), &error))
+    if (store.open(a.value("--database"), &error, opening))
         return true;
     errLine(error);
     return false;
@@ -80,13 +83,25 @@ bool fieldsFrom(const Arguments& a, TestResult& r) {
             return false;
         }
     }
-    if (a.has("--date")) {
-        r.date = QDate::fromString(a.value("--date"), Qt::ISODate);
-        if (!r.date.isValid() || a.value("--date").size() != 10) {
-            errLine(QStringLiteral("--date needs a date as YYYY-MM-DD."));
-            return false;
-        }
-    }
+    auto dateOption = [&](const char* name, QDate& out) {
+        if (!a.has(name))
+            return true;
+        out = QDate::fromString(a.value(name), Qt::ISODate);
+        if (out.isValid() && a.value(name).size() == 10)
+            return true;
+        errLine(QLatin1String(name) + QStringLiteral(" needs a date as YYYY-MM-DD."));
+        return false;
+    };
+    if (!dateOption("--date", r.date))
+        return false;
+    // The instrument as the window's settings keep it, unless given here.
+    r.instrument = instrumentOf(QSettings());
+    if (a.has("--instrument-model"))
+        r.instrument.model = a.value("--instrument-model");
+    if (a.has("--instrument-serial"))
+        r.instrument.serial = a.value("--instrument-serial");
+    if (!dateOption("--calibration-due", r.instrument.calibrationDue))
+        return false;
     r.ratedKv = numberOption(a, "--rated-kv");
     r.objectTempC = numberOption(a, "--temperature");
     r.ambientTempC = numberOption(a, "--ambient");
@@ -105,22 +120,26 @@ int runAdd(const Arguments& a) {
     if (!fieldsFrom(a, r))
         return kWrongUsage;
     const QString tableFile = a.files[0];
-    // A table file holds times of day only: the day is the file's, unless given.
-    if (!r.date.isValid())
-        r.date = QFileInfo(tableFile).lastModified().date();
-    r.source = QFileInfo(tableFile).absoluteFilePath();
-    // The fields are checked before the table is read or the database opened: bad input
-    // changes nothing.
-    if (const QString problem = checkFields(r); !problem.isEmpty()) {
-        errLine(problem + QStringLiteral(" Nothing was saved."));
-        return 1;
-    }
+    // The table first: a file that is missing or no table is said as analyze says it.
     ReadingTable table;
     std::vector<TableFileMessage> said;
     if (!LoadTableFile(tableFile, table, false,
                        [&](const TableFileMessage& m) { said.push_back(m); })) {
-        for (const TableFileMessage& m : said)
+        for (const TableFileMessage& m : said) {
             errLine(m.text);
+            if (!m.detail.isEmpty())
+                errLine(m.detail);
+        }
+        return 1;
+    }
+    // A table file holds times of day only: the day is the file's, unless given.
+    const bool dateGiven = a.has("--date");
+    if (!dateGiven)
+        r.date = QFileInfo(tableFile).lastModified().date();
+    r.source = QFileInfo(tableFile).absoluteFilePath();
+    // The fields are checked before the database is opened: bad input changes nothing.
+    if (const QString problem = checkFields(r); !problem.isEmpty()) {
+        errLine(problem + QStringLiteral(" Nothing was saved."));
         return 1;
     }
     const TestModel tests(table);
@@ -145,11 +164,11 @@ int runAdd(const Arguments& a) {
     const QString source = r.source;
     takeRun(table, runs.runs()[size_t(n - 1)], r);
     // A date given wins over the day the rows know (a journal's rows know theirs).
-    if (a.has("--date") || !r.date.isValid())
+    if (dateGiven || !r.date.isValid())
         r.date = given;
     r.source = source;
     ResultStore store;
-    if (!openStore(a, store))
+    if (!openStore(a, store, ResultStore::Opening::MayCreate))
         return 1;
     QString error;
     if (!store.save(r, &error)) {
@@ -162,6 +181,9 @@ int runAdd(const Arguments& a) {
     if (const std::optional<QString> trend = trendOf(store, r))
         out += *trend + u'\n';
     outText(out);
+    // Saved all the same: the page says it too.
+    if (const std::optional<QString> warning = calibrationWarning(r))
+        errLine(*warning);
     return written();
 }
 
@@ -185,19 +207,26 @@ int runList(const Arguments& a) {
     return written();
 }
 
-// The results the IDs name, with readings; none (said) when an ID is wrong or missing.
-std::optional<std::vector<TestResult>> resultsNamed(ResultStore& store, const QStringList& ids,
-                                                    bool* wrongUsage) {
-    std::vector<TestResult> out;
-    for (const QString& text : ids) {
+// The result IDs given; none (said: wrong usage) when one is no ID.
+std::optional<QList<qint64>> idsOf(const QStringList& texts) {
+    QList<qint64> ids;
+    for (const QString& text : texts) {
         bool ok = false;
         const qint64 id = text.toLongLong(&ok);
         if (!ok || id <= 0) {
             errLine(QStringLiteral("\"%1\" is no result ID (a whole number above 0).")
                         .arg(printable(text)));
-            *wrongUsage = true;
             return std::nullopt;
         }
+        ids << id;
+    }
+    return ids;
+}
+
+// The results the IDs name, with readings; none (said) when one is missing.
+std::optional<std::vector<TestResult>> resultsNamed(ResultStore& store, const QList<qint64>& ids) {
+    std::vector<TestResult> out;
+    for (const qint64 id : ids) {
         QString error;
         std::optional<TestResult> r = store.load(id, true, &error);
         if (!r) {
@@ -214,32 +243,36 @@ std::optional<std::vector<TestResult>> resultsNamed(ResultStore& store, const QS
 }
 
 int runShow(const Arguments& a) {
+    const std::optional<QList<qint64>> ids = idsOf(a.files);
+    if (!ids)
+        return kWrongUsage;
     ResultStore store;
     if (!openStore(a, store))
         return 1;
-    bool wrong = false;
-    const auto results = resultsNamed(store, a.files, &wrong);
+    const auto results = resultsNamed(store, *ids);
     if (!results)
-        return wrong ? kWrongUsage : 1;
+        return 1;
     const TestResult& r = results->front();
     outText(showText(r, judge(r), trendOf(store, r)) + u'\n');
     return written();
 }
 
 int runReportOf(const Arguments& a) {
-    QStringList ids = a.files;
-    const QString out = ids.takeLast();
+    QStringList given = a.files;
+    const QString out = given.takeLast();
     if (!out.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) {
         errLine(QStringLiteral("The report is saved as .pdf."));
         return kWrongUsage;
     }
+    const std::optional<QList<qint64>> ids = idsOf(given);
+    if (!ids)
+        return kWrongUsage;
     ResultStore store;
     if (!openStore(a, store))
         return 1;
-    bool wrong = false;
-    const auto results = resultsNamed(store, ids, &wrong);
+    const auto results = resultsNamed(store, *ids);
     if (!results)
-        return wrong ? kWrongUsage : 1;
+        return 1;
     std::vector<ResultPage> pages;
     for (const TestResult& r : *results)
         pages.push_back({r, judge(r), trendOf(store, r)});
@@ -302,15 +335,19 @@ std::vector<Mode> resultModes() {
           {"--min-mohm", Takes::Number, "X"},
           {"--min-pi", Takes::Number, "X"},
           {"--min-dar", Takes::Number, "X"},
+          {"--instrument-model", Takes::Text, "MODEL"},
+          {"--instrument-serial", Takes::Text, "SERIAL"},
+          {"--calibration-due", Takes::Text, "YYYY-MM-DD"},
           db},
          "save insulation test run N of table file TABLE (counted from 1 as analyze lists them; "
          "default the last) as a test result of asset ID, judged by the asset's KIND "
          "(machine-form, machine-random, machine-old, cable, transformer, switchgear, other; "
          "default other), rated voltage, insulation class (A, B, F, H) and object temperature "
          "(degrees C), or by the site's minimums (megohms, PI, DAR); the date is TABLE's unless "
-         "given. "
+         "given; the instrument (model, serial number, the date its calibration is due) is the "
+         "window's Settings unless given. "
          "Prints the new ID, PASS, FAIL or NOT ASSESSED and the reasons (TAB-separated), then "
-         "any TREND: line",
+         "any TREND: line; a calibration past due on the test's date is said on stderr",
          Start::Core,
          &runAdd},
         {"results list",

@@ -39,6 +39,8 @@ public:
     virtual void paintPage(QPainter& painter, int page, double dotsPerMm) const = 0;
     // What the preview's status line says of the contents: "120 rows".
     virtual QString contentsText() const = 0;
+    // The document's title, as a PDF's or an HTML page's metadata gives it: the pages' own.
+    virtual QString title() const { return QStringLiteral("TEST DATA REPORT"); }
 };
 
 // Draws the texts with the painter's origin at the paper's top-left corner (see paintPage);

@@ -163,15 +163,17 @@ QByteArray reportHtml(const PagedReport& report) {
         }
         body += QStringLiteral("</div>\n");
     }
-    QString html = QStringLiteral(
-        "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n"
-        "<title>TEST DATA REPORT</title>\n<style>\n"
-        "body{margin:0;background:#808080}\n"
-        ".page{position:relative;width:210mm;height:297mm;margin:6mm auto;background:#fff;"
-        "overflow:hidden;page-break-after:always;break-after:page}\n"
-        ".page span{position:absolute;white-space:pre;line-height:1.15}\n"
-        "@page{size:A4 portrait;margin:0}\n"
-        "@media print{body{background:none}.page{margin:0}}\n");
+    QString html =
+        QStringLiteral(
+            "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n"
+            "<title>%1</title>\n<style>\n"
+            "body{margin:0;background:#808080}\n"
+            ".page{position:relative;width:210mm;height:297mm;margin:6mm auto;background:#fff;"
+            "overflow:hidden;page-break-after:always;break-after:page}\n"
+            ".page span{position:absolute;white-space:pre;line-height:1.15}\n"
+            "@page{size:A4 portrait;margin:0}\n"
+            "@media print{body{background:none}.page{margin:0}}\n")
+            .arg(report.title().toHtmlEscaped());
     html += css + QStringLiteral("</style>\n</head>\n<body>\n") + body +
             QStringLiteral("</body>\n</html>\n");
     return html.toUtf8();
@@ -180,7 +182,7 @@ QByteArray reportHtml(const PagedReport& report) {
 bool writeReportPdf(const PagedReport& report, QIODevice* device, QString* error) {
     QPdfWriter writer(device);
     writer.setResolution(600);
-    writer.setTitle(QStringLiteral("TEST DATA REPORT"));
+    writer.setTitle(report.title());
     writer.setCreator(QStringLiteral("Z4072"));
     writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(),
                                      QPageLayout::Millimeter));

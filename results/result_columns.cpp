@@ -96,6 +96,19 @@ const ResultColumn kColumns[] = {
     {"verdict", "verdict", Csv::Word, false, VALUE(outcomeText(v.outcome)), nullptr},
     {"verdict_reasons", "reasons", Csv::Text, false, VALUE(text(v.summary())), nullptr},
     {"notes", "notes", Csv::TypedText, false, VALUE(text(r.notes)), READ(r.notes = own.toString())},
+    {"instrument_model", "instrument_model", Csv::TypedText, false, VALUE(text(r.instrument.model)),
+     READ(r.instrument.model = own.toString())},
+    {"instrument_serial", "instrument_serial", Csv::TypedText, false,
+     VALUE(text(r.instrument.serial)), READ(r.instrument.serial = own.toString())},
+    {"calibration_due", "calibration_due", Csv::Word, false,
+     VALUE(text(r.instrument.calibrationDue.toString(kDateFormat))),
+     READ(r.instrument.calibrationDue = QDate::fromString(own.toString(), kDateFormat))},
+    // Worked out by the store after the save (refreshTrends), never inserted.
+    {"trend_pct", "trend_pct", Csv::Number, true,
+     VALUE(r.trendFallPct ? QVariant(*r.trendFallPct) : QVariant(QMetaType::fromType<int>())),
+     READ(r.trendFallPct = own.isNull() ? std::nullopt : std::optional<int>(own.toInt()))},
+    {"trend_previous_id", nullptr, Csv::None, true, VALUE(r.trendPreviousId),
+     READ(r.trendPreviousId = own.toLongLong())},
     {"source", nullptr, Csv::None, false, VALUE(text(r.source)), READ(r.source = own.toString())},
     {"saved_at", nullptr, Csv::None, false,
      VALUE(QDateTime::currentDateTime().toString(Qt::ISODate)), nullptr},
@@ -135,6 +148,7 @@ const ResultListColumn kListColumns[] = {
     {"DAR", "dar", nullptr},
     {"PI", "pi", nullptr},
     {"Verdict", "verdict", nullptr},
+    {"Trend", "trend_pct", nullptr},
 };
 static_assert(std::size(kListColumns) == ResultStore::ColumnCount);
 

@@ -42,7 +42,8 @@ struct ResultColumn {
     const char* name;    // in test_results
     const char* csvName; // in the export's header, when exported
     Csv csv;
-    // The database gives it (the ID): not in the insert.
+    // The database gives it (the ID), or the store works it out after the insert (the trend):
+    // not in the insert.
     bool generated;
     // What the column holds for a result and its verdict.
     QVariant (*value)(const TestResult&, const Verdict&);

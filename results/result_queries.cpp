@@ -13,6 +13,19 @@ using namespace resultsdb;
 
 namespace {
 
+// An asset filter that lets this many results through, or fewer, has them sorted as found.
+constexpr qint64 kSortedAsFound = 5000;
+// An asset filter that this many assets pass, or fewer, names them in the list's query.
+constexpr int kAssetsNamed = 500;
+
+// The asset IDs that hold a text (a LIKE pattern), read off the asset index: the table itself is
+// never read row by row for them. SQLite's LIKE takes letters case aside (those of ASCII, as its
+// LOWER() does) and reads the index faster without LOWER().
+QString assetsHoldingSql(bool postgres) {
+    return QStringLiteral("SELECT DISTINCT asset_id FROM test_results WHERE %1 LIKE ? ESCAPE '!'")
+        .arg(postgres ? QStringLiteral("LOWER(asset_id)") : QStringLiteral("asset_id"));
+}
+
 // "x LIKE ?" with the text's own %, _ and ! taken literally.
 QString likePattern(const QString& text) {
     QString escaped;
@@ -24,15 +37,25 @@ QString likePattern(const QString& text) {
     return u'%' + escaped + u'%';
 }
 
-// The WHERE clause of a filter and its values.
-QString whereOf(const ResultStore::Filter& f, QVariantList& values) {
+// The WHERE clause of a filter and its values; `assetsIn`, when given, are the asset IDs that
+// hold the filter's text, found beforehand.
+QString whereOf(const ResultStore::Filter& f, QVariantList& values, bool postgres,
+                const QStringList* assetsIn = nullptr) {
     QStringList terms;
     if (!f.asset.isEmpty()) {
         terms << QStringLiteral("asset_id = ?");
         values << f.asset;
     }
-    if (!f.assetContains.isEmpty()) {
-        terms << QStringLiteral("LOWER(asset_id) LIKE ? ESCAPE '!'");
+    if (assetsIn) {
+        QStringList marks;
+        for (const QString& id : *assetsIn) {
+            marks << QStringLiteral("?");
+            values << id;
+        }
+        terms << (marks.isEmpty() ? QStringLiteral("1 = 0")
+                                  : u"asset_id IN (" + marks.join(u',') + u')');
+    } else if (!f.assetContains.isEmpty()) {
+        terms << QStringLiteral("asset_id IN (%1)").arg(assetsHoldingSql(postgres));
         values << likePattern(f.assetContains);
     }
     if (f.from.isValid()) {
@@ -111,11 +134,23 @@ bool ResultStore::save(TestResult& r, QString* error) {
         if (!rq.execBatch())
             return failed(lastError(rq));
     }
+    if (!refreshTrends(r.assetId, &why))
+        return failed(why);
+    if (!run(q,
+             QStringLiteral("SELECT trend_pct, trend_previous_id FROM test_results WHERE id = ?"),
+             {id}) ||
+        !q.next())
+        return failed(lastError(q));
+    const QVariant fall = q.value(0);
+    const qint64 previousId = q.value(1).toLongLong();
+    q.finish();
     if (!commit(&why)) {
         *error = storetexts::notSaved(name_, why);
         return false;
     }
     r.id = id;
+    r.trendFallPct = fall.isNull() ? std::nullopt : std::optional<int>(fall.toInt());
+    r.trendPreviousId = previousId;
     return true;
 }
 
@@ -154,10 +189,20 @@ bool ResultStore::remove(qint64 id, QString* error) {
         return false;
     }
     QSqlQuery q(db_);
-    // The readings go with their result (also where the foreign keys are not enforced).
+    QString asset;
+    if (run(q, QStringLiteral("SELECT asset_id FROM test_results WHERE id = ?"), {id}) && q.next())
+        asset = q.value(0).toString();
+    q.finish();
+    // The readings go with their result (also where the foreign keys are not enforced); the
+    // asset's result after it is measured against another one now.
     if (!run(q, QStringLiteral("DELETE FROM result_readings WHERE result_id = ?"), {id}) ||
         !run(q, QStringLiteral("DELETE FROM test_results WHERE id = ?"), {id})) {
         *error = lastError(q);
+        rollback();
+        return false;
+    }
+    if (!asset.isNull() && !refreshTrends(asset, &why)) {
+        *error = why;
         rollback();
         return false;
     }
@@ -168,7 +213,7 @@ std::vector<TestResult> ResultStore::list(const Filter& filter, QString* error) 
     error->clear();
     std::vector<TestResult> out;
     QVariantList values;
-    const QString where = whereOf(filter, values);
+    const QString where = whereOf(filter, values, postgres_);
     QSqlQuery q(db_);
     q.setForwardOnly(true);
     if (!run(q,
@@ -220,6 +265,84 @@ std::optional<TestResult> ResultStore::latestOf(const QString& assetId, QString*
     return resultOf(q);
 }
 
+std::pair<QDate, QDate> ResultStore::dateRange(QString* error) {
+    error->clear();
+    // One end a query: each is then read off the date index.
+    QDate ends[2];
+    for (int end = 0; end < 2; ++end) {
+        QSqlQuery q(db_);
+        if (!q.exec(QStringLiteral("SELECT %1(tested_on) FROM test_results")
+                        .arg(end == 0 ? QStringLiteral("MIN") : QStringLiteral("MAX"))) ||
+            !q.next()) {
+            *error = lastError(q);
+            return {};
+        }
+        ends[end] = QDate::fromString(q.value(0).toString(), kDateFormat);
+    }
+    return {ends[0], ends[1]};
+}
+
+bool ResultStore::refreshTrends(const QString& assetId, QString* error) {
+    QSqlQuery q(db_);
+    q.setForwardOnly(true);
+    const QString of = assetId.isNull() ? QString() : QStringLiteral(" WHERE asset_id = ?");
+    if (!run(q,
+             QStringLiteral("SELECT id, asset_id, tested_on, r1_ohms, r1_status, object_temp_c, "
+                            "trend_pct, trend_previous_id FROM test_results%1 "
+                            "ORDER BY asset_id, tested_on, start_time, id")
+                 .arg(of),
+             assetId.isNull() ? QVariantList{} : QVariantList{assetId})) {
+        *error = lastError(q);
+        return false;
+    }
+    struct Change {
+        qint64 id;
+        std::optional<int> fall;
+        qint64 previous;
+    };
+    std::vector<Change> changes;
+    TestResult previous, current;
+    QString previousAsset;
+    bool first = true;
+    while (q.next()) {
+        current.id = q.value(0).toLongLong();
+        const QString asset = q.value(1).toString();
+        current.date = QDate::fromString(q.value(2).toString(), kDateFormat);
+        current.r1min = {};
+        if (q.value(4).toInt() == ResistanceAt::Measured && !q.value(3).isNull())
+            current.r1min = {ResistanceAt::Measured, q.value(3).toDouble()};
+        current.objectTempC = numberOf(q.value(5));
+        const bool follows = !first && asset == previousAsset;
+        const std::optional<int> fall =
+            follows ? trendFallPct(current, previous) : std::optional<int>();
+        const qint64 against = fall ? previous.id : 0;
+        const std::optional<int> stored =
+            q.value(6).isNull() ? std::nullopt : std::optional<int>(q.value(6).toInt());
+        if (fall != stored || against != q.value(7).toLongLong())
+            changes.push_back({current.id, fall, against});
+        previous = current;
+        previousAsset = asset;
+        first = false;
+    }
+    q.finish();
+    QSqlQuery u(db_);
+    if (!u.prepare(QStringLiteral("UPDATE test_results SET trend_pct = ?, trend_previous_id = ? "
+                                  "WHERE id = ?"))) {
+        *error = lastError(u);
+        return false;
+    }
+    for (const Change& c : changes) {
+        u.addBindValue(c.fall ? QVariant(*c.fall) : QVariant(QMetaType::fromType<int>()));
+        u.addBindValue(c.previous ? QVariant(c.previous) : QVariant(QMetaType::fromType<qint64>()));
+        u.addBindValue(c.id);
+        if (!u.exec()) {
+            *error = lastError(u);
+            return false;
+        }
+    }
+    return true;
+}
+
 QStringList ResultStore::assetIds(QString* error) {
     error->clear();
     QStringList ids;
@@ -248,15 +371,52 @@ bool ResultStore::listQuery(QSqlQuery& q, const Filter& filter, int sortColumn, 
         order == Qt::AscendingOrder ? QStringLiteral("ASC") : QStringLiteral("DESC");
     const ResultListColumn& sorted =
         columns[sortColumn >= 0 && sortColumn < ColumnCount ? sortColumn : ColDate];
+    // A missing figure sorts as the lowest, as SQLite has it (and its index on PostgreSQL).
+    const QString nulls = !postgres_ || sortColumn == ColId ? QString()
+                          : order == Qt::AscendingOrder     ? QStringLiteral(" NULLS FIRST")
+                                                            : QStringLiteral(" NULLS LAST");
     const QString by = sorted.sortBy ? QString::fromLatin1(sorted.sortBy).arg(dir)
-                                     : QLatin1String(sorted.select) + u' ' + dir;
+                                     : QLatin1String(sorted.select) + u' ' + dir + nulls;
     QStringList selected;
     for (const ResultListColumn& c : columns)
         selected << QLatin1String(c.select);
+    // A narrow asset filter names its assets, found first in the asset index, so that their
+    // results are read by it. SQLite would still go by the sort's index, reading every row to
+    // find the few the filter lets through: they are few enough to sort as they are found
+    // ("+column" keeps SQLite from the sort's index).
+    QString orderBy = by + QStringLiteral(", id ") + dir;
+    QStringList named;
+    bool naming = false;
+    if (!filter.assetContains.isEmpty()) {
+        QSqlQuery ids(db_);
+        ids.setForwardOnly(true);
+        if (!run(ids, assetsHoldingSql(postgres_), {likePattern(filter.assetContains)})) {
+            *error = lastError(ids);
+            return false;
+        }
+        while (ids.next() && named.size() <= kAssetsNamed)
+            named << ids.value(0).toString();
+        naming = named.size() <= kAssetsNamed;
+    }
     QVariantList values;
-    const QString where = whereOf(filter, values);
-    const QString sql = QStringLiteral("SELECT %1 FROM test_results%2 ORDER BY %3, id %4")
-                            .arg(selected.join(QStringLiteral(", ")), where, by, dir);
+    const QString where = whereOf(filter, values, postgres_, naming ? &named : nullptr);
+    if (!postgres_ && !filter.assetContains.isEmpty()) {
+        QSqlQuery count(db_);
+        if (!run(count,
+                 QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM test_results%1 LIMIT %2)")
+                     .arg(where)
+                     .arg(kSortedAsFound + 1),
+                 values) ||
+            !count.next()) {
+            *error = lastError(count);
+            return false;
+        }
+        if (count.value(0).toLongLong() <= kSortedAsFound)
+            orderBy =
+                QStringLiteral("+") + orderBy.replace(QStringLiteral(", "), QStringLiteral(", +"));
+    }
+    const QString sql = QStringLiteral("SELECT %1 FROM test_results%2 ORDER BY %3")
+                            .arg(selected.join(QStringLiteral(", ")), where, orderBy);
     if (run(q, sql, values))
         return true;
     *error = lastError(q);

@@ -48,6 +48,13 @@ bool ResultStore::prepareSchema(QString* error) {
             return false;
         }
     }
+    // Reading makes nothing: a database without results (an empty file, a server's database
+    // that was never prepared) is said to hold none.
+    if (!ours && opening_ == Opening::ExistingOnly) {
+        *error = storetexts::noResultsYet(name_);
+        close();
+        return false;
+    }
     if (!postgres_) {
         q.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
         // Readers and a writer at once; not possible on a file opened read-only, which is then
@@ -95,6 +102,36 @@ QStringList ResultStore::migrationStep(int toVersion, bool postgres) {
                                "(asset_id, tested_on, start_time)"),
                 QStringLiteral("CREATE INDEX test_results_by_date ON test_results "
                                "(tested_on, start_time)")};
+    case 3: {
+        // The instrument a result was measured with; the TREND: flag against the asset's result
+        // before (worked out again whenever the asset's results change); and an index for every
+        // order the list sorts by, ties by ID, so that the database hands out the first rows of
+        // any order without sorting the whole table.
+        QStringList sql{
+            QStringLiteral("ALTER TABLE test_results ADD COLUMN instrument_model TEXT NOT NULL "
+                           "DEFAULT ''"),
+            QStringLiteral("ALTER TABLE test_results ADD COLUMN instrument_serial TEXT NOT NULL "
+                           "DEFAULT ''"),
+            QStringLiteral("ALTER TABLE test_results ADD COLUMN calibration_due TEXT NOT NULL "
+                           "DEFAULT ''"),
+            QStringLiteral("ALTER TABLE test_results ADD COLUMN trend_pct INTEGER"),
+            QStringLiteral("ALTER TABLE test_results ADD COLUMN trend_previous_id BIGINT"),
+            QStringLiteral("DROP INDEX test_results_by_asset"),
+            QStringLiteral("DROP INDEX test_results_by_date"),
+            QStringLiteral("CREATE INDEX test_results_by_asset ON test_results "
+                           "(asset_id, tested_on, start_time, id)"),
+            QStringLiteral("CREATE INDEX test_results_by_date ON test_results "
+                           "(tested_on, start_time, id)"),
+        };
+        // A missing figure sorts as the lowest, on both: SQLite's order, which a PostgreSQL
+        // index gives with NULLS FIRST.
+        for (const char* column : {"asset_kind", "test_volts", "r1_ohms", "r40_ohms", "dar", "pi",
+                                   "verdict", "trend_pct"})
+            sql << QStringLiteral("CREATE INDEX test_results_by_%1 ON test_results (%1%2, id)")
+                       .arg(QLatin1String(column),
+                            postgres ? QStringLiteral(" NULLS FIRST") : QString());
+        return sql;
+    }
     default:
         return {};
     }
@@ -138,8 +175,17 @@ bool ResultStore::migrate(QString* error) {
         if (!q.exec(QStringLiteral("UPDATE results_schema SET version = %1").arg(step)))
             return failed({});
     }
+    if (!afterSteps(version, &why))
+        return failed(why);
     if (!commit(&why))
         return failed(why);
     version_ = kSchemaVersion;
+    return true;
+}
+
+bool ResultStore::afterSteps(int fromVersion, QString* error) {
+    // Works on the schema of this version, so after all the steps' SQL.
+    if (fromVersion < 3)
+        return refreshTrends(QString(), error);
     return true;
 }

@@ -49,9 +49,10 @@ QString ResultStore::configuredUrl() {
     return set.trimmed().isEmpty() ? defaultFile() : set.trimmed();
 }
 
-bool ResultStore::open(const QString& given, QString* error) {
+bool ResultStore::open(const QString& given, QString* error, Opening opening) {
     close();
     version_ = 0;
+    opening_ = opening;
     const QString url = given.trimmed().isEmpty() ? configuredUrl() : given.trimmed();
     if (url.startsWith(u"postgresql:") || url.startsWith(u"postgres:"))
         return openPostgres(url, error);
@@ -67,6 +68,11 @@ bool ResultStore::openSqlite(const QString& path, QString* error) {
     const QFileInfo info(path);
     if (info.exists() && !info.isFile()) {
         *error = storetexts::notAFile(name_);
+        return false;
+    }
+    // A mistyped path makes no folders and no empty database.
+    if (!info.exists() && opening_ == Opening::ExistingOnly) {
+        *error = storetexts::noDatabase(name_);
         return false;
     }
     // A file that is not SQLite is refused before SQLite could take it for its own.

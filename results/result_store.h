@@ -23,7 +23,11 @@
 // store says to people in store_texts.h.
 class ResultStore {
 public:
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
+
+    // Whether open() may make a database where there is none: saving does; reading (list, show,
+    // report, export) does not, and says that there is none instead.
+    enum class Opening { MayCreate, ExistingOnly };
 
     ResultStore();
     ~ResultStore();
@@ -40,8 +44,9 @@ public:
     // Opens `url`: "postgresql://user@host:port/name" (also "postgres://"; a "?host=/socket/dir"
     // and other connection options as query items; what is not given comes from the PG*
     // environment variables), "sqlite:PATH" or a plain file path; empty for configuredUrl().
-    // Creates the schema in a new database, and brings an older one up to date.
-    bool open(const QString& url, QString* error);
+    // Creates the schema in a new database (unless ExistingOnly), and brings an older one up to
+    // date.
+    bool open(const QString& url, QString* error, Opening opening = Opening::MayCreate);
     void close();
     bool isOpen() const { return db_.isOpen(); }
     bool isPostgres() const { return postgres_; }
@@ -70,6 +75,8 @@ public:
     QStringList assetIds(QString* error);
     // The latest result of an asset (without readings), to fill in what the asset is.
     std::optional<TestResult> latestOf(const QString& assetId, QString* error);
+    // The dates of the first and the last result; invalid when there is none.
+    std::pair<QDate, QDate> dateRange(QString* error);
 
     // The list's query for a view: columns as listColumns() names them (and the ID first,
     // hidden), sorted by column `sortColumn` of those (ties by date and ID).
@@ -84,6 +91,7 @@ public:
         ColDar,
         ColPi,
         ColVerdict,
+        ColTrend, // the fall against the asset's result before, where TREND: flags it
         ColumnCount
     };
     static QStringList listHeaders();
@@ -98,6 +106,12 @@ private:
     bool openPostgres(const QString& url, QString* error);
     bool prepareSchema(QString* error);
     bool migrate(QString* error);
+    // What the steps from `fromVersion` do beyond their SQL, once the schema is this version's,
+    // in the migration's transaction.
+    bool afterSteps(int fromVersion, QString* error);
+    // Works out the TREND: flags of the asset's results again (every asset's for a null ID), in
+    // the transaction that changed them.
+    bool refreshTrends(const QString& assetId, QString* error);
     bool begin(QString* error);
     bool commit(QString* error);
     void rollback();
@@ -106,5 +120,6 @@ private:
     QString connection_;
     QString name_;
     bool postgres_ = false;
+    Opening opening_ = Opening::MayCreate;
     int version_ = 0;
 };

@@ -56,8 +56,39 @@ QString listLine(const TestResult& r) {
                        r40Text(r40, r.r1min.ok()),
                        ratioText(r.dar),
                        ratioText(r.pi),
-                       outcomeText(judge(r).outcome)}
+                       outcomeText(judge(r).outcome),
+                       r.trendFallPct ? trendFlagText(*r.trendFallPct) : QStringLiteral("-")}
         .join(u'\t');
+}
+
+QString trendFlagText(int fallPct) {
+    return QStringLiteral("TREND: %1 % below").arg(fallPct);
+}
+
+QString instrumentText(const Instrument& i) {
+    if (i.model.isEmpty() && i.serial.isEmpty())
+        return QStringLiteral("not recorded");
+    QString text = i.model.isEmpty() ? QStringLiteral("-") : printable(i.model);
+    return text + QStringLiteral(", serial number ") +
+           (i.serial.isEmpty() ? QStringLiteral("not given") : printable(i.serial));
+}
+
+QString calibrationText(const TestResult& r) {
+    const QDate& due = r.instrument.calibrationDue;
+    if (!due.isValid())
+        return QStringLiteral("-");
+    const QString day = due.toString(Qt::ISODate);
+    return r.instrument.calibrationPastDue(r.date)
+               ? day + QStringLiteral(" (PAST DUE on the test date)")
+               : day;
+}
+
+std::optional<QString> calibrationWarning(const TestResult& r) {
+    if (!r.instrument.calibrationPastDue(r.date))
+        return std::nullopt;
+    return QStringLiteral("CALIBRATION PAST DUE: the instrument's calibration was due on %1, "
+                          "before the test on %2.")
+        .arg(r.instrument.calibrationDue.toString(Qt::ISODate), r.date.toString(Qt::ISODate));
 }
 
 QList<QPair<QString, QString>> figureLines(const TestResult& r) {
@@ -79,8 +110,9 @@ QList<QPair<QString, QString>> figureLines(const TestResult& r) {
 }
 
 QList<QPair<QString, QString>> fieldLines(const TestResult& r) {
-    auto minimum = [](const std::optional<double>& v, const char* unit) {
-        return v ? QString::number(*v, 'g', 6) + QLatin1String(unit) : QStringLiteral("-");
+    // The unit is a text, never bytes: "MΩ" read as Latin-1 printed "MÎ©".
+    auto minimum = [](const std::optional<double>& v, const QString& unit) {
+        return v ? QString::number(*v, 'g', 6) + unit : QStringLiteral("-");
     };
     return {
         {QStringLiteral("Asset"), printable(r.assetId)},
@@ -93,11 +125,13 @@ QList<QPair<QString, QString>> fieldLines(const TestResult& r) {
         {QStringLiteral("Operator"), orDash(r.operatorName)},
         {QStringLiteral("Location"), orDash(r.location)},
         {QStringLiteral("Date"), dateText(r)},
-        {QStringLiteral("Minimum resistance"), minimum(r.minMohm, " MΩ")},
-        {QStringLiteral("Minimum PI"), minimum(r.minPi, "")},
-        {QStringLiteral("Minimum DAR"), minimum(r.minDar, "")},
+        {QStringLiteral("Minimum resistance"), minimum(r.minMohm, QStringLiteral(" MΩ"))},
+        {QStringLiteral("Minimum PI"), minimum(r.minPi, QString())},
+        {QStringLiteral("Minimum DAR"), minimum(r.minDar, QString())},
         {QStringLiteral("Source"),
          r.source.isEmpty() ? QStringLiteral("recorded live") : printable(r.source)},
+        {QStringLiteral("Instrument"), instrumentText(r.instrument)},
+        {QStringLiteral("Calibration due"), calibrationText(r)},
         {QStringLiteral("Notes"), orDash(r.notes)},
     };
 }
@@ -115,6 +149,8 @@ QString showText(const TestResult& r, const Verdict& v, const std::optional<QStr
         lines << QStringLiteral("Note: ") + note;
     if (trend)
         lines << *trend;
+    if (const std::optional<QString> warning = calibrationWarning(r))
+        lines << *warning;
     return lines.join(u'\n');
 }
 

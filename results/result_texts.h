@@ -23,13 +23,25 @@ QString r40Text(const std::optional<double>& r40, bool r1minKnown);
 QString listHeader();
 QString listLine(const TestResult& result);
 
+// The list's flag of a result that a TREND: line flags: "TREND: 62 % below".
+QString trendFlagText(int fallPct);
+
+// The instrument as a page prints it: "KR740, serial number 12345"; "not recorded" for a
+// result saved before instruments were kept.
+QString instrumentText(const Instrument& instrument);
+// The calibration due date, with "(PAST DUE on the test date)" when it had run out on the
+// result's date.
+QString calibrationText(const TestResult& result);
+// The line that says a calibration had run out on the result's date; none when it had not.
+std::optional<QString> calibrationWarning(const TestResult& result);
+
 // The figures of a result as label and text pairs: R(30 s) .. the meter's PI.
 QList<QPair<QString, QString>> figureLines(const TestResult& result);
 // The asset and conditions as label and text pairs.
 QList<QPair<QString, QString>> fieldLines(const TestResult& result);
 
-// Every field, figure, the verdict and its rule, one "Label: text" a line, and the TREND line
-// where there is one.
+// Every field, figure, the verdict and its rule, one "Label: text" a line, the TREND line where
+// there is one, and the CALIBRATION PAST DUE line where the calibration had run out.
 QString showText(const TestResult& result, const Verdict& verdict,
                  const std::optional<QString>& trend);
 

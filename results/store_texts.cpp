@@ -28,6 +28,14 @@ QString cannotOpen(const QString& db, const QString& why) {
     return QStringLiteral("The results database \"%1\" cannot be opened: %2").arg(db, why);
 }
 
+QString noDatabase(const QString& db) {
+    return QStringLiteral("There is no results database \"%1\" (nothing was created).").arg(db);
+}
+
+QString noResultsYet(const QString& db) {
+    return QStringLiteral("\"%1\" holds no test results yet (nothing was created).").arg(db);
+}
+
 QString addressNotValid(const QString& why) {
     return QStringLiteral("The database address is not valid: %1").arg(why);
 }

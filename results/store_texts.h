@@ -14,6 +14,8 @@ QString notADatabase(const QString& db);
 QString folderNotMade(const QString& db);
 QString sqliteDriverMissing();
 QString cannotOpen(const QString& db, const QString& why);
+QString noDatabase(const QString& db);
+QString noResultsYet(const QString& db);
 // Opening a server's database.
 QString addressNotValid(const QString& why);
 QString postgresDriverMissing();

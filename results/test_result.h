@@ -80,6 +80,11 @@ struct TestResult {
     Instrument instrument;         // the meter it was measured with
     std::vector<ResultReading> readings;
 
+    // What the store works out against the asset's result before (by date): the fall in per cent
+    // where a TREND: line flags it, and that result's ID.
+    std::optional<int> trendFallPct;
+    qint64 trendPreviousId = 0;
+
     // R(1 min) corrected to 40 °C, when R(1 min) is measured and the temperature given.
     std::optional<double> r40() const;
     // The resistance the verdict and the trend go by: R(1 min) at 40 °C, or as measured when no

@@ -213,17 +213,24 @@ Verdict judge(const TestResult& r) {
     return v;
 }
 
-std::optional<QString> trendLine(const TestResult& result, const TestResult& previous) {
+std::optional<int> trendFallPct(const TestResult& result, const TestResult& previous) {
     const std::optional<double> now = result.ratingOhms();
     const std::optional<double> before = previous.ratingOhms();
     if (!now || !before || *before <= 0 || *now >= 0.5 * *before)
+        return std::nullopt;
+    return qRound((1 - *now / *before) * 100);
+}
+
+std::optional<QString> trendLine(const TestResult& result, const TestResult& previous) {
+    const std::optional<int> fall = trendFallPct(result, previous);
+    if (!fall)
         return std::nullopt;
     const QString what = result.objectTempC && previous.objectTempC
                              ? QStringLiteral("R(1 min) at 40 °C")
                              : QStringLiteral("R(1 min) (not corrected in both)");
     return QStringLiteral("TREND: %1 %2 is %3 % below %4 of the result of %5 (ID %6)")
-        .arg(what, ohmsText(*now))
-        .arg(qRound((1 - *now / *before) * 100))
-        .arg(ohmsText(*before), previous.date.toString(Qt::ISODate))
+        .arg(what, ohmsText(*result.ratingOhms()))
+        .arg(*fall)
+        .arg(ohmsText(*previous.ratingOhms()), previous.date.toString(Qt::ISODate))
         .arg(previous.id);
 }

@@ -44,3 +44,5 @@ std::pair<double, double> recommendedTestVolts(double ratedKv);
 // "TREND: ..." when the result's rating resistance lies more than half below the previous
 // result's (the asset's result before it by date); none otherwise.
 std::optional<QString> trendLine(const TestResult& result, const TestResult& previous);
+// The fall in per cent that trendLine() flags; none where it flags none.
+std::optional<int> trendFallPct(const TestResult& result, const TestResult& previous);

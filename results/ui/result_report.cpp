@@ -61,6 +61,10 @@ QString ResultReport::contentsText() const {
                               : QStringLiteral("%1 test results").arg(pages_.size());
 }
 
+QString ResultReport::title() const {
+    return QStringLiteral("Insulation Test Result");
+}
+
 QRectF ResultReport::curveBox() {
     return QRectF(kMargin, 90, kPaperWidth - 2 * kMargin, 78);
 }
@@ -74,8 +78,7 @@ QList<ReportText> ResultReport::pageTexts(int page) const {
     const double width = kPaperWidth - 2 * kMargin;
     const double half = width / 2;
 
-    l.add(kMargin, kMargin, width - 40, 9, QStringLiteral("Insulation Test Result"),
-          sans(16, true));
+    l.add(kMargin, kMargin, width - 40, 9, title(), sans(16, true));
     l.add(kPaperWidth - kMargin - 40, kMargin + 2, 40, 6, QStringLiteral("Result ID %1").arg(r.id),
           sans(10));
     ++l.band;
@@ -134,6 +137,8 @@ QList<ReportText> ResultReport::pageTexts(int page) const {
         paragraph(QStringLiteral("Note"), note, Qt::black);
     if (rp.trend)
         paragraph(QStringLiteral("Trend"), *rp.trend, QColor(0xC0, 0x00, 0x00));
+    if (const std::optional<QString> warning = calibrationWarning(r))
+        paragraph(QStringLiteral("Calibration"), *warning, QColor(0xC0, 0x00, 0x00));
 
     // Lines to sign.
     const double sign = kPaperHeight - kMargin - 22;

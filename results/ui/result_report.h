@@ -27,6 +27,8 @@ public:
     QList<ReportText> pageTexts(int page) const override;
     void paintPage(QPainter& painter, int page, double dotsPerMm) const override;
     QString contentsText() const override;
+    // The page's own title, also the PDF's.
+    QString title() const override;
 
     // Where the curve goes on a page, in millimetres.
     static QRectF curveBox();

@@ -4,6 +4,7 @@
 #include "record/insulation_runs.h"
 #include "record/reading_table.h"
 #include "record/test_model.h"
+#include "results/result_texts.h"
 #include "results/ui/results_window.h"
 #include "results/ui/save_result_dialog.h"
 
@@ -13,6 +14,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMetaMethod>
+#include <QSettings>
 
 ResultsActions::ResultsActions(QMainWindow* window, TrendChart* chart, TestModel& tests)
     : QObject(window), window_(window), chart_(chart), tests_(tests) {
@@ -78,6 +81,7 @@ void ResultsActions::saveRun(int index) {
     const InsulationRun& run = tests_.run(index);
     TestResult r;
     takeRun(table, run, r);
+    r.instrument = instrumentOf(QSettings());
     // Rows recorded here know their day; rows of a file do not, and the day is asked.
     const bool asked = !r.date.isValid();
     if (asked) {
@@ -89,8 +93,21 @@ void ResultsActions::saveRun(int index) {
         runDialog_(dialog);
     else
         dialog.exec();
-    if (dialog.result() == QDialog::Accepted && resultsWindow)
-        resultsWindow->reload();
+    if (dialog.result() != QDialog::Accepted)
+        return;
+    const TestResult& saved = dialog.saved();
+    if (resultsWindow)
+        resultsWindow->noteSaved(saved.id);
+    const QString said = QStringLiteral("Test result %1 of asset \"%2\" saved in %3.")
+                             .arg(saved.id)
+                             .arg(printable(saved.assetId), s->name());
+    // The window's status bar says it where one listens; else a message does.
+    const bool heard = isSignalConnected(QMetaMethod::fromSignal(&ResultsActions::resultSaved));
+    Q_EMIT resultSaved(saved.id, s->name());
+    if (const std::optional<QString> pastDue = calibrationWarning(saved))
+        tell(said + u'\n' + *pastDue);
+    else if (!heard)
+        tell(said);
 }
 
 void ResultsActions::testResultsClick() {

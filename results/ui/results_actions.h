@@ -22,6 +22,8 @@ class TrendChart;
 // chart and for the last run of the table, and "Test Results", the window of the results kept.
 // The database is opened on first use (the setting results/database, else the SQLite file in
 // the data folder); one that cannot be used is said in a message box and nothing else changes.
+// A result takes the instrument of the window's settings; a save is said with its ID
+// (resultSaved, else a message), a calibration past due on the test's date in a message.
 class ResultsActions : public QObject {
     Q_OBJECT
 public:
@@ -44,6 +46,11 @@ public:
     }
     void setMessageSink(std::function<void(const QString&)> tell) { tell_ = std::move(tell); }
 
+Q_SIGNALS:
+    // A result was saved: its ID, and the database it went to (as ResultStore::name() says it).
+    void resultSaved(qint64 id, const QString& where);
+
+public:
     QMenu* menu = nullptr;
     QAction* saveChartRun = nullptr;
     QAction* saveLastRun = nullptr;

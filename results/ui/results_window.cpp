@@ -15,9 +15,13 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QSqlQuery>
+#include <QStackedWidget>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -94,14 +98,36 @@ qint64 ResultListModel::idAt(int row) const {
 
 QVariant ResultListModel::data(const QModelIndex& index, int role) const {
     const QVariant raw = QSqlQueryModel::data(index, Qt::DisplayRole);
-    if (role == Qt::TextAlignmentRole && index.column() >= ResultStore::ColTestVolts &&
-        index.column() <= ResultStore::ColPi)
+    const int column = index.column();
+    if (role == Qt::TextAlignmentRole && column >= ResultStore::ColTestVolts &&
+        column <= ResultStore::ColPi)
         return int(Qt::AlignRight | Qt::AlignVCenter);
-    if (role == Qt::ForegroundRole && index.column() == ResultStore::ColVerdict) {
-        const QString v = raw.toString();
-        return v == u"PASS"   ? QColor(0x00, 0x70, 0x20)
-               : v == u"FAIL" ? QColor(0xC0, 0x00, 0x00)
-                              : QColor(0x60, 0x60, 0x60);
+    if (column == ResultStore::ColVerdict) {
+        const std::optional<Verdict::Outcome> o = outcomeOf(raw.toString());
+        if (role == Qt::ForegroundRole)
+            return o == Verdict::Pass   ? QColor(0x00, 0x60, 0x1C)
+                   : o == Verdict::Fail ? QColor(0xB0, 0x00, 0x00)
+                                        : QColor(0x50, 0x50, 0x50);
+        if (role == Qt::BackgroundRole)
+            return o == Verdict::Pass   ? QColor(0xDD, 0xF4, 0xE2)
+                   : o == Verdict::Fail ? QColor(0xFC, 0xDE, 0xDE)
+                                        : QColor(0xEC, 0xEC, 0xEC);
+    }
+    if (column == ResultStore::ColTrend && !raw.isNull()) {
+        if (role == Qt::ForegroundRole)
+            return QColor(0xB0, 0x00, 0x00);
+        if (role == Qt::ToolTipRole)
+            return QStringLiteral("R(1 min) fell by more than half against the asset's result "
+                                  "before: choose the result for its TREND: line");
+    }
+    if (role == Qt::FontRole &&
+        (column == ResultStore::ColVerdict || (column == ResultStore::ColTrend && !raw.isNull()))) {
+        static const QFont bold = [] {
+            QFont f;
+            f.setBold(true);
+            return f;
+        }();
+        return bold;
     }
     if (role != Qt::DisplayRole)
         return QSqlQueryModel::data(index, role);
@@ -121,6 +147,8 @@ QVariant ResultListModel::data(const QModelIndex& index, int role) const {
     case ResultStore::ColDar:
     case ResultStore::ColPi:
         return ratioText(number());
+    case ResultStore::ColTrend:
+        return raw.isNull() ? QString() : trendFlagText(raw.toInt());
     default:
         return raw;
     }
@@ -190,8 +218,23 @@ ResultsWindow::ResultsWindow(ResultStore& store, QWidget* parent)
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list->verticalHeader()->hide();
     list->verticalHeader()->setDefaultSectionSize(list->fontMetrics().height() + 6);
-    list->horizontalHeader()->setSortIndicator(ResultStore::ColDate, Qt::DescendingOrder);
-    split->addWidget(list);
+    QHeaderView* header = list->horizontalHeader();
+    header->setSortIndicator(ResultStore::ColDate, Qt::DescendingOrder);
+    header->setStretchLastSection(false);
+    // What is judged stays in view beside the asset however far the figures scroll: the
+    // verdict and the trend flag come after the asset (the model's order is the command line's).
+    header->moveSection(ResultStore::ColVerdict, ResultStore::ColAsset + 1);
+    header->moveSection(ResultStore::ColTrend, ResultStore::ColAsset + 2);
+    emptyHint = new QLabel;
+    emptyHint->setObjectName(QStringLiteral("emptyHint"));
+    emptyHint->setAlignment(Qt::AlignCenter);
+    emptyHint->setWordWrap(true);
+    emptyHint->setTextFormat(Qt::RichText);
+    emptyHint->setMargin(24);
+    listPages = new QStackedWidget;
+    listPages->addWidget(list);
+    listPages->addWidget(emptyHint);
+    split->addWidget(listPages);
 
     auto* side = new QWidget;
     auto* sideLayout = new QVBoxLayout(side);
@@ -215,7 +258,7 @@ ResultsWindow::ResultsWindow(ResultStore& store, QWidget* parent)
     split->addWidget(side);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
-    split->setSizes({640, 460});
+    split_ = split;
     layout->addWidget(split, 1);
 
     auto* buttons = new QHBoxLayout;
@@ -236,27 +279,91 @@ ResultsWindow::ResultsWindow(ResultStore& store, QWidget* parent)
             &ResultsWindow::chosenChanged);
     connect(deleteButton, &QPushButton::clicked, this, &ResultsWindow::deleteChosen);
     connect(reportButton, &QPushButton::clicked, this, &ResultsWindow::reportChosen);
-    resize(1180, 720);
+    updateDateRange();
     applyFilter();
+    fitToList();
+}
+
+void ResultsWindow::updateDateRange() {
+    QString error;
+    const auto [first, last] = store_.dateRange(&error);
+    const QSignalBlocker fromQuiet(fromDate), toQuiet(toDate);
+    // The lowest date stands for "any"; it lies before every result.
+    const QDate any = first.isValid() ? std::min(kAnyDate, first.addDays(-1)) : kAnyDate;
+    const bool fromWasWhole = fromDate->date() <= std::max(fromDate->minimumDate(), first_);
+    const bool toWasWhole = toDate->date() == toDate->minimumDate() || toDate->date() >= last_;
+    fromDate->setMinimumDate(any);
+    toDate->setMinimumDate(any);
+    // Filters left at the whole range follow it as results come and go.
+    if (fromWasWhole)
+        fromDate->setDate(first.isValid() ? first : any);
+    if (toWasWhole)
+        toDate->setDate(last.isValid() ? last : any);
+    first_ = first;
+    last_ = last;
+}
+
+ResultStore::Filter ResultsWindow::filter() const {
+    ResultStore::Filter f;
+    f.assetContains = assetFilter->text().trimmed();
+    // Dates at the ends of the range filter nothing, and are not asked of the database (which
+    // could then go by the date and sort every row).
+    const QDate from = fromDate->date(), to = toDate->date();
+    if (from > fromDate->minimumDate() && (!first_.isValid() || from > first_))
+        f.from = from;
+    if (to > toDate->minimumDate() && (!last_.isValid() || to < last_))
+        f.to = to;
+    return f;
 }
 
 void ResultsWindow::applyFilter() {
-    ResultStore::Filter f;
-    f.assetContains = assetFilter->text().trimmed();
-    if (fromDate->date() > kAnyDate)
-        f.from = fromDate->date();
-    if (toDate->date() > kAnyDate)
-        f.to = toDate->date();
+    const ResultStore::Filter f = filter();
     model->setFilter(f);
     // Sized by the rows fetched so far, not by the whole list.
     list->resizeColumnsToContents();
+    showHintIfEmpty();
     chosenChanged();
+}
+
+void ResultsWindow::showHintIfEmpty() {
+    const bool empty = model->rowCount() == 0 && model->lastError().isEmpty();
+    if (empty)
+        emptyHint->setText(
+            first_.isValid()
+                ? QStringLiteral("No test result matches the filter.<br>Clear the asset field or "
+                                 "widen the dates.")
+                : QStringLiteral(
+                      "<b>No test results yet.</b><br><br>To add one: record an insulation test "
+                      "(or open a table file that holds one), then <b>Results ▸ Save Test "
+                      "Result</b> in the main window.<br><br>From the command line: "
+                      "<code>z4072 results add TABLE --asset ID</code>"));
+    listPages->setCurrentWidget(empty ? static_cast<QWidget*>(emptyHint) : list);
+}
+
+void ResultsWindow::fitToList() {
+    // The list as wide as its columns, the details beside it, within the screen.
+    const QHeaderView* header = list->horizontalHeader();
+    const int columns = header->length() + list->verticalScrollBar()->sizeHint().width() +
+                        2 * list->frameWidth() + 4;
+    const int side = 460;
+    int width = columns + side + split_->handleWidth() + 24;
+    if (const QScreen* screen = this->screen())
+        width = std::min(width, screen->availableGeometry().width() - 40);
+    resize(std::max(width, 900), 720);
+    split_->setSizes({columns, std::max(side, width - columns)});
 }
 
 void ResultsWindow::reload() {
     const qint64 keep = shownId();
+    updateDateRange();
     model->reload();
+    showHintIfEmpty();
     showResult(keep);
+}
+
+void ResultsWindow::noteSaved(qint64 id) {
+    reload();
+    status->setText(QStringLiteral("Test result %1 saved.").arg(id));
 }
 
 QList<qint64> ResultsWindow::chosenIds() const {
@@ -275,6 +382,8 @@ void ResultsWindow::chosenChanged() {
     status->setText(model->lastError().isEmpty()
                         ? QStringLiteral("%1 chosen").arg(ids.size())
                         : QStringLiteral("The results cannot be read: ") + model->lastError());
+    if (!model->lastError().isEmpty())
+        listPages->setCurrentWidget(list);
 }
 
 void ResultsWindow::showResult(qint64 id) {
@@ -319,7 +428,9 @@ void ResultsWindow::deleteChosen() {
             break;
         }
     }
+    updateDateRange();
     model->reload();
+    showHintIfEmpty();
     chosenChanged();
 }
 

@@ -13,6 +13,8 @@ class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSplitter;
+class QStackedWidget;
 class QTableView;
 class ReportPreview;
 
@@ -61,7 +63,8 @@ private:
 
 // "Test Results": the results kept, filtered by asset and date and sorted by any column; the one
 // chosen with its curve, figures and verdict, and its asset's trend; delete (asked first) and
-// the report pages of the chosen results.
+// the report pages of the chosen results. It opens with every column readable, the verdict and
+// the TREND: flag beside the asset, and says how to add a result while there is none.
 class ResultsWindow : public QWidget {
     Q_OBJECT
 public:
@@ -69,7 +72,11 @@ public:
 
     // Runs the list's query again with the filter's fields.
     void applyFilter();
+    // The filter the fields make.
+    ResultStore::Filter filter() const;
     void reload();
+    // After a save: the list again, and the status says it.
+    void noteSaved(qint64 id);
     // Shows result `id` (0: none) beside the list.
     void showResult(qint64 id);
     qint64 shownId() const { return shown_ ? shown_->id : 0; }
@@ -95,10 +102,19 @@ public:
     QPushButton* deleteButton = nullptr;
     QPushButton* reportButton = nullptr;
     QLabel* status = nullptr;
+    QLabel* emptyHint = nullptr; // in the list's place when it is empty: how to add a result
+    QStackedWidget* listPages = nullptr;
 
 private:
     void chosenChanged();
+    // The date filters start at the first and last result's dates, and follow them while left
+    // there.
+    void updateDateRange();
+    void showHintIfEmpty();
+    void fitToList();
 
+    QSplitter* split_ = nullptr;
+    QDate first_, last_; // the first and last result's dates
     ResultStore& store_;
     std::optional<TestResult> shown_;
     std::function<bool(const QString&)> confirm_;

@@ -1,6 +1,7 @@
 #include "results/ui/save_result_dialog.h"
 
 #include "results/result_store.h"
+#include "results/result_texts.h"
 #include "results/verdict.h"
 
 #include <QComboBox>
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QVBoxLayout>
 
@@ -72,7 +74,26 @@ SaveResultDialog::SaveResultDialog(ResultStore& store, TestResult run, bool date
     completer->setCaseSensitivity(Qt::CaseInsensitive);
     completer->setFilterMode(Qt::MatchContains);
     asset->setCompleter(completer);
-    form->addRow(QStringLiteral("Asset ID"), asset);
+    // The last asset is offered, never filled in: a result saved under the wrong asset would
+    // spoil two histories.
+    const QString last = QSettings().value(kLast + QStringLiteral("asset")).toString();
+    auto* assetRow = new QHBoxLayout;
+    assetRow->addWidget(asset, 1);
+    if (!last.isEmpty()) {
+        asset->setPlaceholderText(QStringLiteral("last: %1").arg(last));
+        lastAsset = new QPushButton(QStringLiteral("Last: %1").arg(last));
+        lastAsset->setObjectName(QStringLiteral("lastAsset"));
+        lastAsset->setToolTip(QStringLiteral("Take the asset of the last result saved"));
+        lastAsset->setAutoDefault(false);
+        assetRow->addWidget(lastAsset);
+        connect(lastAsset, &QPushButton::clicked, this, [this, last] {
+            asset->setText(last);
+            fillFromAsset();
+        });
+    } else {
+        asset->setPlaceholderText(QStringLiteral("required"));
+    }
+    form->addRow(QStringLiteral("Asset ID"), assetRow);
     kind = new QComboBox;
     for (int k = 0; k < kAssetKindCount; ++k)
         kind->addItem(assetKindName(AssetKind(k)), assetKindKey(AssetKind(k)));
@@ -128,6 +149,12 @@ SaveResultDialog::SaveResultDialog(ResultStore& store, TestResult run, bool date
     site->addWidget(minDar);
     site->addStretch();
     layout->addWidget(siteBox);
+
+    instrument = new QLabel;
+    instrument->setObjectName(QStringLiteral("instrument"));
+    instrument->setWordWrap(true);
+    instrument->setTextFormat(Qt::RichText);
+    layout->addWidget(instrument);
 
     verdict = new QLabel;
     verdict->setObjectName(QStringLiteral("verdict"));
@@ -193,6 +220,20 @@ std::optional<TestResult> SaveResultDialog::resultOfFields(QString* why) const {
 void SaveResultDialog::updateVerdict() {
     QString why;
     const std::optional<TestResult> r = resultOfFields(&why);
+    // A failed save's reason stays only while it holds.
+    if (!problem->text().isEmpty())
+        problem->setText(r ? QString() : why + QStringLiteral(" Nothing was saved."));
+    TestResult dated = run_;
+    dated.date = date->date();
+    const std::optional<QString> pastDue = calibrationWarning(dated);
+    instrument->setText(QStringLiteral("Instrument: %1 · calibration due %2%3")
+                            .arg(instrumentText(run_.instrument).toHtmlEscaped(),
+                                 run_.instrument.calibrationDue.isValid()
+                                     ? run_.instrument.calibrationDue.toString(Qt::ISODate)
+                                     : QStringLiteral("not given"),
+                                 pastDue ? QStringLiteral("<br><b style='color:#c00000'>%1</b>")
+                                               .arg(pastDue->toHtmlEscaped())
+                                         : QString()));
     if (!r) {
         verdict->setText(QStringLiteral("<i>%1</i>").arg(why.toHtmlEscaped()));
         return;
@@ -228,30 +269,14 @@ void SaveResultDialog::fillFromAsset() {
 void SaveResultDialog::remember() const {
     QSettings s;
     s.setValue(kLast + QStringLiteral("asset"), saved_.assetId);
-    s.setValue(kLast + QStringLiteral("kind"), assetKindKey(saved_.kind));
-    s.setValue(kLast + QStringLiteral("ratedKv"), ratedKv->text());
-    s.setValue(kLast + QStringLiteral("class"), saved_.insulationClass);
-    s.setValue(kLast + QStringLiteral("location"), saved_.location);
     s.setValue(kLast + QStringLiteral("operator"), saved_.operatorName);
-    s.setValue(kLast + QStringLiteral("minMohm"), minMohm->text());
-    s.setValue(kLast + QStringLiteral("minPi"), minPi->text());
-    s.setValue(kLast + QStringLiteral("minDar"), minDar->text());
 }
 
+// The technician is the same from one result to the next; what the asset is comes with the
+// asset once it is named.
 void SaveResultDialog::recall() {
-    const QSettings s;
-    asset->setText(s.value(kLast + QStringLiteral("asset")).toString());
-    const std::optional<AssetKind> k =
-        assetKindOf(s.value(kLast + QStringLiteral("kind")).toString());
-    kind->setCurrentIndex(int(k.value_or(AssetKind::Other)));
-    ratedKv->setText(s.value(kLast + QStringLiteral("ratedKv")).toString());
-    insulationClass->setCurrentIndex(
-        std::max(0, insulationClass->findData(s.value(kLast + QStringLiteral("class")))));
-    location->setText(s.value(kLast + QStringLiteral("location")).toString());
-    operatorName->setText(s.value(kLast + QStringLiteral("operator")).toString());
-    minMohm->setText(s.value(kLast + QStringLiteral("minMohm")).toString());
-    minPi->setText(s.value(kLast + QStringLiteral("minPi")).toString());
-    minDar->setText(s.value(kLast + QStringLiteral("minDar")).toString());
+    kind->setCurrentIndex(int(AssetKind::Other));
+    operatorName->setText(QSettings().value(kLast + QStringLiteral("operator")).toString());
 }
 
 bool SaveResultDialog::save() {

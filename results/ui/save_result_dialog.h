@@ -11,12 +11,14 @@ class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QPushButton;
 class ResultStore;
 
 // "Save Test Result": what the technician says about a run — the asset, the conditions, the
 // site's minimums — with the verdict the fields give shown as they are typed. Asset IDs complete
-// from the database; the fields start as the last saved result left them, and an asset that is
-// already known brings what it is (kind, rated voltage, class, location, minimums).
+// from the database and the last asset is offered (a button), never filled in; an asset that is
+// already known brings what it is (kind, rated voltage, class, location, minimums). The
+// instrument the run carries is shown, with a calibration past due on the test's date.
 class SaveResultDialog : public QDialog {
     Q_OBJECT
 public:
@@ -47,8 +49,10 @@ public:
     QLineEdit* minMohm = nullptr;
     QLineEdit* minPi = nullptr;
     QLineEdit* minDar = nullptr;
-    QLabel* verdict = nullptr; // what the fields give, as they are typed
-    QLabel* problem = nullptr; // what is wrong, or why the save failed
+    QPushButton* lastAsset = nullptr; // the last result's asset, when there is one
+    QLabel* instrument = nullptr;     // the instrument and its calibration
+    QLabel* verdict = nullptr;        // what the fields give, as they are typed
+    QLabel* problem = nullptr;        // what is wrong, or why the save failed
 
 private:
     void fillFromAsset();

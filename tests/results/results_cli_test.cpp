@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
 
 namespace {
@@ -132,7 +134,7 @@ TEST_F(ResultsCli, BadInputIsSaidAndSavesNothing) {
         {{"add", "TABLE", "--asset", "a", "--kind", "cable", "--class", "F"}, 1, "machines only"},
         {{"add", "TABLE", "--asset", "a", "--date", "2026-13-01"}, 2, "YYYY-MM-DD"},
         {{"show", "x"}, 2, "is no result ID"},
-        {{"show", "5"}, 1, "no test result with ID 5"},
+        {{"show", "5"}, 1, "There is no results database"},
         {{"report", "5", "out.txt"}, 2, "saved as .pdf"},
         {{"frobnicate"}, 2, "unknown results command"},
     };
@@ -186,4 +188,82 @@ TEST_F(ResultsCli, TheCommandLineSavesWhileTheWindowHasTheFileOpen) {
     TestResult again = resultOfLastRun(t);
     ASSERT_TRUE(window.save(again, &error)) << error.toStdString();
     EXPECT_EQ(window.list({}, &error).size(), 3u);
+}
+
+TEST_F(ResultsCli, AddSaysAFileThatIsMissingOrNoTableAsAnalyzeDoes) {
+    const QString missing = dir.filePath(QStringLiteral("nope.txt"));
+    const QString picture = dir.filePath(QStringLiteral("picture.xml"));
+    QFile f(picture);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("<svg/>");
+    f.close();
+    for (const QString& file : {missing, picture}) {
+        const Ran r =
+            run({QStringLiteral("add"), file, QStringLiteral("--asset"), QStringLiteral("a")});
+        EXPECT_EQ(r.status, 1);
+        const QStringList lines = r.err.trimmed().split(u'\n');
+        ASSERT_EQ(lines.size(), 2) << r.err.toStdString();
+        EXPECT_EQ(lines[0], QStringLiteral("Failed to Load File!"));
+        EXPECT_TRUE(lines[1].startsWith(file + u": ")) << lines[1].toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(db)) << "nothing to save, so no database made";
+}
+
+TEST_F(ResultsCli, ReadingCommandsMakeNoDatabaseWhereNoneIs) {
+    const QString typo = dir.filePath(QStringLiteral("typo/results.sqlite"));
+    for (const QStringList& args :
+         {QStringList{QStringLiteral("list")},
+          QStringList{QStringLiteral("show"), QStringLiteral("1")},
+          QStringList{QStringLiteral("report"), QStringLiteral("1"),
+                      dir.filePath(QStringLiteral("r.pdf"))},
+          QStringList{QStringLiteral("export"), dir.filePath(QStringLiteral("r.csv"))}}) {
+        const Ran r = run(args + QStringList{QStringLiteral("--database"), typo}, false);
+        EXPECT_EQ(r.status, 1) << args.join(u' ').toStdString();
+        EXPECT_TRUE(r.err.contains(u"There is no results database")) << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("typo"))));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("r.csv"))));
+    // Once there is one, an ID it lacks is said as such.
+    ASSERT_EQ(
+        run({QStringLiteral("add"), table, QStringLiteral("--asset"), QStringLiteral("a")}).status,
+        0);
+    const Ran r = run({QStringLiteral("show"), QStringLiteral("5")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains(u"no test result with ID 5")) << r.err.toStdString();
+}
+
+TEST_F(ResultsCli, TheInstrumentComesFromTheSettingsOrTheOptionsAndAPastDueIsSaid) {
+    {
+        // The window's settings, as its Settings dialog keeps them.
+        QSettings s(dir.filePath(QStringLiteral("config/z4072/Z4072.conf")), QSettings::IniFormat);
+        s.setValue(QStringLiteral("instrument/serial"), QStringLiteral("FROM-SETTINGS"));
+        s.setValue(QStringLiteral("instrument/calibrationDue"), QStringLiteral("2030-01-01"));
+    }
+    Ran r = run({QStringLiteral("add"), table, QStringLiteral("--asset"), QStringLiteral("a"),
+                 QStringLiteral("--date"), QStringLiteral("2026-11-30")});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+    r = run({QStringLiteral("show"), QStringLiteral("1")});
+    EXPECT_TRUE(r.out.contains(u"Instrument: KR740, serial number FROM-SETTINGS\n"))
+        << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(u"Calibration due: 2030-01-01\n"));
+
+    r = run({QStringLiteral("add"), table, QStringLiteral("--asset"), QStringLiteral("a"),
+             QStringLiteral("--date"), QStringLiteral("2026-11-30"),
+             QStringLiteral("--instrument-model"), QStringLiteral("KR740B"),
+             QStringLiteral("--instrument-serial"), QStringLiteral("77"),
+             QStringLiteral("--calibration-due=2026-06-30")});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith(u"2\t")) << "saved all the same";
+    EXPECT_TRUE(r.err.contains(u"CALIBRATION PAST DUE")) << r.err.toStdString();
+    r = run({QStringLiteral("show"), QStringLiteral("2")});
+    EXPECT_TRUE(r.out.contains(u"Instrument: KR740B, serial number 77\n"));
+    EXPECT_TRUE(r.out.contains(u"Calibration due: 2026-06-30 (PAST DUE on the test date)"));
+
+    r = run({QStringLiteral("add"), table, QStringLiteral("--asset"), QStringLiteral("a"),
+             QStringLiteral("--calibration-due"), QStringLiteral("30.06.2026")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.err.contains(u"--calibration-due needs a date as YYYY-MM-DD"))
+        << r.err.toStdString();
 }

@@ -31,6 +31,9 @@ protected:
     bool openFresh(ResultStore& s, QString* why);
     // Opens the same database again, as another program would.
     bool openAgain(ResultStore& s, QString* why);
+    // Opens, for reading only, a database of its kind that holds nothing yet; false, with *why,
+    // when it refuses to (as it should: it holds no results), and then nothing may be made in it.
+    bool openEmptyForReading(ResultStore& s, QString* why);
 
     TestResult sample(const QString& asset, const QDate& date, double startMohm = 100) {
         ReadingTable table;
@@ -168,17 +171,29 @@ TEST_F(STORE_CASES, TheListQuerySortsByAnyColumn) {
         TestResult r = sample(QStringLiteral("A%1").arg(i), QDate(2026, 1, 1 + i), 50 + 40 * i);
         ASSERT_TRUE(store.save(r, &error));
     }
-    QSqlQuery q(store.database());
-    ASSERT_TRUE(store.listQuery(q, {}, ResultStore::ColR1min, Qt::DescendingOrder, &error))
-        << error.toStdString();
-    double last = 1e300;
-    int n = 0;
-    while (q.next()) {
-        EXPECT_LE(q.value(ResultStore::ColR1min).toDouble(), last);
-        last = q.value(ResultStore::ColR1min).toDouble();
-        ++n;
+    // Unfiltered, and filtered by a text the asset IDs hold (case aside), which is sorted
+    // another way.
+    ResultStore::Filter holding;
+    holding.assetContains = QStringLiteral("a");
+    for (const ResultStore::Filter& f : {ResultStore::Filter{}, holding}) {
+        QSqlQuery q(store.database());
+        ASSERT_TRUE(store.listQuery(q, f, ResultStore::ColR1min, Qt::DescendingOrder, &error))
+            << error.toStdString();
+        double last = 1e300;
+        int n = 0;
+        while (q.next()) {
+            EXPECT_LE(q.value(ResultStore::ColR1min).toDouble(), last);
+            last = q.value(ResultStore::ColR1min).toDouble();
+            ++n;
+        }
+        EXPECT_EQ(n, 5);
     }
-    EXPECT_EQ(n, 5);
+    holding.assetContains = QStringLiteral("A3");
+    QSqlQuery q(store.database());
+    ASSERT_TRUE(store.listQuery(q, holding, ResultStore::ColDate, Qt::AscendingOrder, &error));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(ResultStore::ColAsset).toString(), QStringLiteral("A3"));
+    EXPECT_FALSE(q.next());
 }
 
 TEST_F(STORE_CASES, ANewerSchemaIsRefusedWithItsResultsKept) {
@@ -209,4 +224,66 @@ TEST_F(STORE_CASES, TheSchemaHoldsTheColumnsResultsAreSavedBy) {
     made.sort();
     listed.sort();
     EXPECT_EQ(made, listed);
+}
+
+TEST_F(STORE_CASES, TheInstrumentIsKeptWithTheResult) {
+    TestResult r = sample(QStringLiteral("A"), QDate(2026, 1, 1));
+    r.instrument = {QStringLiteral("KR740"), QStringLiteral("0815/Ω"), QDate(2025, 12, 31)};
+    QString error;
+    ASSERT_TRUE(store.save(r, &error)) << error.toStdString();
+    const std::optional<TestResult> back = store.load(r.id, false, &error);
+    ASSERT_TRUE(back) << error.toStdString();
+    EXPECT_EQ(back->instrument, r.instrument);
+    EXPECT_TRUE(calibrationWarning(*back));
+}
+
+// The list shows the TREND: flag of each result, kept right as results come and go out of
+// date order: the flag is against the asset's result before by date, whatever the IDs.
+TEST_F(STORE_CASES, TheTrendFlagFollowsTheAssetsResultsAsTheyComeAndGo) {
+    QString error;
+    TestResult high = sample(QStringLiteral("M"), QDate(2024, 1, 1), 400);
+    TestResult low = sample(QStringLiteral("M"), QDate(2026, 1, 1), 100);
+    TestResult other = sample(QStringLiteral("N"), QDate(2025, 1, 1), 50);
+    for (TestResult* r : {&low, &other, &high})
+        ASSERT_TRUE(store.save(*r, &error)) << error.toStdString();
+    EXPECT_EQ(high.trendFallPct, std::nullopt);
+    auto flagOf = [&](qint64 id) { return store.load(id, false, &error)->trendFallPct; };
+    EXPECT_EQ(flagOf(low.id), 75) << "saved before the result it falls against";
+    EXPECT_EQ(store.load(low.id, false, &error)->trendPreviousId, high.id);
+    EXPECT_EQ(flagOf(other.id), std::nullopt) << "another asset's fall is not this one's";
+
+    // One between them that holds the level: the fall is now against it.
+    TestResult mid = sample(QStringLiteral("M"), QDate(2025, 1, 1), 150);
+    ASSERT_TRUE(store.save(mid, &error));
+    EXPECT_EQ(flagOf(mid.id), 63);
+    EXPECT_EQ(flagOf(low.id), std::nullopt);
+    ASSERT_TRUE(store.remove(mid.id, &error)) << error.toStdString();
+    EXPECT_EQ(flagOf(low.id), 75);
+
+    QSqlQuery q(store.database());
+    ASSERT_TRUE(store.listQuery(q, {}, ResultStore::ColTrend, Qt::DescendingOrder, &error))
+        << error.toStdString();
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(ResultStore::ColId).toLongLong(), low.id);
+    EXPECT_EQ(q.value(ResultStore::ColTrend).toInt(), 75);
+}
+
+TEST_F(STORE_CASES, ReadingNeverPreparesADatabaseThatHoldsNoResults) {
+    QString error;
+    const auto [none, alsoNone] = store.dateRange(&error);
+    EXPECT_FALSE(none.isValid());
+    TestResult a = sample(QStringLiteral("A"), QDate(2025, 3, 1));
+    TestResult b = sample(QStringLiteral("B"), QDate(2026, 4, 2));
+    ASSERT_TRUE(store.save(a, &error));
+    ASSERT_TRUE(store.save(b, &error));
+    EXPECT_EQ(store.dateRange(&error), std::make_pair(QDate(2025, 3, 1), QDate(2026, 4, 2)));
+    // The same database, for reading: it is ours, so it opens.
+    ResultStore reader;
+    ASSERT_TRUE(openAgain(reader, &error)) << error.toStdString();
+    reader.close();
+    QString why;
+    ResultStore empty;
+    EXPECT_FALSE(openEmptyForReading(empty, &why));
+    EXPECT_TRUE(why.contains(u"holds no test results yet")) << why.toStdString();
+    EXPECT_FALSE(empty.isOpen());
 }

@@ -4,6 +4,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QTemporaryDir>
 
@@ -29,6 +30,42 @@ QByteArray hashOf(const QString& path) {
 
 int fileNumber = 0;
 
+// An SQLite file of an older schema, as that version of the program left it, holding the rows
+// that `inserts` add.
+bool makeOldFile(const QString& path, int version, const QStringList& inserts) {
+    bool ok = true;
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+        db.setDatabaseName(path);
+        ok = db.open();
+        QSqlQuery q(db);
+        QStringList sql{QStringLiteral("CREATE TABLE results_schema (version INTEGER)"),
+                        QStringLiteral("INSERT INTO results_schema VALUES (%1)").arg(version)};
+        for (int step = 1; step <= version; ++step)
+            sql << ResultStore::migrationStep(step, false);
+        for (const QString& statement : sql + inserts)
+            if (ok && !q.exec(statement)) {
+                ADD_FAILURE() << statement.toStdString() << ": "
+                              << q.lastError().text().toStdString();
+                ok = false;
+            }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("old"));
+    return ok;
+}
+
+// A result's row in the table the first schema made (a cable, R(1 min) measured).
+QString oldResult(const char* asset, const char* date, const char* r1Ohms) {
+    return QStringLiteral("INSERT INTO test_results (asset_id, asset_kind, insulation_class, "
+                          "operator_name, location, notes, tested_on, start_time, function_text, "
+                          "duration_ms, r30_status, r1_ohms, r1_status, r10_status, verdict, "
+                          "verdict_reasons, source) VALUES ('%1', 'cable', '', '', '', '', '%2', "
+                          "'10:00:00', 'IR:500V 20GΩ', 60000, 3, %3, 0, 2, 'NOT ASSESSED', '', '')")
+        .arg(QLatin1String(asset), QLatin1String(date), QLatin1String(r1Ohms));
+}
+
 } // namespace
 
 bool SqliteCases::openFresh(ResultStore& s, QString* why) {
@@ -43,7 +80,43 @@ bool SqliteCases::openAgain(ResultStore& s, QString* why) {
     return s.open(store.name(), why);
 }
 
+bool SqliteCases::openEmptyForReading(ResultStore& s, QString* why) {
+    const QString path = folder().filePath(QStringLiteral("empty%1.sqlite").arg(++fileNumber));
+    QFile(path).open(QIODevice::WriteOnly);
+    const bool opened = s.open(path, why, ResultStore::Opening::ExistingOnly);
+    EXPECT_EQ(QFileInfo(path).size(), 0) << "nothing written into it";
+    EXPECT_FALSE(QFile::exists(path + QStringLiteral("-wal")));
+    return opened;
+}
+
 // The SQLite file: where it lives, what it refuses, what it brings up to date.
+TEST(SqliteStore, ReadingAPathWhereNoDatabaseIsMakesNothing) {
+    app();
+    const QString path = fileOf("typo/no/such/results.sqlite");
+    ResultStore s;
+    QString error;
+    EXPECT_FALSE(s.open(path, &error, ResultStore::Opening::ExistingOnly));
+    EXPECT_TRUE(error.contains(u"There is no results database")) << error.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(fileOf("typo")));
+}
+
+// A file of the schema before instruments and trend flags: its results stay, with the flags
+// worked out and no instrument recorded.
+TEST(SqliteStore, ASecondVersionFileGetsInstrumentsAndTrendFlagsWithItsResultsKept) {
+    app();
+    const QString path = fileOf("v2.sqlite");
+    ASSERT_TRUE(makeOldFile(
+        path, 2, {oldResult("old", "2020-02-02", "4e8"), oldResult("old", "2021-02-02", "1e8")}));
+    ResultStore s;
+    QString error;
+    ASSERT_TRUE(s.open(path, &error, ResultStore::Opening::ExistingOnly)) << error.toStdString();
+    EXPECT_EQ(s.schemaVersion(), ResultStore::kSchemaVersion);
+    const std::vector<TestResult> all = s.list({}, &error);
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[1].trendFallPct, 75);
+    EXPECT_EQ(instrumentText(all[0].instrument), QStringLiteral("not recorded"));
+}
+
 TEST(SqliteStore, TheDefaultFileIsInTheDesktopsDataFolder) {
     app();
     folder();
@@ -130,25 +203,7 @@ TEST(SqliteStore, DamagedForeignAndNewerFilesAreLeftUntouched) {
 TEST(SqliteStore, AFirstVersionFileIsBroughtUpToDateWithItsResultsKept) {
     app();
     const QString path = fileOf("v1.sqlite");
-    {
-        QSqlDatabase db =
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("v1"));
-        db.setDatabaseName(path);
-        ASSERT_TRUE(db.open());
-        QSqlQuery q(db);
-        ASSERT_TRUE(q.exec(QStringLiteral("CREATE TABLE results_schema (version INTEGER)")));
-        ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO results_schema VALUES (1)")));
-        for (const QString& sql : ResultStore::migrationStep(1, false))
-            ASSERT_TRUE(q.exec(sql)) << q.lastError().text().toStdString();
-        ASSERT_TRUE(q.exec(QStringLiteral(
-            "INSERT INTO test_results (asset_id, asset_kind, insulation_class, operator_name, "
-            "location, notes, tested_on, start_time, function_text, duration_ms, r30_status, "
-            "r1_ohms, r1_status, r10_status, verdict, verdict_reasons, source) VALUES ('old', "
-            "'cable', '', '', '', '', '2020-02-02', '10:00:00', 'IR:500V 20GΩ', 60000, 3, 2e8, 0, "
-            "2, 'NOT ASSESSED', '', '')")));
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("v1"));
+    ASSERT_TRUE(makeOldFile(path, 1, {oldResult("old", "2020-02-02", "2e8")}));
     ResultStore s;
     QString error;
     ASSERT_TRUE(s.open(path, &error)) << error.toStdString();

@@ -182,18 +182,22 @@ TEST(Texts, TheExportKeepsItsColumnsAndTheirForms) {
               QStringLiteral("id,date,start_time,asset_id,asset_kind,rated_kv,insulation_class,"
                              "object_temp_c,ambient_temp_c,humidity_pct,operator,location,function,"
                              "test_volts,duration_s,r30s_ohms,r1min_ohms,r10min_ohms,r40_ohms,dar,"
-                             "pi,meter_pi,min_mohm,min_pi,min_dar,verdict,reasons,notes"));
+                             "pi,meter_pi,min_mohm,min_pi,min_dar,verdict,reasons,notes,"
+                             "instrument_model,instrument_serial,calibration_due,trend_pct"));
     TestResult r = machine(AssetKind::MachineForm, 500e6, 2.4, 75, 30);
     r.id = 12;
     r.startTime = QTime(9, 5, 7);
     r.operatorName = QStringLiteral("=SUM(A1)");
     r.location = QStringLiteral("Hall 3, bay 2");
     r.r30s = {ResistanceAt::Unsteady, 0};
+    r.instrument.serial = QStringLiteral("+4072");
+    r.instrument.calibrationDue = QDate(2027, 3, 1);
+    r.trendFallPct = 62;
     EXPECT_EQ(csvRow(r, judge(r)),
               QStringLiteral("12,2026-01-02,09:05:07,M1,machine-form,6.6,F,30,,,'=SUM(A1),"
                              "\"Hall 3, bay 2\",IR:5000V 1000GΩ,5000,75,,500000000,,250000000,,"
                              "2.4,,,,,PASS,\"PI not assessed: the test ran 75 s, shorter than 10 "
-                             "minutes\","));
+                             "minutes\",,KR740,'+4072,2027-03-01,62"));
 }
 
 TEST(Figures, ARunOfTheTableGivesItsFiguresAndReadings) {
@@ -208,4 +212,39 @@ TEST(Figures, ARunOfTheTableGivesItsFiguresAndReadings) {
     EXPECT_EQ(r.function, QStringLiteral("IR:1000V 40GΩ"));
     EXPECT_EQ(*r.testVolts(), 1000);
     EXPECT_EQ(r.startTime, QTime(9, 0));
+}
+
+// Ω must reach every output as itself: a unit once went through a Latin-1 view of its UTF-8
+// bytes and printed "MÎ©".
+TEST(Texts, OhmsReadRightInEveryText) {
+    TestResult r = machine(AssetKind::Cable, 6e9, 2.4);
+    r.insulationClass.clear();
+    r.minMohm = 5000;
+    r.minPi = 2;
+    QString all = showText(r, judge(r), std::nullopt) + listLine(r) + csvRow(r, judge(r));
+    for (const auto& [label, text] : fieldLines(r) + figureLines(r))
+        all += label + text;
+    EXPECT_TRUE(showText(r, judge(r), std::nullopt).contains(u"Minimum resistance: 5000 MΩ"));
+    for (const QString& garbled : {QStringLiteral("Î"), QStringLiteral("Â"), QStringLiteral("Ã")})
+        EXPECT_FALSE(all.contains(garbled)) << all.toStdString();
+}
+
+TEST(Texts, TheInstrumentAndACalibrationPastDueAreSaid) {
+    TestResult r = machine(AssetKind::MachineForm, 500e6, 2.4);
+    r.instrument.serial = QStringLiteral("SN 0815");
+    r.instrument.calibrationDue = r.date; // due on the day: still good
+    EXPECT_TRUE(
+        showText(r, judge(r), std::nullopt).contains(u"Instrument: KR740, serial number SN 0815"));
+    EXPECT_FALSE(calibrationWarning(r));
+    EXPECT_EQ(calibrationText(r), QStringLiteral("2026-01-02"));
+    r.instrument.calibrationDue = r.date.addDays(-1);
+    ASSERT_TRUE(calibrationWarning(r));
+    EXPECT_TRUE(
+        calibrationWarning(r)->contains(u"due on 2026-01-01, before the test on 2026-01-02"));
+    EXPECT_TRUE(showText(r, judge(r), std::nullopt).endsWith(*calibrationWarning(r)));
+    EXPECT_TRUE(calibrationText(r).contains(u"PAST DUE"));
+    // A result saved before instruments were kept says so, and no due date is no warning.
+    r.instrument = {QString(), QString(), QDate()};
+    EXPECT_EQ(instrumentText(r.instrument), QStringLiteral("not recorded"));
+    EXPECT_FALSE(calibrationWarning(r));
 }

@@ -59,6 +59,19 @@ bool PostgresCases::openAgain(ResultStore& s, QString* why) {
     return s.open(schemaUrl(currentSchema), why);
 }
 
+bool PostgresCases::openEmptyForReading(ResultStore& s, QString* why) {
+    const QString schema = currentSchema + QStringLiteral("_empty");
+    QSqlQuery(store.database()).exec(QStringLiteral("CREATE SCHEMA %1").arg(schema));
+    const bool opened = s.open(schemaUrl(schema), why, ResultStore::Opening::ExistingOnly);
+    QSqlQuery q(store.database());
+    EXPECT_TRUE(q.exec(QStringLiteral("SELECT COUNT(*) FROM information_schema.tables WHERE "
+                                      "table_schema = '%1'")
+                           .arg(schema)) &&
+                q.next());
+    EXPECT_EQ(q.value(0).toInt(), 0) << "nothing made in it";
+    return opened;
+}
+
 TEST(PostgresStore, AServerThatCannotBeReachedIsSaidClearly) {
     app();
     ResultStore s;

@@ -23,7 +23,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSettings>
+#include <QStackedWidget>
 #include <QStringListModel>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -91,8 +93,14 @@ TEST_F(Fixture, TheDialogJudgesAsTypedSavesAndRemembersTheAsset) {
     EXPECT_EQ(saved->notes, QStringLiteral("after cleaning"));
     EXPECT_EQ(saved->readings.size(), 61u);
 
-    // The next dialog starts from the asset just saved, and completes the IDs kept.
+    // The next dialog offers the asset just saved without filling it in, and completes the
+    // IDs kept; taken, it brings what the asset is.
     SaveResultDialog next(store, run(), false);
+    EXPECT_EQ(next.asset->text(), QString());
+    EXPECT_TRUE(next.asset->placeholderText().contains(u"G-2"));
+    EXPECT_EQ(next.kind->currentIndex(), int(AssetKind::Other));
+    ASSERT_TRUE(next.lastAsset);
+    next.lastAsset->click();
     EXPECT_EQ(next.asset->text(), QStringLiteral("G-2"));
     EXPECT_EQ(next.kind->currentIndex(), int(AssetKind::MachineForm));
     EXPECT_EQ(next.insulationClass->currentText(), QStringLiteral("F"));
@@ -279,4 +287,144 @@ TEST_F(Fixture, ADatabaseThatCannotBeUsedIsSaidAndTheTableStays) {
     ASSERT_EQ(told.size(), 1);
     EXPECT_TRUE(told[0].contains(u"damaged or not a database")) << told[0].toStdString();
     EXPECT_EQ(window.cds1->rowCount(), rows);
+}
+
+TEST_F(Fixture, TheListOpensReadableWithVerdictAndTrendInViewAndSaysHowToAddOne) {
+    {
+        ResultsWindow empty(store);
+        EXPECT_EQ(empty.listPages->currentWidget(), empty.emptyHint);
+        EXPECT_TRUE(empty.emptyHint->text().contains(u"Save Test Result"));
+        EXPECT_TRUE(empty.emptyHint->text().contains(u"z4072 results add"));
+    }
+    saveAs(QStringLiteral("P-1"), QDate(2024, 1, 10), 400);
+    saveAs(QStringLiteral("P-1"), QDate(2025, 1, 10), 100);
+    ResultsWindow w(store);
+    EXPECT_EQ(w.listPages->currentWidget(), w.list);
+    const QHeaderView* header = w.list->horizontalHeader();
+    EXPECT_EQ(header->visualIndex(ResultStore::ColVerdict), ResultStore::ColAsset + 1);
+    EXPECT_EQ(header->visualIndex(ResultStore::ColTrend), ResultStore::ColAsset + 2);
+    // Every text whole in its column, bold ones too.
+    for (int c = 0; c < ResultStore::ColumnCount; ++c)
+        for (int row = 0; row < w.model->rowCount(); ++row) {
+            const QModelIndex i = w.model->index(row, c);
+            QFont f = w.list->font();
+            if (i.data(Qt::FontRole).isValid())
+                f = i.data(Qt::FontRole).value<QFont>();
+            EXPECT_GT(header->sectionSize(c),
+                      QFontMetrics(f).horizontalAdvance(i.data().toString()))
+                << "column " << c;
+        }
+    // Newest first: the fall of 75 % is flagged, in red.
+    const QModelIndex flag = w.model->index(0, ResultStore::ColTrend);
+    EXPECT_EQ(flag.data().toString(), QStringLiteral("TREND: 75 % below"));
+    EXPECT_EQ(flag.data(Qt::ForegroundRole).value<QColor>(), QColor(0xB0, 0x00, 0x00));
+    EXPECT_EQ(w.model->index(1, ResultStore::ColTrend).data().toString(), QString());
+    EXPECT_TRUE(w.model->index(0, ResultStore::ColVerdict).data(Qt::BackgroundRole).isValid());
+    const QString all = w.model->index(0, ResultStore::ColR1min).data().toString();
+    EXPECT_TRUE(all.endsWith(u"MΩ")) << all.toStdString();
+
+    // The dates start at the first and last result's; left there, they follow new results.
+    EXPECT_EQ(w.fromDate->date(), QDate(2024, 1, 10));
+    EXPECT_EQ(w.toDate->date(), QDate(2025, 1, 10));
+    EXPECT_FALSE(w.filter().from.isValid()) << "the whole range asks no date of the database";
+    saveAs(QStringLiteral("Q-1"), QDate(2026, 5, 5), 400);
+    w.noteSaved(3);
+    EXPECT_EQ(w.toDate->date(), QDate(2026, 5, 5));
+    EXPECT_EQ(w.model->rowCount(), 3);
+    EXPECT_TRUE(w.status->text().contains(u"Test result 3 saved"));
+    // Narrowed by hand, a date stays where it was put.
+    w.toDate->setDate(QDate(2025, 6, 1));
+    EXPECT_EQ(w.model->rowCount(), 2);
+    saveAs(QStringLiteral("Q-1"), QDate(2026, 6, 6), 400);
+    w.noteSaved(4);
+    EXPECT_EQ(w.toDate->date(), QDate(2025, 6, 1));
+    w.assetFilter->setText(QStringLiteral("no such asset"));
+    EXPECT_EQ(w.listPages->currentWidget(), w.emptyHint);
+    EXPECT_TRUE(w.emptyHint->text().contains(u"matches the filter"));
+}
+
+TEST_F(Fixture, TheDialogsErrorGoesOnceTheFieldIsRightAndThePastDueIsShown) {
+    TestResult r = run();
+    r.instrument.serial = QStringLiteral("77");
+    r.instrument.calibrationDue = QDate(2026, 11, 30); // the run is of 2026-12-01
+    SaveResultDialog d(store, r, false);
+    EXPECT_TRUE(d.instrument->text().contains(u"serial number 77"));
+    EXPECT_TRUE(d.instrument->text().contains(u"CALIBRATION PAST DUE"));
+    d.date->setDate(QDate(2026, 11, 30));
+    EXPECT_FALSE(d.instrument->text().contains(u"PAST DUE"));
+
+    d.asset->setText(QStringLiteral("G-3"));
+    d.humidity->setText(QStringLiteral("120"));
+    EXPECT_FALSE(d.save());
+    EXPECT_TRUE(d.problem->text().contains(u"humidity")) << d.problem->text().toStdString();
+    d.humidity->setText(QStringLiteral("-4"));
+    EXPECT_TRUE(d.problem->text().contains(u"humidity")) << "still wrong, still said";
+    d.humidity->setText(QStringLiteral("40"));
+    EXPECT_EQ(d.problem->text(), QString());
+    ASSERT_TRUE(d.save());
+    QString error;
+    EXPECT_EQ(store.load(d.saved().id, false, &error)->instrument, r.instrument);
+}
+
+TEST_F(Fixture, ASaveIsSaidWithItsIdAndACalibrationPastDueAsWell) {
+    TFrmTest window;
+    ResultsActions* actions = window.results;
+    actions->setDatabaseUrl(path);
+    QStringList told;
+    actions->setMessageSink([&](const QString& text) { told << text; });
+    actions->setDialogRunner([&](SaveResultDialog& d) {
+        d.asset->setText(QStringLiteral("S-1"));
+        d.accept();
+    });
+    QSettings().setValue(QStringLiteral("instrument/serial"), QStringLiteral("SN-1"));
+    recordTest(*window.cds1, 120);
+    // Nobody listens: a message says it.
+    actions->saveLastRunClick();
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].startsWith(u"Test result 1 of asset \"S-1\" saved in "))
+        << told[0].toStdString();
+    QString error;
+    EXPECT_EQ(store.load(1, false, &error)->instrument.serial, QStringLiteral("SN-1"));
+    // The status bar listens: the signal says it, and only a past due needs a message.
+    QList<std::pair<qint64, QString>> heard;
+    QObject::connect(actions, &ResultsActions::resultSaved, [&](qint64 id, const QString& where) {
+        heard.append({id, where});
+    });
+    actions->saveLastRunClick();
+    ASSERT_EQ(heard.size(), 1);
+    EXPECT_EQ(heard[0].first, 2);
+    EXPECT_EQ(heard[0].second, store.name());
+    EXPECT_EQ(told.size(), 1);
+    QSettings().setValue(QStringLiteral("instrument/calibrationDue"), QStringLiteral("2000-01-01"));
+    actions->saveLastRunClick();
+    ASSERT_EQ(told.size(), 2);
+    EXPECT_TRUE(told[1].contains(u"CALIBRATION PAST DUE")) << told[1].toStdString();
+    QSettings().remove(QStringLiteral("instrument"));
+}
+
+TEST_F(Fixture, ThePageNamesTheInstrumentAndThePdfHasThePagesTitle) {
+    TestResult r = run();
+    r.assetId = QStringLiteral("T-1");
+    r.instrument = {QStringLiteral("KR740"), QStringLiteral("4711"), QDate(2026, 1, 1)};
+    r.minMohm = 5000;
+    const ResultReport report({{r, judge(r), std::nullopt}});
+    QString texts;
+    for (const ReportText& t : report.pageTexts(1))
+        texts += t.text + u'\n';
+    EXPECT_TRUE(texts.contains(u"KR740, serial number 4711")) << texts.toStdString();
+    EXPECT_TRUE(texts.contains(u"2026-01-01 (PAST DUE on the test date)"));
+    EXPECT_TRUE(texts.contains(u"CALIBRATION PAST DUE"));
+    EXPECT_TRUE(texts.contains(u"5000 MΩ"));
+    EXPECT_FALSE(texts.contains(u"Î"));
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
+    QString error;
+    ASSERT_TRUE(writeReportPdf(report, &pdf, &error));
+    // The title as the PDF keeps it: UTF-16, big-endian.
+    QByteArray title;
+    for (QChar c : report.title())
+        title += char(c.unicode() >> 8), title += char(c.unicode() & 0xFF);
+    EXPECT_EQ(report.title(), QStringLiteral("Insulation Test Result"));
+    EXPECT_TRUE(pdf.data().contains(title) || pdf.data().contains(report.title().toLatin1()));
+    EXPECT_FALSE(pdf.data().contains("TEST DATA REPORT"));
 }
