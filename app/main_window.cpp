@@ -303,6 +303,7 @@ void TFrmTest::buildMenu() {
 
 void TFrmTest::buildResultsMenu() {
     results = new ResultsActions(this, Chtshow, *tests);
+    connect(results, &ResultsActions::resultSaved, this, &TFrmTest::showResultSaved);
 }
 
 void TFrmTest::buildClient() {

@@ -6,6 +6,7 @@
 #include "app/window_status.h"
 #include "chart/trend_chart.h"
 #include "results/result_store.h"
+#include "results/ui/results_actions.h"
 #include "sim/sim_cable.h"
 #include "tests/test_app.h"
 
@@ -130,6 +131,7 @@ TEST(WindowMenus, AboutSaysTheVersionLicenceQtAndWhereEverythingIsKept) {
 
 // The help's contents name every page, and no page says the readings are lost between runs.
 TEST(WindowMenus, TheHelpContentsListEveryPage) {
+    app();
     QFile f(QCoreApplication::applicationDirPath() + QStringLiteral("/kr380.html"));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QString html = QString::fromUtf8(f.readAll());
@@ -153,6 +155,7 @@ TEST(WindowMenus, TheHelpContentsListEveryPage) {
 
 // What the help shows as typed or printed is what the README shows.
 TEST(WindowMenus, TheHelpsExamplesAreTheReadmes) {
+    app();
     QFile help(QCoreApplication::applicationDirPath() + QStringLiteral("/kr380.html"));
     QFile readme(QStringLiteral(Z4072_SOURCE_DIR "/README.md"));
     ASSERT_TRUE(help.open(QIODevice::ReadOnly));
@@ -334,7 +337,8 @@ TEST(WindowStatusBar, CountsTheReadingsAndTheUnsavedAndSaysWhereTheyWent) {
     s.w->SpeedButton3->click(); // the text file's rows are added
     EXPECT_EQ(table->text(), u"7 readings, 1 not saved");
     EXPECT_EQ(s.w->status->event->text(), u"3 readings from " + QDir::toNativeSeparators(s.saveAs));
-    s.w->showResultSaved(17, QStringLiteral("/data/results.sqlite"));
+    // The results' menu says where a result went; the window's status bar shows it.
+    Q_EMIT s.w->results->resultSaved(17, QStringLiteral("/data/results.sqlite"));
     EXPECT_EQ(s.w->status->event->text(), u"Test result 17 saved to /data/results.sqlite");
     s.w->recordControls().setPrompts({{}, {}, {}, [] { return true; }, {}});
     s.w->SpeedButton2->click();
