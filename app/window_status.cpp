@@ -22,6 +22,8 @@ WindowStatus::WindowStatus(QStatusBar& bar, CableConnection& cable) : QObject(&b
     // The link's text names what to do: it is never cut. Where the last thing went gives way
     // first (whole in its tooltip); the counts stay at the right.
     event->setMinimumWidth(40);
+    // In a window as narrow as the first size the link's text takes a second line.
+    link->setWordWrap(true);
     bar.addWidget(link);
     bar.addWidget(event, 1);
     bar.addPermanentWidget(table);
