@@ -3,12 +3,16 @@
 #include "results/result_texts.h"
 #include "results/ui/result_curve.h"
 
+#include <cmath>
+
 #include <QFontMetricsF>
+#include <QImage>
 #include <QPainter>
 
 namespace {
 
-constexpr double kLine = 5.0; // mm a line of 9-point text takes
+constexpr double kLine = 5.0;           // mm a line of 9-point text takes
+constexpr double kSmallestCurve = 40.0; // mm, the least the curve is given
 
 QFont sans(double points, bool bold = false) {
     QFont f(QStringLiteral("Liberation Sans"));
@@ -39,14 +43,33 @@ struct Layout {
     }
 };
 
-// Label and value pairs in a column from (x, y); the y below them.
+// How many lines a text takes in a box of the given width (mm) when it wraps at words; measured
+// at 72 dots an inch, where a point is a dot, so the answer does not depend on the screen.
+int linesOf(const QString& text, const QFont& font, double widthMm) {
+    static const QImage device = [] {
+        QImage image(1, 1, QImage::Format_RGB32);
+        image.setDotsPerMeterX(2835);
+        image.setDotsPerMeterY(2835);
+        return image;
+    }();
+    const QFontMetricsF metrics(font, &device);
+    // A little narrower than the box: the page's own hinting may set a word a hair wider.
+    const double width = widthMm / 25.4 * 72.0 * 0.96;
+    const QRectF box = metrics.boundingRect(QRectF(0, 0, width, 1e6), Qt::TextWordWrap, text);
+    return std::max(1, int(std::ceil(box.height() / metrics.lineSpacing() - 0.01)));
+}
+
+// Label and value pairs in a column from (x, y); the y below them. A value too long for its
+// column takes the lines it needs.
 double pairs(Layout& l, double x, double y, double width,
              const QList<QPair<QString, QString>>& lines) {
     const double labelWidth = 38;
     for (const auto& [label, value] : lines) {
+        const QFont font = sans(9, true);
+        const double height = kLine * linesOf(value, font, width - labelWidth);
         l.add(x, y, labelWidth, kLine, label, sans(9), QColor(0x40, 0x40, 0x40));
-        l.add(x + labelWidth, y, width - labelWidth, kLine, value, sans(9, true));
-        y += kLine;
+        l.add(x + labelWidth, y, width - labelWidth, height, value, font);
+        y += height;
         ++l.band;
     }
     return y;
@@ -65,14 +88,20 @@ QString ResultReport::title() const {
     return QStringLiteral("Insulation Test Result");
 }
 
-QRectF ResultReport::curveBox() {
-    return QRectF(kMargin, 90, kPaperWidth - 2 * kMargin, 78);
+QRectF ResultReport::curveBox(int page) const {
+    return layOut(page).curve;
 }
 
 QList<ReportText> ResultReport::pageTexts(int page) const {
+    return layOut(page).texts;
+}
+
+ResultReport::PageLayout ResultReport::layOut(int page, double curveHeight) const {
     Layout l;
+    // The curve's place when the fields above it take their usual lines.
+    QRectF curve(kMargin, 90, kPaperWidth - 2 * kMargin, curveHeight);
     if (page < 1 || page > int(pages_.size()))
-        return l.texts;
+        return {l.texts, curve};
     const ResultPage& rp = pages_[size_t(page - 1)];
     const TestResult& r = rp.result;
     const double width = kPaperWidth - 2 * kMargin;
@@ -107,8 +136,8 @@ QList<ReportText> ResultReport::pageTexts(int page) const {
         ++l.band;
     }
 
-    // The figures under the curve.
-    const QRectF curve = curveBox();
+    // The figures under the curve, which moves down where the fields took more lines.
+    curve.moveTop(std::max(curve.top(), below + (notes != u"-" ? 2 * kLine : 0) + 4));
     QList<QPair<QString, QString>> figures = figureLines(r);
     const double figTop = curve.bottom() + 4;
     const qsizetype split = (figures.size() + 1) / 2;
@@ -123,8 +152,7 @@ QList<ReportText> ResultReport::pageTexts(int page) const {
     ++l.band;
     y += 9;
     auto paragraph = [&](const QString& label, const QString& text, const QColor& colour) {
-        // Long texts wrap: a line of about 100 characters at 9 points over the page's width.
-        const int lines = std::max(1, int((text.size() + 99) / 100));
+        const int lines = linesOf(text, sans(9), width - 30);
         l.add(kMargin, y, 30, kLine, label, sans(9), QColor(0x40, 0x40, 0x40));
         l.add(kMargin + 30, y, width - 30, lines * kLine, text, sans(9), colour);
         ++l.band;
@@ -140,8 +168,10 @@ QList<ReportText> ResultReport::pageTexts(int page) const {
     if (const std::optional<QString> warning = calibrationWarning(r))
         paragraph(QStringLiteral("Calibration"), *warning, QColor(0xC0, 0x00, 0x00));
 
-    // Lines to sign.
+    // Lines to sign. Texts that would run into them take their room from the curve.
     const double sign = kPaperHeight - kMargin - 22;
+    if (const double over = y + 2 - sign; over > 0 && curveHeight > kSmallestCurve)
+        return layOut(page, std::max(kSmallestCurve, curveHeight - over));
     l.add(kMargin, sign, 60, kLine, QStringLiteral("Tested by"), sans(9), QColor(0x40, 0x40, 0x40));
     l.add(kMargin + 70, sign, 40, kLine, QStringLiteral("Date"), sans(9), QColor(0x40, 0x40, 0x40));
     l.add(kMargin + 115, sign, 60, kLine, QStringLiteral("Signature"), sans(9),
@@ -153,11 +183,12 @@ QList<ReportText> ResultReport::pageTexts(int page) const {
     l.add(kMargin, kPaperHeight - kMargin - 4, width, 5,
           QStringLiteral("Z4072 · page %1 of %2").arg(page).arg(pageCount()), sans(8),
           QColor(0x60, 0x60, 0x60));
-    return l.texts;
+    return {l.texts, curve};
 }
 
 void ResultReport::paintPage(QPainter& p, int page, double dotsPerMm) const {
-    paintReportTexts(p, pageTexts(page), dotsPerMm, Qt::TextWordWrap);
+    const PageLayout layout = layOut(page);
+    paintReportTexts(p, layout.texts, dotsPerMm, Qt::TextWordWrap);
     p.save();
     if (page >= 1 && page <= int(pages_.size())) {
         const auto mm = [&](double v) { return v * dotsPerMm; };
@@ -169,7 +200,7 @@ void ResultReport::paintPage(QPainter& p, int page, double dotsPerMm) const {
         p.setPen(QPen(Qt::black, std::max(1.0, mm(0.2))));
         for (const auto& [x, w] : {std::pair{0.0, 60.0}, {70.0, 40.0}, {115.0, 65.0}})
             p.drawLine(QPointF(mm(kMargin + x), mm(sign)), QPointF(mm(kMargin + x + w), mm(sign)));
-        const QRectF c = curveBox();
+        const QRectF c = layout.curve;
         paintResultCurve(p, QRectF(mm(c.x()), mm(c.y()), mm(c.width()), mm(c.height())),
                          pages_[size_t(page - 1)].result, sans(8));
     }

@@ -30,9 +30,16 @@ public:
     // The page's own title, also the PDF's.
     QString title() const override;
 
-    // Where the curve goes on a page, in millimetres.
-    static QRectF curveBox();
+    // Where the curve goes on a page, in millimetres: below the fields, however many lines they
+    // took.
+    QRectF curveBox(int page) const;
 
 private:
+    struct PageLayout {
+        QList<ReportText> texts;
+        QRectF curve;
+    };
+    PageLayout layOut(int page, double curveHeight = 78) const;
+
     std::vector<ResultPage> pages_;
 };

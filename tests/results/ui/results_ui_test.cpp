@@ -403,6 +403,25 @@ TEST_F(Fixture, ASaveIsSaidWithItsIdAndACalibrationPastDueAsWell) {
     QSettings().remove(QStringLiteral("instrument"));
 }
 
+// A value too long for its column takes the lines it needs: nothing on the page overlaps.
+TEST_F(Fixture, LongValuesWrapWithoutRunningIntoTheNextLine) {
+    TestResult r = run();
+    r.assetId = QStringLiteral("T-1");
+    r.instrument = {QStringLiteral("KR740"), QStringLiteral("4711"), QDate(2026, 1, 1)};
+    r.location =
+        QStringLiteral("Substation North, bay 14, cubicle B, cable trench to the pump house");
+    r.source = QStringLiteral("/home/technician/Documents/insulation tests/2026/december/"
+                              "substation north bay 14 feeder cable.txt");
+    const ResultReport report({{r, judge(r), std::nullopt}});
+    const QList<ReportText> texts = report.pageTexts(1);
+    for (qsizetype i = 0; i < texts.size(); ++i)
+        for (qsizetype j = i + 1; j < texts.size(); ++j)
+            EXPECT_FALSE(texts[i].box.intersects(texts[j].box))
+                << texts[i].text.toStdString() << " / " << texts[j].text.toStdString();
+    for (const ReportText& t : texts)
+        EXPECT_FALSE(t.box.intersects(report.curveBox(1))) << t.text.toStdString();
+}
+
 TEST_F(Fixture, ThePageNamesTheInstrumentAndThePdfHasThePagesTitle) {
     TestResult r = run();
     r.assetId = QStringLiteral("T-1");
